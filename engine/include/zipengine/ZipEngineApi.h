@@ -1,0 +1,232 @@
+#pragma once
+/*
+ * The interface between the zip component (in the program) and the zip engine library
+ * (libzipengine.so; ZIPENGINE.DLL on Windows).
+ *
+ * The component loads the library at run time and looks up two exports by name:
+ *
+ *   int32_t GetZipEngineVersion(void);
+ *       The engine's version times 100. Engines of 151 or more receive a ZipExecParams block,
+ *       engines of 150 or less a ZipLegacyExecParams block. Our engine announces 160.
+ *
+ *   int32_t ZipEngineExec(void* params);
+ *       Runs one add operation described by the block, synchronously, on the calling thread.
+ *       Returns the number of files added or replaced; 0 when nothing was added or the operation
+ *       failed (the reason went out through action 4 of the callback). While it works it calls
+ *       the callback of the block on the same thread; a nonzero answer of the callback asks the
+ *       engine to stop promptly, leaving the previous archive as it was.
+ *
+ * Ownership: the caller allocates the block and every text and array it points to, keeps them
+ * alive for the whole call and frees them afterwards. The engine keeps no pointer past its return
+ * and lets no exception or other C++ type cross this interface.
+ *
+ * Layout: every field keeps its order and the width of the original 32-bit block; pointers are
+ * native pointers. "Flag" fields hold -1 for true and 0 for false. Texts are NUL-terminated 8-bit
+ * strings (UTF-8 on Linux); a null pointer means "absent". The block is zero-filled by the caller,
+ * so every field not named here is 0.
+ */
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* The version the component announces in ZipExecParams::Version, and the one our engine reports. */
+#define ZIP_ENGINE_INTERFACE_VERSION 160
+/* Engines of this version or less receive the legacy block. */
+#define ZIP_ENGINE_LEGACY_MAX_VERSION 150
+/* Value of the Check field, the last field of both blocks. */
+#define ZIP_EXEC_CHECK_VALUE 7
+/* Number of file specification pointers in the legacy block. */
+#define ZIP_LEGACY_MAX_SPECS 4097
+/* Size of the text buffer of a callback record, the terminating NUL included. */
+#define ZIP_CALLBACK_TEXT_SIZE 512
+
+/* Names of the two exports, as looked up by the component. */
+#define ZIP_ENGINE_EXEC_EXPORT "ZipEngineExec"
+#define ZIP_ENGINE_VERSION_EXPORT "GetZipEngineVersion"
+
+/* Suffixes stored without compression, in the order of the component's store-suffix set.
+ * The store-suffix text is "." + suffix for each member present, joined by ":". */
+#define ZIP_STORE_SUFFIX_COUNT 18
+#define ZIP_STORE_SUFFIXES {"gif", "png", "z", "zip", "zoo", "arc", "lzh", "arj", "taz", \
+                            "tgz", "lha", "rar", "ace", "cab", "gz", "gzip", "jar", "exe"}
+
+/* Callback action codes (ZipCallbackRec::Action). A20 and A24 are Arg1 and Arg2. */
+enum ZipCallbackAction {
+    ZIP_ACTION_NEW_FILE = 1,       /* a file starts: Text = stored name, A24 = its size (see Size64) */
+    ZIP_ACTION_PROGRESS = 2,       /* A24 = bytes done since the previous report (at least every MiB
+                                      and at the file's end) */
+    ZIP_ACTION_END_OF_BATCH = 3,   /* all is done */
+    ZIP_ACTION_MESSAGE = 4,        /* Text = message naming the file and the cause; A20 = code
+                                      (ZipEngineMessageCode, 0 for information only) */
+    ZIP_ACTION_TOTAL_FILES = 5,    /* A24 = number of files to process */
+    ZIP_ACTION_TOTAL_SIZE = 6,     /* A24 = total bytes to process (see Size64) */
+    ZIP_ACTION_NEW_NAME = 7,       /* Text = entry name; answer: A20 = 1 and Text = new name */
+    ZIP_ACTION_PASSWORD = 8,       /* password needed: A20 bit 0 = enter twice (new password),
+                                      A24 = repeat count, IsZipAction; answer: A20 = 1 and Text =
+                                      password (at most 80 characters), A20 = 0 for none; Action set
+                                      to 0 means cancel-all */
+    ZIP_ACTION_CRC_ERROR = 9,      /* extraction only */
+    ZIP_ACTION_OVERWRITE = 10,     /* extraction only */
+    ZIP_ACTION_SKIPPED = 11,       /* extraction only */
+    ZIP_ACTION_FILE_COMMENT = 12,  /* Text = entry name; answer: A20 = 1 and Text = comment */
+    ZIP_ACTION_STREAM_MEMORY = 13  /* stream operations only; never used by this system */
+};
+
+/* Codes of action 4 (Arg1). The component keeps the low byte as its ErrCode and the whole value
+ * as EngineErrCode. Codes below ZIP_MSG_FATAL_FIRST are problems the operation survives (the file
+ * is skipped and the rest goes on); codes from ZIP_MSG_FATAL_FIRST on stop the operation and leave
+ * the previous archive untouched. */
+enum ZipEngineMessageCode {
+    ZIP_MSG_INFO = 0,            /* information (verbose output); no problem */
+    ZIP_MSG_FILE_SKIPPED = 1,    /* a chosen file vanished or cannot be read; it was skipped */
+    ZIP_MSG_FILE_CHANGED = 2,    /* a file changed size while it was read; stored as read */
+    ZIP_MSG_MOVE_FAILED = 3,     /* a moved file could not be deleted after the archive was complete */
+    ZIP_MSG_DIR_UNREADABLE = 4,  /* a folder could not be listed; its files were skipped */
+    ZIP_MSG_NOTHING_TO_DO = 5,   /* no file matched; the archive was not changed */
+    ZIP_MSG_FATAL_FIRST = 16,
+    ZIP_MSG_BAD_PARAMS = 16,     /* the block is not valid (wrong check value, missing archive path) */
+    ZIP_MSG_BAD_ARCHIVE = 17,    /* the existing archive is damaged or is not a zip file; left as it is */
+    ZIP_MSG_CANNOT_CREATE = 18,  /* the temporary archive cannot be created in the archive's folder */
+    ZIP_MSG_WRITE_FAILED = 19,   /* writing the new archive failed (disk full, I/O error) */
+    ZIP_MSG_REPLACE_FAILED = 20, /* the complete new archive could not be renamed over the old one */
+    ZIP_MSG_NO_PASSWORD = 21,    /* encryption asked for and no password given */
+    ZIP_MSG_NO_MEMORY = 22,      /* out of memory */
+    ZIP_MSG_STOPPED = 23,        /* stopped by a nonzero callback answer */
+    ZIP_MSG_INTERNAL = 24        /* any other failure */
+};
+
+struct ZipCallbackRec;
+
+/* The callback: one argument, the record the engine owns; returns 0 to go on, nonzero to stop. */
+typedef int32_t (*ZipCallbackFn)(struct ZipCallbackRec* record);
+
+/* Value of ZipCallbackRec::RecordVersion when the record carries Size64. */
+#define ZIP_CALLBACK_RECORD_WIDE 1
+
+/* The record of one callback. The engine owns it; the component reads it and writes answers into
+ * it before returning. */
+typedef struct ZipCallbackRec {
+    void* Handle;          /* 0: not read */
+    void* Caller;          /* 4: the Caller pointer of the block, copied */
+    int32_t RecordVersion; /* 8: ZIP_CALLBACK_RECORD_WIDE when Size64 is filled, else 0 */
+    int32_t IsZipAction;   /* 12: action 8 only: nonzero for an add operation */
+    int32_t Action;        /* 16: ZipCallbackAction; action 8 answer 0 = cancel-all */
+    int32_t Arg1;          /* 20: A20, first argument / first answer */
+    int32_t Arg2;          /* 24: A24, second argument / second answer (sizes cut to 32 bits) */
+    char Text[ZIP_CALLBACK_TEXT_SIZE]; /* 28: file name or message in; answer text out */
+    /* Extension of this engine (RecordVersion >= 1): the full 64-bit value of A24 for actions 1, 2
+     * and 6, so files and archives past 2 GiB are reported exactly. */
+    int64_t Size64;
+} ZipCallbackRec;
+
+/* One file specification (104 bytes in the original layout), built from one line of FSpecArgs. */
+typedef struct ZipSpecData {
+    const char* FileSpec; /* 0: path pattern, without its leading marker and "<" part */
+    int32_t Reserved4;    /* 4 */
+    int32_t Reserved8;    /* 8 */
+    const char* Password; /* 12: this specification's password; null for none */
+    int32_t Encrypt;      /* 16: 0, -1, or 0xFFFF when the line has its own password */
+    uint16_t Recurse;     /* 20: 0xFFFF to recurse, 0 not to */
+    uint16_t Reserved22;  /* 22 */
+    int32_t Reserved24[3]; /* 24 to 35 */
+    const char* RootDir;  /* 36: base directory of a relative pattern (ends with the separator); null: none */
+    int32_t Reserved40[16]; /* 40 to 103 */
+} ZipSpecData;
+
+/* The parameter block of engines of version 151 or more (216 bytes in the original layout). */
+typedef struct ZipExecParams {
+    void* Handle;                 /* 0: main window handle; null when unattended */
+    void* Caller;                 /* 4: opaque, copied into every callback record */
+    int32_t Version;              /* 8: ZIP_ENGINE_INTERFACE_VERSION */
+    ZipCallbackFn Callback;       /* 12 */
+    int32_t Trace;                /* 16: flag */
+    const char* Password;         /* 20: at most 81 characters; null when empty */
+    const char* StoreSuffixes;    /* 24: ".gif:.png:..."; null when empty */
+    int32_t Encrypt;              /* 28: flag */
+    int32_t HiddenFiles;          /* 32: flag: include hidden files and folders */
+    int32_t Volume;               /* 36: flag */
+    int32_t Reserved40;           /* 40: 0 */
+    int32_t NoDirEntries;         /* 44: flag: store no directory entries */
+    int32_t Reserved48;           /* 48: 0 */
+    int32_t Verbose;              /* 52: flag */
+    int32_t AlwaysTrue56;         /* 56: -1 */
+    int32_t Level;                /* 60: 0 to 9 */
+    int32_t Reserved64;           /* 64: 0 */
+    int32_t Reserved68;           /* 68: 0 */
+    int32_t JunkDirNames;         /* 72: flag: store file names without their path */
+    uint16_t Recurse;             /* 76: 0xFFFF to recurse */
+    uint16_t Reserved78;          /* 78: 0 */
+    int32_t AlwaysTrue80;         /* 80: -1 */
+    int32_t ForceDOS;             /* 84: flag */
+    int32_t Move;                 /* 88: flag: delete the sources once the archive is in place */
+    int32_t Reserved92;           /* 92: 0 */
+    int32_t Update;               /* 96: flag */
+    int32_t Freshen;              /* 100: flag; 0 when Update is set */
+    int32_t Reserved104;          /* 104: 0 */
+    int32_t ZipTime;              /* 108: flag */
+    uint8_t Date[8];              /* 112: never set */
+    int32_t SpecCount;            /* 120: number of ZipSpecData at Specs */
+    const char* ArchivePath;      /* 124: the archive to write */
+    const char* TempDir;          /* 128: folder for the temporary archive; null: the archive's folder */
+    const char* ArchiveComment;   /* 132: comment to keep; null when none (160 and later) */
+    uint16_t ArchiveOnly;         /* 136 */
+    uint16_t ResetArchive;        /* 138 */
+    ZipSpecData* Specs;           /* 140 */
+    int32_t Reserved144;          /* 144: 0 */
+    int32_t ExcludeCount;         /* 148 */
+    const char* const* Excludes;  /* 152: ExcludeCount exclusion masks */
+    int32_t StreamFields[8];      /* 156: memory streams; never used, 0 */
+    int32_t AllowUndo;            /* 188: flag */
+    uint16_t CodePage;            /* 192: 2 = OEM names, else 0 */
+    uint8_t Reserved194[18];      /* 194 */
+    int32_t Check;                /* 212: ZIP_EXEC_CHECK_VALUE */
+} ZipExecParams;
+
+/* The block of engines of version 150 or less: the fields up to SpecCount and ArchivePath as in
+ * ZipExecParams, the check value, then the specification lines verbatim. */
+typedef struct ZipLegacyExecParams {
+    void* Handle;
+    void* Caller;
+    int32_t Version;
+    ZipCallbackFn Callback;
+    int32_t Trace;
+    const char* Password;
+    const char* StoreSuffixes;
+    int32_t Encrypt;
+    int32_t HiddenFiles;
+    int32_t Volume;
+    int32_t Reserved40;
+    int32_t NoDirEntries;
+    int32_t Reserved48;
+    int32_t Verbose;
+    int32_t AlwaysTrue56;
+    int32_t Level;
+    int32_t Reserved64;
+    int32_t Reserved68;
+    int32_t JunkDirNames;
+    uint16_t Recurse;
+    uint16_t Reserved78;
+    int32_t AlwaysTrue80;
+    int32_t ForceDOS;
+    int32_t Move;
+    int32_t Reserved92;
+    int32_t Update;
+    int32_t Freshen;
+    int32_t Reserved104;
+    int32_t ZipTime;
+    uint8_t Date[8];
+    int32_t SpecCount;            /* 120 */
+    const char* ArchivePath;      /* 124 */
+    int32_t Check;                /* 128: ZIP_EXEC_CHECK_VALUE */
+    const char* Specs[ZIP_LEGACY_MAX_SPECS]; /* 132 */
+} ZipLegacyExecParams;
+
+typedef int32_t (*ZipEngineExecFn)(void* params);
+typedef int32_t (*GetZipEngineVersionFn)(void);
+
+#ifdef __cplusplus
+}
+#endif

@@ -1,0 +1,22 @@
+#include "framework/core/CoreErrors.h"
+
+#include <cstring>
+
+namespace {
+
+std::string describe(const std::string& fileName, int systemError, const std::string& what)
+{
+    std::string text = what + " \"" + fileName + "\"";
+    if (systemError != 0) {
+        text += ": ";
+        text += std::strerror(systemError);
+    }
+    return text;
+}
+
+} // namespace
+
+EInOutError::EInOutError(const std::string& fileName, int systemError, const std::string& what)
+    : EVorlandError(describe(fileName, systemError, what)), m_fileName(fileName), m_systemError(systemError)
+{
+}

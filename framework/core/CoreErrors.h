@@ -1,0 +1,33 @@
+#pragma once
+// The error classes of the core. Errors are raised, not returned; each carries a text that names
+// the file and the cause.
+
+#include <stdexcept>
+#include <string>
+
+// Base of every error the core raises on purpose.
+class EVorlandError : public std::runtime_error
+{
+public:
+    explicit EVorlandError(const std::string& text) : std::runtime_error(text) {}
+};
+
+// A file could not be created, read or written. `SystemError` is the errno value (0 when none).
+class EInOutError : public EVorlandError
+{
+public:
+    EInOutError(const std::string& fileName, int systemError, const std::string& what);
+    const std::string& FileName() const { return m_fileName; }
+    int SystemError() const { return m_systemError; }
+
+private:
+    std::string m_fileName;
+    int m_systemError;
+};
+
+// The silent stop: unwinds a run that the user asked to stop. Never shown; the top level discards it.
+class ESilentStop : public std::exception
+{
+public:
+    const char* what() const noexcept override { return "stopped"; }
+};

@@ -1,0 +1,73 @@
+#pragma once
+// What the core needs from a user interface. The GUI and the console each implement these once;
+// the core only ever talks to these interfaces and never includes a window toolkit.
+
+#include <string>
+
+// The progress window's operations, driven by the runner on the calling thread.
+class IProgressView
+{
+public:
+    virtual ~IProgressView() = default;
+    virtual void Show() = 0;
+    virtual void Hide() = 0;
+    // Batch bar maximum := count, position := 0; then StartSection("", "", "", 100).
+    virtual void SetBatchMax(int count) = 0;
+    virtual void SetBatchPosition(int position) = 0;
+    // Title "Processing archive ..." + " " + name; archive and directory lines; Zip bar 0 of
+    // maximum; then StartFile("Initializing file list ...", 100).
+    virtual void StartSection(const std::string& name, const std::string& archive, const std::string& directory,
+                              int maximum) = 0;
+    virtual void SetZipPosition(int position) = 0;
+    // File line "Archive complete"; Zip bar full; FileComplete().
+    virtual void ArchiveComplete() = 0;
+    virtual void StartFile(const std::string& text, int maximum) = 0;
+    virtual void SetFilePosition(int position) = 0;
+    virtual void FileComplete() = 0;
+    // A problem of the run (a failed copy, an unreadable file, a command that failed), shown to the
+    // user as it happens. The run goes on.
+    virtual void ReportProblem(const std::string& text) = 0;
+};
+
+// Answers of ConfirmYesNoCancel, with the platform's codes.
+enum class YesNoCancel { Yes = 6, No = 7, Cancel = 2 };
+
+// Buttons of a password request, as bits.
+enum PasswordButtons : int {
+    kPwButtonOk = 1,
+    kPwButtonCancel = 2,
+    kPwButtonCancelAll = 4,
+    kPwButtonAbort = 8,
+};
+
+// Results of a password request: OK 1, Cancel 2, Cancel-all 9, Abort 3.
+enum class PasswordResult { Ok = 1, Cancel = 2, CancelAll = 9, Abort = 3 };
+
+// Questions to the user. Every call blocks until answered; an implementation without a user (an
+// unattended run) answers with the safe choice: Confirm false, ConfirmYesNoCancel Cancel, empty
+// passwords, refused volumes.
+class IPrompter
+{
+public:
+    virtual ~IPrompter() = default;
+    // Question titled "Confirmation" with OK and Cancel; true for OK.
+    virtual bool Confirm(const std::string& text) = 0;
+    // Question titled "Confirmation" with Yes, No and Cancel.
+    virtual YesNoCancel ConfirmYesNoCancel(const std::string& text) = 0;
+    // A message with an OK button (an error when isError).
+    virtual void ShowMessage(const std::string& text, bool isError) = 0;
+    // Asks for a password; `buttons` is a set of PasswordButtons. `answer` is filled on Ok.
+    virtual PasswordResult AskPassword(const std::string& title, const std::string& prompt, int buttons,
+                                       std::string& answer) = 0;
+    // Asks the user to put in a volume (a disk of a multi-volume set); true when the user did.
+    virtual bool AskVolume(const std::string& prompt) = 0;
+};
+
+// "Process pending window messages": lets the user interface react during long work (repaint,
+// an Abort button, Ctrl-C in the console). Called on the working thread at fixed points.
+class IEventPump
+{
+public:
+    virtual ~IEventPump() = default;
+    virtual void ProcessMessages() = 0;
+};
