@@ -18,3 +18,8 @@ if [[ "${VORLAND_SKIP_SANITIZE:-0}" != 1 ]]; then
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
     (cd build-asan && ctest --output-on-failure -j "$jobs" --timeout 1800 -LE no_sanitize)
 fi
+
+# The fuzzers, about a minute each on their corpus (clang, libFuzzer, ASan + UBSan).
+if [[ "${VORLAND_SKIP_FUZZ:-0}" != 1 ]]; then
+    bash scripts/fuzz.sh 60
+fi

@@ -1,0 +1,4 @@
+# The fuzz targets: a short name (also the corpus folder fuzz/corpus/<name>) and the source file
+# that defines its LLVMFuzzerTestOneInput. Read by fuzz/ (the fuzzers) and tests/fuzz/ (the replay).
+set(VORLAND_FUZZ_TARGETS mask)
+set(VORLAND_FUZZ_SOURCE_mask FuzzMaskMatch.cpp)
