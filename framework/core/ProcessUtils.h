@@ -1,0 +1,38 @@
+#pragma once
+// Running the batch's Before and After commands: a command line is split into words and its first
+// word started as a program, without any shell (a user who wants one writes `sh -c "..."`).
+
+#include <string>
+#include <vector>
+
+// Longest command line RunCommand accepts, in characters. Longer lines are refused, never cut:
+// a cut command line could run a different command than the one the user wrote.
+constexpr std::size_t kMaxCommandLine = 511;
+
+// Splits a command line into words with the usual quoting rules of a POSIX shell, without any
+// expansion: blanks (space, tab, line breaks) separate words; '...' keeps everything literally;
+// "..." keeps everything except that \" \\ \$ and \` stand for the character; outside quotes a
+// backslash takes the next character literally. "" gives an empty word. Returns false (and sets
+// `error`) for an unterminated quote or a trailing backslash; `words` is then unspecified.
+bool SplitCommandLine(const std::string& line, std::vector<std::string>& words, std::string& error);
+
+// What became of a command.
+struct TCommandOutcome
+{
+    bool Started = false; // the program was started
+    int ExitCode = -1;    // its exit code (128 + signal number when a signal ended it); -1 if not started
+    std::string Error;    // why it could not be started (empty when Started)
+};
+
+// Runs the command line (blanks at both ends removed): its first word is the program, looked up on
+// PATH when it has no "/", the other words its arguments; the environment and the current folder
+// are the caller's; SIGINT, SIGTERM and SIGPIPE are at their defaults in the program. Waits for its
+// end without a time limit. An empty line, a line longer than kMaxCommandLine, a quoting error or a
+// program that cannot be started give Started false with the reason in Error.
+TCommandOutcome RunCommandLine(const std::string& commandLine);
+
+// The framework's form: the command line is `command`, a space and `parameters`, blanks removed at
+// both ends. With `wait` the result is the exit code, or -1 when the command could not be started;
+// without it, the process id (the caller reaps it), or -1. `showCommand` is the window state a
+// windowed system gives the program's first window; it has no meaning here and is ignored.
+int RunCommand(const std::string& command, const std::string& parameters, bool wait, int showCommand);
