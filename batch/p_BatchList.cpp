@@ -1,0 +1,385 @@
+#include "batch/p_BatchList.h"
+
+#include "batch/IniFile.h"
+#include "batch/vk_textline.h"
+#include "framework/core/CoreErrors.h"
+#include "framework/core/vk_tools.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+
+constexpr std::string_view kParameterSection = "BatchParameters";
+constexpr std::string_view kLineEnd = "\r\n";
+
+// ---- reading -------------------------------------------------------------------------------------
+
+// The whole file, or nullopt-like false when it does not exist. Raises EInOutError when it exists
+// but cannot be read.
+bool readWholeFile(const std::string& fileName, std::string& text)
+{
+    struct stat info
+    {
+    };
+    if (::stat(fileName.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return false;
+        }
+        throw EInOutError(fileName, errno, "Cannot read the batch file");
+    }
+    if (S_ISDIR(info.st_mode)) {
+        throw EInOutError(fileName, EISDIR, "Cannot read the batch file");
+    }
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        throw EInOutError(fileName, errno, "Cannot read the batch file");
+    }
+    text.clear();
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            const int error = errno;
+            ::close(fd);
+            throw EInOutError(fileName, error, "Cannot read the batch file");
+        }
+        if (got == 0) {
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return true;
+}
+
+// ---- writing -------------------------------------------------------------------------------------
+
+bool holdsLineBreak(std::string_view text)
+{
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// The reader drops blanks (bytes 0 to 32) around a value and then one pair of matching quotes. A
+// value that starts or ends with a blank, or starts and ends with the same quote, is therefore
+// written inside one more pair of double quotes, so that it reads back unchanged.
+std::string protectValue(std::string_view value)
+{
+    const bool blankEnds = !value.empty() && (IsBlankByte(value.front()) || IsBlankByte(value.back()));
+    const bool quotePair =
+        value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
+    if (blankEnds || quotePair) {
+        return "\"" + std::string(value) + "\"";
+    }
+    return std::string(value);
+}
+
+[[noreturn]] void refuse(const std::string& what)
+{
+    throw EVorlandError("The batch cannot be saved: " + what);
+}
+
+void putValue(std::string& out, std::string_view section, std::string_view key, std::string_view rawValue)
+{
+    const std::string_view value = TrimBlanks(rawValue);
+    if (holdsLineBreak(value)) {
+        refuse("the value of " + std::string(key) + " in section [" + std::string(section) + "] holds a line break.");
+    }
+    out += key;
+    out += '=';
+    out += protectValue(value);
+    out += kLineEnd;
+}
+
+void putBool(std::string& out, std::string_view key, bool value)
+{
+    out += key;
+    out += value ? "=1" : "=0";
+    out += kLineEnd;
+}
+
+// The scrambled password as it goes into the file. Its bytes are arbitrary: blanks or quotes at its
+// ends are protected by quotes; a line break inside it cannot be stored, so such a password is
+// refused rather than written damaged.
+std::string scrambledPasswordValue(const std::string& password)
+{
+    const std::string_view plain = TrimBlanks(password);
+    if (plain.empty()) {
+        return {};
+    }
+    const std::string scrambled = ScramblePassword(plain, ScrambleKey());
+    if (holdsLineBreak(scrambled)) {
+        refuse("the password cannot be stored in the batch file (its scrambled form holds a line break). "
+               "Please choose another password.");
+    }
+    return protectValue(scrambled);
+}
+
+// Folder part of a path ("." when it has none).
+std::string folderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Writes all bytes; false with errno set on failure.
+bool writeAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t put = ::write(fd, bytes.data(), bytes.size());
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(put));
+    }
+    return true;
+}
+
+// Replaces `target` with `bytes` atomically: a new file beside it, flushed to disk, renamed over
+// the old one. On failure the temporary file is removed and the old file is untouched.
+void replaceFile(const std::string& fileName, std::string_view bytes)
+{
+    // Write through a symbolic link to the file it points to, keeping the link.
+    std::string target = fileName;
+    struct stat linkInfo
+    {
+    };
+    if (::lstat(fileName.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
+        if (char* resolved = ::realpath(fileName.c_str(), nullptr)) {
+            target = resolved;
+            std::free(resolved);
+        }
+    }
+    struct stat oldInfo
+    {
+    };
+    const bool hadOld = ::stat(target.c_str(), &oldInfo) == 0;
+    if (hadOld && S_ISDIR(oldInfo.st_mode)) {
+        throw EInOutError(fileName, EISDIR, "Cannot save the batch file");
+    }
+
+    static std::atomic<unsigned> counter{0};
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0; ++attempt) {
+        temporary = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && (errno != EEXIST || attempt > 100)) {
+            throw EInOutError(fileName, errno, "Cannot save the batch file");
+        }
+    }
+    auto fail = [&](int error) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        ::unlink(temporary.c_str());
+        throw EInOutError(fileName, error, "Cannot save the batch file");
+    };
+    if (hadOld && ::fchmod(fd, oldInfo.st_mode & 07777) != 0) {
+        fail(errno);
+    }
+    if (!writeAll(fd, bytes) || ::fsync(fd) != 0) {
+        fail(errno);
+    }
+    const int closed = ::close(fd);
+    fd = -1;
+    if (closed != 0) {
+        fail(errno);
+    }
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        fail(errno);
+    }
+    // Make the rename itself durable; a failure here changes nothing the caller could act on.
+    const int folder = ::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+}
+
+void checkIndex(int index, int count)
+{
+    if (index < 0 || index >= count) {
+        throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+    }
+}
+
+} // namespace
+
+TBatchEntry::TBatchEntry(std::string name, std::string zip, std::string dir, std::string suffix, std::string ignore,
+                         bool recurse, bool dirName, bool compress)
+    : Name(std::move(name)), Zip(std::move(zip)), Compress(compress), Dir(std::move(dir)), Suffix(std::move(suffix)),
+      Ignore(std::move(ignore)), Recurse(recurse), DirName(dirName)
+{
+}
+
+std::string ScrambleKey()
+{
+    return "KoMaTrUsE";
+}
+
+TpxBatchList::TpxBatchList() = default;
+TpxBatchList::~TpxBatchList() = default;
+
+TBatchEntry& TpxBatchList::Entries(int index) const
+{
+    checkIndex(index, Count());
+    return *EntryList[static_cast<std::size_t>(index)];
+}
+
+void TpxBatchList::Clear()
+{
+    EntryList.clear();
+}
+
+int TpxBatchList::AddEntry(std::unique_ptr<TBatchEntry> entry)
+{
+    if (!entry) {
+        throw std::invalid_argument("AddEntry: no entry");
+    }
+    EntryList.push_back(std::move(entry));
+    return Count() - 1;
+}
+
+void TpxBatchList::DeleteEntry(int index)
+{
+    checkIndex(index, Count());
+    EntryList.erase(EntryList.begin() + index);
+}
+
+void TpxBatchList::LoadFromFile(const std::string& fileName)
+{
+    std::string text;
+    if (fileName.empty() || !readWholeFile(fileName, text)) {
+        Clear();
+        return;
+    }
+    const IniFile file = IniFile::Parse(text);
+
+    // Several parameter sections read as one: the first line of a key counts.
+    IniFile::Section parameters;
+    bool haveParameters = false;
+    std::vector<std::unique_ptr<TBatchEntry>> entries;
+    for (const IniFile::Section& section : file.Sections()) {
+        if (SameNameIgnoringCase(section.Name, kParameterSection)) {
+            haveParameters = true;
+            parameters.Values.insert(parameters.Values.end(), section.Values.begin(), section.Values.end());
+            continue;
+        }
+        entries.push_back(std::make_unique<TBatchEntry>(
+            section.Name, IniFile::ReadString(section, "Zip", {}), IniFile::ReadString(section, "Dir", {}),
+            IniFile::ReadString(section, "Suffix", {}), IniFile::ReadString(section, "Ignore", {}),
+            IniFile::ReadBool(section, "Recurse", false), IniFile::ReadBool(section, "DirName", false),
+            IniFile::ReadBool(section, "Compress", true)));
+    }
+
+    EntryList = std::move(entries);
+    if (haveParameters) {
+        Before = IniFile::ReadString(parameters, "Before", {});
+        After = IniFile::ReadString(parameters, "After", {});
+        // The reader has already dropped the blanks around the value; blanks inside quotes belong to
+        // the scrambled password and are kept.
+        const std::string scrambled = IniFile::ReadString(parameters, "Password", {});
+        Password = scrambled.empty() ? std::string() : UnscramblePassword(scrambled, ScrambleKey());
+        UpdateZip = IniFile::ReadBool(parameters, "UpdateZip", true);
+    }
+}
+
+std::string TpxBatchList::BatchFileText() const
+{
+    std::string out;
+    out += "[";
+    out += kParameterSection;
+    out += "]";
+    out += kLineEnd;
+    putValue(out, kParameterSection, "Before", Before);
+    putValue(out, kParameterSection, "After", After);
+    out += "Password=";
+    out += scrambledPasswordValue(Password);
+    out += kLineEnd;
+    putBool(out, "UpdateZip", UpdateZip);
+    out += kLineEnd;
+
+    for (const auto& entry : EntryList) {
+        const std::string_view name = TrimBlanks(entry->Name);
+        if (holdsLineBreak(name)) {
+            refuse("the name of section [" + std::string(name) + "] holds a line break.");
+        }
+        if (SameNameIgnoringCase(name, kParameterSection)) {
+            refuse("a section cannot be named " + std::string(kParameterSection) + ".");
+        }
+        out += "[";
+        out += name;
+        out += "]";
+        out += kLineEnd;
+        putValue(out, name, "Zip", entry->Zip);
+        putBool(out, "Compress", entry->Compress);
+        putValue(out, name, "Dir", entry->Dir);
+        putValue(out, name, "Suffix", entry->Suffix);
+        putValue(out, name, "Ignore", entry->Ignore);
+        putBool(out, "Recurse", entry->Recurse);
+        putBool(out, "DirName", entry->DirName);
+        // Comments are never set and never read back; the key is written empty.
+        out += "Comments=";
+        out += kLineEnd;
+        out += kLineEnd;
+    }
+    return out;
+}
+
+void TpxBatchList::SaveToFile(const std::string& fileName) const
+{
+    const std::string text = BatchFileText();
+    if (fileName.empty()) {
+        throw EInOutError(fileName, ENOENT, "Cannot save the batch file");
+    }
+    replaceFile(fileName, text);
+}
+
+void BuildMaskList(const TBatchEntry& entry, std::string_view text, std::vector<std::string>& masks, bool complete)
+{
+    const std::size_t first = masks.size();
+    BuildMaskList(text, masks, complete);
+    if (entry.Compress && entry.DirName) {
+        const std::string prefix = IncludeTrailingPathDelimiter(entry.Dir);
+        for (std::size_t i = first; i < masks.size(); ++i) {
+            masks[i].insert(0, prefix);
+        }
+    }
+}
+
+std::string DefaultZipMask(const TBatchEntry& entry)
+{
+    if (entry.Compress && entry.DirName) {
+        return IncludeTrailingPathDelimiter(entry.Dir) + "*.*";
+    }
+    return "*.*";
+}
+
+bool MatchesMaskList(const std::vector<std::string>& masks, std::string_view name, bool whenEmpty)
+{
+    if (masks.empty()) {
+        return whenEmpty;
+    }
+    for (const std::string& mask : masks) {
+        if (MatchesMask(mask, name)) {
+            return true;
+        }
+    }
+    return false;
+}

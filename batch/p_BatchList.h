@@ -1,0 +1,124 @@
+#pragma once
+// The batch in memory: the batch parameters and the ordered job sections (entries), loaded from
+// and saved to a batch file. The runner adds the run operations in its own unit.
+//
+// Batch file layout (8-bit text, every line ended by CR LF):
+//
+//   [BatchParameters]
+//   Before=<command>        After=<command>
+//   Password=<scrambled>    UpdateZip=1|0
+//   <empty line>
+//   [<entry name>]          one block per entry, in list order:
+//   Zip=  Compress=  Dir=  Suffix=  Ignore=  Recurse=  DirName=  Comments=
+//   <empty line>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One job section of a batch.
+class TBatchEntry
+{
+public:
+    TBatchEntry(std::string name, std::string zip, std::string dir, std::string suffix, std::string ignore,
+                bool recurse, bool dirName, bool compress);
+
+    std::string Name;     // section name in the batch file
+    std::string Zip;      // archive file (Compress) or target directory (copy entry)
+    bool Compress = true; // zip into the archive Zip; false: copy into the directory Zip
+    std::string Dir;      // source directory
+    std::string Suffix;   // include mask list; empty means all files
+    std::string Ignore;   // exclude mask list; empty means none
+    bool Recurse = false; // also take files from subdirectories of Dir
+    bool DirName = false; // zip entries only: store names with their path
+    std::string Comments; // written as "Comments=", never set and never read
+};
+
+// The fixed key that scrambles the password in batch files.
+std::string ScrambleKey();
+
+// The batch list. Loading, saving and editing are meant for the idle state; the fields are read
+// and changed directly by the editor. Not thread-safe: one thread (the GUI's) uses it.
+class TpxBatchList
+{
+public:
+    TpxBatchList();
+    ~TpxBatchList();
+    TpxBatchList(const TpxBatchList&) = delete;
+    TpxBatchList& operator=(const TpxBatchList&) = delete;
+
+    // Progress of the running work.
+    std::int64_t CurrentFileSize = 0; // size of the file the engine works on
+    std::int64_t CurrentFileDone = 0; // bytes of that file reported so far
+    std::int64_t TotalSize = 0;       // bytes announced for the archive being written
+    std::int64_t TotalDone = 0;       // bytes reported so far for that archive
+
+    // Run state.
+    bool CancelRequested = false; // the user confirmed that the running work stops
+    bool BatchRunning = false;    // the whole batch runs
+    bool SectionRunning = false;  // one section is processed
+
+    // The section being processed.
+    std::string SourceDir; // its Dir
+    std::string TargetDir; // target directory of a copy section
+
+    // Batch parameters (stored in the batch file's BatchParameters section).
+    std::string Before;    // command line run before the batch; empty for none
+    std::string After;     // command line run after the batch; empty for none
+    std::string Password;  // archive password in plain text (scrambled only in the file)
+    bool UpdateZip = true; // add to existing archives / skip unchanged copies; false: rebuild
+
+    // Masks of the copy section being processed.
+    std::vector<std::string> IncludeMasks;
+    std::vector<std::string> ExcludeMasks;
+    int FileTotal = 0; // files found by the counting pass of a copy section
+    int FileDone = 0;  // files visited by the copying pass
+
+    // The entries, in batch file order; the list owns them.
+    std::vector<std::unique_ptr<TBatchEntry>> EntryList;
+
+    int Count() const { return static_cast<int>(EntryList.size()); }
+    // The entry at a 0-based index; raises std::out_of_range for an index outside the list.
+    TBatchEntry& Entries(int index) const;
+    // Removes and frees every entry; the parameters are not touched.
+    void Clear();
+    // Appends the entry (the list takes ownership) and returns its index.
+    int AddEntry(std::unique_ptr<TBatchEntry> entry);
+    // Removes and frees the entry at the index; later entries move up by one. Raises
+    // std::out_of_range for an index outside the list.
+    void DeleteEntry(int index);
+    // True while a batch or a section runs.
+    bool Running() const { return BatchRunning || SectionRunning; }
+
+    // Replaces the entries with the sections of a batch file. An empty name, or a name of no
+    // existing file, leaves the list empty and the parameters as they were. A file that cannot be
+    // read raises EInOutError naming it, and then the list and the parameters stay as they were.
+    // A stop request left over from a cancelled run does not affect loading.
+    void LoadFromFile(const std::string& fileName);
+
+    // Writes the batch file. The previous file is replaced only once the new one is complete and
+    // on disk: a failure raises EInOutError naming the file and the system's reason, and leaves
+    // the previous file as it was. Raises EVorlandError, writing nothing, when a value cannot be
+    // stored so that it reads back unchanged: a line break inside a value or name, an entry named
+    // like the parameter section, or a password whose scrambled form holds a line break (only
+    // passwords with bytes above 126 can). Values are trimmed; a scrambled password that begins
+    // or ends with a blank or a quote is written inside double quotes so that it reads back whole.
+    void SaveToFile(const std::string& fileName) const;
+
+    // The batch file text SaveToFile writes (same checks, same errors).
+    std::string BatchFileText() const;
+};
+
+// The runner's mask lists: BuildMaskList of the text, each mask prefixed by the entry's Dir (with a
+// trailing separator) when the entry is a zip entry with DirName set. Copy entries never get the
+// prefix: their masks are matched against bare file names.
+void BuildMaskList(const TBatchEntry& entry, std::string_view text, std::vector<std::string>& masks, bool complete);
+
+// The single mask a zip entry uses when its include list is empty: "*.*", with the Dir prefix when
+// DirName is set.
+std::string DefaultZipMask(const TBatchEntry& entry);
+
+// True when some mask of the list matches the name; `whenEmpty` when the list is empty.
+bool MatchesMaskList(const std::vector<std::string>& masks, std::string_view name, bool whenEmpty);

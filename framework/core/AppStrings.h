@@ -1,0 +1,73 @@
+#pragma once
+// The numbered strings: every text that code shows at run time is read from this table by its
+// number at the moment it is shown, so that a change of language reaches it. Numbers 0 to 8 belong
+// to the framework, 9 to 26 to the program; a number means the same text in every run and in
+// every caption file. The table starts with the English texts; the language layer replaces them.
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+// The numbers of the table.
+enum TAppString : int
+{
+    sLanguageToAdd = 0,
+    sLanguageName = 1,
+    sAbout = 2,
+    sEditAboutFile = 3,
+    sOk = 4,
+    sCancel = 5,
+    sAdd = 6,
+    sDelete = 7,
+    sReplace = 8,
+    sZipIt = 9,
+    sSaveBatchFile = 10,
+    sNew = 11,
+    sAbort = 12,
+    sCancelZip = 13,
+    sAdding = 14,
+    sInitializingFileList = 15,
+    sAddingFiles = 16,
+    sProcessingArchive = 17,
+    sProcessing = 18,
+    sArchiveComplete = 19,
+    sAlreadyExists = 20,
+    sAddFiles = 21,
+    sExcludeFiles = 22,
+    sZipName = 23,
+    sDirArchive = 24,
+    sSelectZipFile = 25,
+    sSelectCopyDirectory = 26,
+    kAppStringCount = 27
+};
+
+// A list of texts addressed by number. Safe to use from several threads (each call locks).
+class TvkStringList
+{
+public:
+    // Starts with the 27 default English texts.
+    TvkStringList();
+
+    // Number of texts in the table.
+    int Count() const;
+    // The text with that number; a number outside the table gives the empty text.
+    std::string Get(int number) const;
+    // Replaces the text with that number; a number outside the table changes nothing and gives
+    // false.
+    bool Set(int number, std::string text);
+    // Puts every default text back (a switch back to the design language, and tests).
+    void Reset();
+
+    // The default English text of a number; empty outside the table.
+    static std::string DefaultText(int number);
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_texts;
+};
+
+// The one table of the process; lives until the process ends.
+TvkStringList& AppStrings();
+
+// Shorthand for AppStrings().Get(number).
+std::string AppString(int number);

@@ -1,0 +1,113 @@
+#include "framework/core/AppStrings.h"
+#include "framework/core/FileTime.h"
+#include "framework/core/vk_tools.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+TEST(Scramble, every_byte_below_255_survives_the_round_trip)
+{
+    std::string all;
+    for (int b = 0; b <= 254; ++b) {
+        all += static_cast<char>(b);
+    }
+    for (const std::string key : {"KoMaTrUsE", "", "\xff", "\x01"}) {
+        const std::string scrambled = ScramblePassword(all, key);
+        EXPECT_EQ(scrambled.size(), all.size());
+        EXPECT_EQ(UnscramblePassword(scrambled, key), all) << "key " << key;
+    }
+}
+
+TEST(Scramble, byte_255_comes_back_as_0)
+{
+    EXPECT_EQ(UnscramblePassword(ScramblePassword("\xff", "KoMaTrUsE"), "KoMaTrUsE"), std::string(1, '\0'));
+}
+
+TEST(Scramble, sums_above_255_wrap_by_255)
+{
+    // 'K' (75) + 200 = 275 -> 20 -> complement 235.
+    EXPECT_EQ(ScramblePassword("\xc8", "K"), "\xeb");
+    // 'K' + 180 = 255 stays 255 -> complement 0.
+    EXPECT_EQ(ScramblePassword("\xb4", "K"), std::string(1, '\0'));
+}
+
+TEST(Scramble, the_key_repeats_after_its_last_character)
+{
+    const std::string key = "KoMaTrUsE";
+    const std::string scrambled = ScramblePassword("aaaaaaaaaa", key);
+    ASSERT_EQ(scrambled.size(), 10u);
+    EXPECT_EQ(scrambled[9], scrambled[0]);
+    EXPECT_NE(scrambled[1], scrambled[0]);
+    EXPECT_EQ(static_cast<unsigned char>(scrambled[0]), 255 - ('K' + 'a'));
+}
+
+TEST(Scramble, empty_key_complements_and_empty_text_stays_empty)
+{
+    EXPECT_EQ(ScramblePassword(std::string("\x00\x10\xff", 3), ""), std::string("\xff\xef\x00", 3));
+    EXPECT_EQ(UnscramblePassword(std::string("\xff\xef\x00", 3), ""), std::string("\x00\x10\xff", 3));
+    EXPECT_EQ(ScramblePassword("", "KoMaTrUsE"), "");
+    EXPECT_EQ(UnscramblePassword("", "KoMaTrUsE"), "");
+}
+
+TEST(TextHelpers, strip_ampersands_trailing_separator_and_trim)
+{
+    EXPECT_EQ(StripAmpersands("&File && &Edit"), "File  Edit");
+    EXPECT_EQ(IncludeTrailingPathDelimiter("/tmp"), "/tmp/");
+    EXPECT_EQ(IncludeTrailingPathDelimiter("/tmp/"), "/tmp/");
+    EXPECT_EQ(IncludeTrailingPathDelimiter("/"), "/");
+    EXPECT_EQ(IncludeTrailingPathDelimiter(""), "");
+    EXPECT_EQ(TrimBlanks(std::string("\x00 \t a b \x1f\x20", 9)), "a b");
+    EXPECT_EQ(TrimBlanks(" \r\n"), "");
+    EXPECT_TRUE(MatchesMask("*.TXT", "a.txt"));
+}
+
+TEST(FileTimes, same_file_time_allows_about_one_second)
+{
+    const TDateTime base = EncodeDateTime(2024, 3, 10, 12, 0, 0);
+    EXPECT_TRUE(SameFileTime(base, base + 0.9 / 86400.0));
+    EXPECT_FALSE(SameFileTime(base, base + 1.1 / 86400.0));
+    EXPECT_DOUBLE_EQ(EncodeDateTime(1899, 12, 30, 0, 0, 0), 0.0);
+    EXPECT_DOUBLE_EQ(EncodeDateTime(1900, 1, 1, 12, 0, 0), 2.5);
+}
+
+TEST(FileTimes, file_times_are_local_at_two_second_resolution)
+{
+    // Local time of the test zone; the CI zone is not UTC, so a UTC conversion would fail here.
+    std::time_t t = 1700000001; // an odd second
+    std::tm local{};
+    ASSERT_NE(localtime_r(&t, &local), nullptr);
+    const TDateTime expected = EncodeDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                                              local.tm_min, local.tm_sec & ~1);
+    EXPECT_DOUBLE_EQ(FileTimeToDateTime(t), expected);
+    EXPECT_TRUE(SameFileMTime(1700000000, 1700000001));
+    EXPECT_FALSE(SameFileMTime(1700000001, 1700000002));
+    EXPECT_FALSE(SameFileMTime(1700000000, 1700000004));
+}
+
+TEST(AppStringsTable, holds_the_default_texts_and_replaces_by_number)
+{
+    TvkStringList table;
+    EXPECT_EQ(table.Count(), 27);
+    EXPECT_EQ(table.Get(sLanguageToAdd), "Language to add");
+    EXPECT_EQ(table.Get(sReplace), "Replace");
+    EXPECT_EQ(table.Get(sZipIt), "Zip it");
+    EXPECT_EQ(table.Get(sAlreadyExists), "%s already exists");
+    EXPECT_EQ(table.Get(sSelectCopyDirectory), "Select the directory where the selected files will be copied.");
+    EXPECT_EQ(table.Get(-1), "");
+    EXPECT_EQ(table.Get(27), "");
+    EXPECT_FALSE(table.Set(27, "x"));
+    EXPECT_EQ(table.Count(), 27);
+    EXPECT_TRUE(table.Set(sAbort, "Abbrechen"));
+    EXPECT_EQ(table.Get(sAbort), "Abbrechen");
+    table.Reset();
+    EXPECT_EQ(table.Get(sAbort), "Abort");
+
+    // The process-wide table is read at the moment of use.
+    AppStrings().Set(sNew, "Neu");
+    EXPECT_EQ(AppString(sNew), "Neu");
+    AppStrings().Reset();
+    EXPECT_EQ(AppString(sNew), "New");
+}
