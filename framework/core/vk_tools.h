@@ -1,8 +1,10 @@
 #pragma once
 // Small text and path operations shared by the framework and the program, and the keyed password
-// scrambling of batch files. Directory walking lives in FileSearch.h, file times in FileTime.h.
+// scrambling of batch files. Directory walking (FileSearch.h), file times (FileTime.h) and the
+// name matcher (MaskMatch.h) have units of their own and are included here for convenience.
 // All functions are plain and may be called from any thread.
 
+#include "framework/core/FileSearch.h"
 #include "framework/core/FileTime.h"
 #include "framework/core/MaskMatch.h"
 

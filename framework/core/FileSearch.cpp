@@ -1,0 +1,178 @@
+#include "framework/core/FileSearch.h"
+
+#include "framework/core/CoreErrors.h"
+#include "framework/core/FileOps.h"
+#include "framework/core/MaskMatch.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace {
+
+struct DirCloser
+{
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+struct Walker
+{
+    Walker(const std::string& mask, const TFoundFileProc& fileProc, const TSearchErrorProc& errorProc)
+        : nameMask(mask), everyName(mask == "*.*" || mask == "*"), onFile(fileProc), onError(errorProc)
+    {
+    }
+
+    std::string nameMask;
+    bool everyName;
+    const TFoundFileProc& onFile;
+    const TSearchErrorProc& onError;
+    // (device, inode) of the directories being walked, to refuse a directory met twice on one
+    // path (possible through bind mounts even though links are never followed).
+    std::vector<std::pair<dev_t, ino_t>> ancestors;
+
+    void fail(const std::string& path, int error) const
+    {
+        if (onError) {
+            onError(path, error);
+            return;
+        }
+        throw EInOutError(path, error, "Cannot read the folder");
+    }
+
+    bool nameMatches(const std::string& name) const { return everyName || MatchesMask(nameMask, name); }
+
+    // Walks one directory (`dir` ends with "/"); files only, or subtrees first and then files.
+    void walk(const std::string& dir, bool recurse, bool isTop)
+    {
+        // Below the top the folder was seen as a directory, not a link; O_NOFOLLOW keeps it so if
+        // it is swapped for a link meanwhile.
+        const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (isTop ? 0 : O_NOFOLLOW);
+        const int fd = ::open(dir.c_str(), flags);
+        if (fd < 0) {
+            fail(dir, errno);
+            return;
+        }
+        std::unique_ptr<DIR, DirCloser> handle(::fdopendir(fd));
+        if (!handle) {
+            const int error = errno;
+            ::close(fd);
+            fail(dir, error);
+            return;
+        }
+        struct stat self
+        {
+        };
+        bool pushed = false;
+        if (recurse && ::fstat(fd, &self) == 0) {
+            const auto id = std::make_pair(self.st_dev, self.st_ino);
+            if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) {
+                fail(dir, ELOOP);
+                return;
+            }
+            ancestors.push_back(id);
+            pushed = true;
+        }
+
+        std::vector<std::string> subdirs;
+        std::vector<std::pair<std::string, unsigned char>> files;
+        for (;;) {
+            errno = 0;
+            const dirent* item = ::readdir(handle.get());
+            if (item == nullptr) {
+                if (errno != 0) {
+                    fail(dir, errno);
+                }
+                break;
+            }
+            const std::string name = item->d_name;
+            if (name.empty() || name[0] == '.') {
+                continue; // ".", ".." and hidden names
+            }
+            unsigned char type = item->d_type;
+            if (type == DT_UNKNOWN) {
+                struct stat info
+                {
+                };
+                if (::fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+                    continue;
+                }
+                type = S_ISDIR(info.st_mode)   ? DT_DIR
+                       : S_ISLNK(info.st_mode) ? DT_LNK
+                       : S_ISREG(info.st_mode) ? DT_REG
+                                               : DT_FIFO;
+            }
+            if (type == DT_DIR) {
+                if (recurse) {
+                    subdirs.push_back(name);
+                }
+            } else if ((type == DT_REG || type == DT_LNK) && nameMatches(name)) {
+                files.emplace_back(name, type);
+            }
+        }
+
+        std::sort(subdirs.begin(), subdirs.end());
+        for (const std::string& sub : subdirs) {
+            walk(dir + sub + "/", true, false);
+        }
+
+        std::sort(files.begin(), files.end());
+        for (const auto& [name, type] : files) {
+            struct stat info
+            {
+            };
+            if (::fstatat(fd, name.c_str(), &info, 0) != 0) {
+                if (errno != ENOENT) {
+                    fail(dir + name, errno);
+                }
+                continue; // gone meanwhile, or a dangling link
+            }
+            if (!S_ISREG(info.st_mode)) {
+                continue; // a link to a directory or to a system entry
+            }
+            TSearchRec record;
+            record.Name = name;
+            record.Size = static_cast<std::int64_t>(info.st_size);
+            record.MTime = info.st_mtim.tv_sec;
+            record.Time = FileTimeToDateTime(info.st_mtim.tv_sec);
+            record.Attr = ((info.st_mode & S_IWUSR) == 0 ? faReadOnly : 0) | (type == DT_LNK ? faSymLink : 0);
+            onFile(dir + name, record);
+        }
+        if (pushed) {
+            ancestors.pop_back();
+        }
+    }
+};
+
+void search(const std::string& pathMask, bool recurse, const TFoundFileProc& onFile, const TSearchErrorProc& onError)
+{
+    const std::size_t slash = pathMask.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : pathMask.substr(0, slash + 1);
+    const std::string nameMask = slash == std::string::npos ? pathMask : pathMask.substr(slash + 1);
+    if (nameMask.empty()) {
+        return; // a folder name without a name part names no file
+    }
+    dir = AbsolutePath(dir);
+    if (dir.back() != '/') {
+        dir += '/';
+    }
+    Walker walker(nameMask, onFile, onError);
+    walker.walk(dir, recurse, true);
+}
+
+} // namespace
+
+void FindFiles(const std::string& pathMask, const TFoundFileProc& onFile, const TSearchErrorProc& onError)
+{
+    search(pathMask, false, onFile, onError);
+}
+
+void FindFilesRecursive(const std::string& pathMask, const TFoundFileProc& onFile, const TSearchErrorProc& onError)
+{
+    search(pathMask, true, onFile, onError);
+}
