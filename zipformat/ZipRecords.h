@@ -269,4 +269,40 @@ inline void toDosDateTime(int year, int month, int day, int hour, int minute, in
     dosTime = static_cast<std::uint16_t>((hour << 11) | (minute << 5) | (second / 2));
 }
 
+// ---- further layout details used by the engine's writer and its reader of existing archives ---
+
+// Data descriptor fields, relative to the descriptor's start when it carries its signature (readers
+// must also accept descriptors written without it).
+namespace descriptor {
+constexpr std::size_t kSignature = 0;       // u32, optional
+constexpr std::size_t kCrc32 = 4;           // u32
+constexpr std::size_t kCompressedSize = 8;  // u32, or u64 in the 64-bit form
+constexpr std::size_t kSize32 = 12;         // u32 (32-bit form)
+constexpr std::size_t kSize64Field = 16;    // u64 (64-bit form): uncompressed
+} // namespace descriptor
+
+// Extended timestamp (0x5455): one flags byte, then the times the flags announce, each a u32 of UTC
+// seconds. The central directory copy carries the modification time only.
+constexpr std::uint8_t kTimestampHasMtime = 0x01;
+constexpr std::size_t kTimestampMtimeSize = 5; // flags byte + mtime
+
+// ZIP64 extra field (0x0001): each u64 present only when its fixed field holds kMax32 (the disk
+// number only when its field holds kMax16), in this order.
+constexpr std::size_t kZip64FieldSize = 8;
+
+// Traditional (weak) encryption header in front of the data of an encrypted entry.
+constexpr std::size_t kTraditionalHeaderSize = 12;
+
+// Inverse of toDosDateTime: the broken-down local time of an MS-DOS date and time.
+inline void fromDosDateTime(std::uint16_t dosDate, std::uint16_t dosTime, int& year, int& month, int& day, int& hour,
+                            int& minute, int& second)
+{
+    year = 1980 + (dosDate >> 9);
+    month = (dosDate >> 5) & 0x0F;
+    day = dosDate & 0x1F;
+    hour = dosTime >> 11;
+    minute = (dosTime >> 5) & 0x3F;
+    second = (dosTime & 0x1F) * 2;
+}
+
 } // namespace zipfmt

@@ -1,0 +1,90 @@
+#pragma once
+// The engine's file layer: opening source files, writing the temporary archive, and replacing the
+// old archive atomically.
+//
+// Test seams (read once per ZipEngineExec call by FaultSeams::fromEnvironment; nothing is checked
+// when they are unset):
+//   VORLAND_FAULT_WRITE_AFTER=N    every write to the temporary archive fails with EIO once N bytes
+//                                  have been written to it in this call.
+//   VORLAND_FAULT_READ_MATCH=text  opening a source file whose path contains `text` fails with
+//                                  EACCES.
+//
+// Temporary archives are named "<archive name>.vorland-tmp-XXXXXX" and are held with an exclusive
+// flock for as long as the run that made them lives. A later run removes such files when nobody
+// holds that lock (the run that made them crashed or was killed).
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace zipengine {
+
+struct FaultSeams
+{
+    std::optional<std::uint64_t> writeFailAfter;
+    std::string readFailMatch;
+
+    static FaultSeams fromEnvironment();
+};
+
+// Opens a source file for reading (following links). Returns the descriptor, or -1 with errno set.
+int openSourceFile(const std::string& path, const FaultSeams& seams);
+
+// Reads up to `size` bytes at `offset`, retrying short reads; returns the count read (less at end of
+// file) or -1 with errno set.
+ssize_t readFully(int fd, void* buffer, std::size_t size, std::uint64_t offset);
+
+// The temporary archive being written. Writes go through a buffer; every failure raises an
+// EngineError naming the archive. Destroying an archive that was not committed removes the file.
+class TempArchive
+{
+public:
+    // Creates the temporary file in `folder` (the archive's own folder when empty) and removes stale
+    // temporary files of the same archive there. Raises EngineError(ZIP_MSG_CANNOT_CREATE).
+    TempArchive(const std::string& archivePath, const std::string& folder, const FaultSeams& seams);
+    ~TempArchive();
+    TempArchive(const TempArchive&) = delete;
+    TempArchive& operator=(const TempArchive&) = delete;
+
+    const std::string& path() const { return m_path; }
+    dev_t device() const { return m_dev; }
+    ino_t inode() const { return m_ino; }
+
+    std::uint64_t offset() const { return m_offset; }
+    void write(const void* data, std::size_t size);
+    // Overwrites bytes already written (at an offset below offset()).
+    void patch(std::uint64_t at, const void* data, std::size_t size);
+    // Drops everything from `at` on; writing continues there.
+    void truncate(std::uint64_t at);
+
+    // Flushes, syncs and renames the file over the archive (keeping the old archive's permissions,
+    // or the usual ones for a new file). Raises EngineError(ZIP_MSG_WRITE_FAILED or _REPLACE_FAILED).
+    void commit();
+
+private:
+    void flush();
+    void rawWrite(const void* data, std::size_t size, std::uint64_t at);
+    [[noreturn]] void fail(int error, const char* what);
+
+    std::string m_archivePath;
+    std::string m_path;
+    int m_fd = -1;
+    dev_t m_dev = 0;
+    ino_t m_ino = 0;
+    std::vector<std::uint8_t> m_buffer;
+    std::uint64_t m_offset = 0;       // logical size of the archive so far
+    std::uint64_t m_flushed = 0;      // bytes of it already in the file
+    std::uint64_t m_bytesWritten = 0; // every byte handed to the system, for the write seam
+    std::optional<std::uint64_t> m_failAfter;
+    bool m_committed = false;
+};
+
+// Name prefix of the temporary files of `archivePath` (without folder).
+std::string tempPrefix(const std::string& archivePath);
+
+// Removes, in `folder`, the temporary files of `archivePath` that no live run holds.
+void removeStaleTemps(const std::string& archivePath, const std::string& folder);
+
+} // namespace zipengine
