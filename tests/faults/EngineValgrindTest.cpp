@@ -1,0 +1,83 @@
+// The zip engine under valgrind memcheck: one operation of each kind (new archive, update by raw
+// copy, encryption, a stop, a damaged archive, a failing write) through the command-line driver.
+// Any invalid access, use of uninitialised memory or leak fails the test. Slow, so it only runs in
+// the normal build (label no_sanitize); the sanitizer build checks the same code its own way.
+
+#include "faults/FaultKit.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using faultkit::fs::path;
+using testkit::writeFile;
+
+constexpr int kValgrindError = 99;
+
+faultkit::RunResult underValgrind(const std::vector<std::string>& driverArguments,
+                                  const std::vector<std::string>& env = {})
+{
+    std::vector<std::string> argv = {"/usr/bin/valgrind",
+                                     "-q",
+                                     "--error-exitcode=" + std::to_string(kValgrindError),
+                                     "--leak-check=full",
+                                     "--errors-for-leak-kinds=definite,indirect",
+                                     "--track-origins=yes",
+                                     (testkit::binDir() / "zipengine-driver").string(),
+                                     "-q"};
+    argv.insert(argv.end(), driverArguments.begin(), driverArguments.end());
+    return faultkit::Run(argv, env, -1, 300);
+}
+
+class EngineValgrind : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!testkit::haveProgram("valgrind")) {
+            GTEST_SKIP() << "valgrind is not installed (scripts/packages.txt lists it)";
+        }
+        writeFile(src / "text.txt", std::string(400000, 'a') + testkit::randomBytes(1000, 1));
+        writeFile(src / "random.bin", testkit::randomBytes(200000, 2));
+        writeFile(src / "empty.txt", "");
+        writeFile(src / "sub" / "small.txt", "small\n");
+    }
+
+    // Runs the driver under valgrind and expects a clean, successful run.
+    void expectClean(const std::vector<std::string>& arguments, const std::vector<std::string>& env = {})
+    {
+        const auto run = underValgrind(arguments, env);
+        EXPECT_FALSE(run.timedOut);
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+        EXPECT_EQ(run.output.find("=="), std::string::npos) << run.output;
+    }
+
+    testkit::TempDir tmp;
+    path src = tmp.path() / "src";
+    path archive = tmp.path() / "out.zip";
+    std::string root = src.string() + "/";
+};
+
+TEST_F(EngineValgrind, new_archive_and_update_by_raw_copy)
+{
+    expectClean({"-C", root, "-r", archive.string(), "*.*"});
+    testkit::setMTime(src / "sub" / "small.txt", std::time(nullptr) + 10);
+    expectClean({"-C", root, "-r", "-u", archive.string(), "*.*"});
+    EXPECT_TRUE(faultkit::ArchiveTestsOk(archive));
+}
+
+TEST_F(EngineValgrind, encryption)
+{
+    expectClean({"-C", root, "-r", "-e", "-P", "secret", archive.string(), "*.*"});
+}
+
+TEST_F(EngineValgrind, stop_and_failures)
+{
+    expectClean({"-C", root, "-r", "--stop-after", "1", archive.string(), "*.*"});
+    expectClean({"-C", root, "-r", archive.string(), "*.*"}, {"VORLAND_FAULT_WRITE_AFTER=5000"});
+    expectClean({"-C", root, "-r", archive.string(), "*.*"}, {"VORLAND_FAULT_READ_MATCH=random"});
+    writeFile(archive, testkit::randomBytes(5000, 3) + "PK\x05\x06" + std::string(18, '\x7f'));
+    expectClean({"-C", root, "-r", "-u", archive.string(), "*.*"});
+}
+
+} // namespace
