@@ -49,7 +49,7 @@ constexpr std::array kTable{
     Entry{10802, "The self-extractor stub file was not found."},
     Entry{10803, "Only an archive whose name ends in .zip can be converted to a self-extractor."},
     Entry{10899, "This operation is not available in this build: "},
-    Entry{11001, "Cannot open the archive volume: "},
+    Entry{11001, "Cannot open the archive volume %s."},
     Entry{11003, "Not a valid drive: %s"},
     Entry{11004, "The drive %s does not exist."},
     Entry{11005, "Cannot set the volume label."},
