@@ -350,7 +350,7 @@ void VolumeWriter::ReadCentralDirectory(Source& src)
     }
     const std::uint64_t directoryEnd = src.zip64 ? src.zip64End : src.endRecord;
     if (src.centralOffset > directoryEnd || src.centralSize != directoryEnd - src.centralOffset) {
-        Fail(kMsgOther, true, m_host.Text(kMsgOther) + " the central directory is not where the end record says");
+        Fail(kMsgOther, true, m_host.Text(kMsgOther) + "the central directory is not where the end record says");
     }
     std::string directory(src.centralSize, '\0');
     if (::pread(m_sourceFd, directory.data(), directory.size(), static_cast<off_t>(src.centralOffset)) !=
@@ -398,7 +398,7 @@ void VolumeWriter::ReadCentralDirectory(Source& src)
             Fail(kMsgCentralExtra, true);
         }
         if (!src.byOffset.emplace(e.sourceOffset, src.table.size()).second) {
-            Fail(kMsgOther, true, m_host.Text(kMsgOther) + " two central directory entries share one local header");
+            Fail(kMsgOther, true, m_host.Text(kMsgOther) + "two central directory entries share one local header");
         }
         src.table.push_back(std::move(e));
         pos += total;
@@ -511,14 +511,14 @@ void VolumeWriter::CopyCentralDirectory(Source& src)
         if (f.disk != std::string::npos) {
             zipfmt::putU32(p + f.disk, static_cast<std::uint32_t>(entry.volume));
         } else if (entry.volume >= zipfmt::kMax16) {
-            Fail(kMsgOther, true, m_host.Text(kMsgOther) + " too many volumes for the archive's records");
+            Fail(kMsgOther, true, m_host.Text(kMsgOther) + "too many volumes for the archive's records");
         } else {
             zipfmt::putU16(p + zipfmt::central::kDiskStart, static_cast<std::uint16_t>(entry.volume));
         }
         if (offset32 == zipfmt::kMax32 && f.offset != std::string::npos) {
             zipfmt::putU64(p + f.offset, entry.volumeOffset);
         } else if (entry.volumeOffset >= zipfmt::kMax32) {
-            Fail(kMsgOther, true, m_host.Text(kMsgOther) + " a volume offset passes 4 GiB");
+            Fail(kMsgOther, true, m_host.Text(kMsgOther) + "a volume offset passes 4 GiB");
         } else {
             zipfmt::putU32(p + zipfmt::central::kLocalHeaderOffset, static_cast<std::uint32_t>(entry.volumeOffset));
         }
@@ -572,13 +572,13 @@ void VolumeWriter::WriteEndRecords(Source& src, int centralDisk, std::uint64_t c
     }
     std::uint8_t* e = p + zip64Size;
     if (m_volume >= zipfmt::kMax16 || centralDisk >= zipfmt::kMax16) {
-        Fail(kMsgOther, true, m_host.Text(kMsgOther) + " too many volumes for the archive's records");
+        Fail(kMsgOther, true, m_host.Text(kMsgOther) + "too many volumes for the archive's records");
     }
     zipfmt::putU16(e + zipfmt::endrec::kDiskNumber, static_cast<std::uint16_t>(m_volume));
     zipfmt::putU16(e + zipfmt::endrec::kCentralDisk, static_cast<std::uint16_t>(centralDisk));
     if (zipfmt::getU32(e + zipfmt::endrec::kCentralOffset) != zipfmt::kMax32) {
         if (centralOffset >= zipfmt::kMax32) {
-            Fail(kMsgOther, true, m_host.Text(kMsgOther) + " a volume offset passes 4 GiB");
+            Fail(kMsgOther, true, m_host.Text(kMsgOther) + "a volume offset passes 4 GiB");
         }
         zipfmt::putU32(e + zipfmt::endrec::kCentralOffset, static_cast<std::uint32_t>(centralOffset));
     }
@@ -632,7 +632,7 @@ void VolumeWriter::EnsureRoom(std::size_t minRoom)
         // volume the same: stop instead of writing empty volumes without end.
         if (m_capacity < static_cast<std::int64_t>(minRoom)) {
             Fail(kMsgOther, true,
-                 m_host.Text(kMsgOther) + " a volume of " + std::to_string(m_capacity) +
+                 m_host.Text(kMsgOther) + "a volume of " + std::to_string(m_capacity) +
                      " bytes cannot hold a header of " + std::to_string(minRoom) + " bytes");
         }
         CloseVolume();

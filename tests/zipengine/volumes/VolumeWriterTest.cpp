@@ -41,6 +41,7 @@ struct TestHost : IVolumeWriterHost
         {11040, "Overwrite previous disk no %d"},
         {11046, "Please insert disk volume %.1d"},
         {11047, "Central directory"},
+        {11024, "Error while writing the volumes: "},
     };
     bool cancel = false;
     std::vector<std::tuple<Progress, std::string, std::int64_t>> progress;
