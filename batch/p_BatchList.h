@@ -12,6 +12,11 @@
 //   Zip=  Compress=  Dir=  Suffix=  Ignore=  Recurse=  DirName=  Comments=
 //   <empty line>
 
+#include "batch/RunSummary.h"
+#include "framework/core/FileSearch.h"
+#include "framework/core/UiInterfaces.h"
+#include "zipengine/ZipComp.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -109,6 +114,55 @@ public:
 
     // The batch file text SaveToFile writes (same checks, same errors).
     std::string BatchFileText() const;
+
+    // ---- the run (BatchRunner.cpp) ----
+    //
+    // A run reports each problem on the progress view as it happens (a failed copy, an unreadable
+    // folder, a failed Before or After command, a zip error), counts it in RunSummary and goes on.
+    // A stop asked for by the user unwinds with ESilentStop; any other error ends the run and
+    // reaches the caller. Either way the progress view is hidden and the running flags cleared.
+
+    // The zip component of every zip section (created with the list, freed with it).
+    std::unique_ptr<TZipComponent> ZipComponent = CreateZipComponent(*this);
+    // The progress view of every run; a view that shows nothing until the program sets its own.
+    std::unique_ptr<IProgressView> ProgressForm = CreateNullProgressView();
+    // "Process pending messages" at the run's fixed points (nullptr: nothing to process). Not owned.
+    IEventPump* EventPump = nullptr;
+    // What the last run did and what went wrong.
+    TRunSummary RunSummary;
+
+    // Replaces the progress view (nullptr: back to one that shows nothing).
+    void SetProgressForm(std::unique_ptr<IProgressView> view);
+    // Runs one entry with the progress view; nothing for an index outside the list.
+    void RunSection(int index);
+    // Runs the Before command, every entry in order, then the After command.
+    void RunAll();
+    // While running, asks "Cancel zip ?"; on OK the run stops at its next check. True when the
+    // caller may go on (not running, or the stop was confirmed).
+    bool QueryStop();
+
+    // Runs one section from its values (an entry without Zip or Dir is skipped and reported).
+    void ProcessSection(const std::string& Name, const std::string& Zip, const std::string& Dir,
+                        const std::string& Suffix, const std::string& Ignore, bool Recurse, bool DirName,
+                        bool Compress);
+    // Counting and copying passes of a copy section.
+    void CountFoundFile(const std::string& fullPath, const TSearchRec& file);
+    void CopyFoundFile(const std::string& fullPath, const TSearchRec& file);
+    // The zip component's progress and message events.
+    void ZipProgress(TZipComponent& sender, ProgressType type, const std::string& fileName, std::int64_t size);
+    void ZipMessage(TZipComponent& sender, std::int32_t errCode, const std::string& text);
+
+private:
+    static std::unique_ptr<TZipComponent> CreateZipComponent(TpxBatchList& owner);
+    static std::unique_ptr<IProgressView> CreateNullProgressView();
+    void ProcessMessages();
+    void ReportRunProblem(TRunProblem kind, const std::string& text);
+    void RunBatchCommand(const char* which, const std::string& commandLine);
+    void ZipSection(const TBatchEntry& entry);
+    void CopySection(const TBatchEntry& entry);
+
+    int m_sectionProblems = 0;        // problems reported since the section started
+    std::string m_lastTargetFolder;   // last folder of a copied file known to exist
 };
 
 // The runner's mask lists: BuildMaskList of the text, each mask prefixed by the entry's Dir (with a

@@ -1,0 +1,197 @@
+// The program's entry point: the command line, the choice between the batch editor and the
+// unattended run of a batch, and the end of the process.
+//
+// Usage: vorland BATCHFILE /B    runs every section of the batch unattended and ends
+//        vorland /?              shows the usage text
+// Switches are recognised anywhere, by prefix and in any letter case (/b, /Batch); the batch file
+// is always the first argument.
+//
+// Without a display (neither DISPLAY nor WAYLAND_DISPLAY set), or with VORLAND_CONSOLE=1, the run
+// shows its progress and problems on standard error. Exit codes of a run: 0 every section completed
+// without an error, 1 the run finished but problems were reported, 2 an error stopped the run or the
+// batch file could not be opened, 3 the user stopped it (Ctrl-C answered with "y", SIGINT or SIGTERM
+// without a terminal).
+
+#include "app/ConsoleEventPump.h"
+#include "app/ConsoleProgressView.h"
+#include "app/ConsolePrompter.h"
+#include "batch/p_BatchList.h"
+#include "framework/core/AppStrings.h"
+#include "framework/core/CoreErrors.h"
+#include "framework/core/Questions.h"
+#include "zipengine/ZipComp.h"
+
+#include <algorithm>
+#include <cctype>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+// An unattended run of the batch named on the command line was asked for and is still possible.
+bool BatchMode = false;
+
+namespace {
+
+// The window program is not part of this build yet: every run goes through the console.
+constexpr bool kHaveWindows = false;
+
+std::vector<std::string> g_arguments;
+
+const char* const kUsageText = "Pellamar - Vorland\r\nOptions :\r\nFileName : Batch filename\r\n/B : Batch mode";
+
+std::string upperCased(std::string text)
+{
+    for (auto& c : text) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+bool environmentSet(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+// Texts of plain message boxes: on standard error in the console, lines ended by the platform.
+std::string consoleLines(std::string text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+} // namespace
+
+// True when some argument, upper-cased, begins with the upper-cased switch.
+bool HasSwitch(const std::string& switchText)
+{
+    const std::string wanted = upperCased(switchText);
+    return std::any_of(g_arguments.begin(), g_arguments.end(),
+                       [&](const std::string& argument) { return upperCased(argument).rfind(wanted, 0) == 0; });
+}
+
+// Whether the program goes on: false after the usage text was shown.
+bool ParseCommandLine()
+{
+    if (g_arguments.empty()) {
+        return true;
+    }
+    if (HasSwitch("/?")) {
+        // Without windows the usage text goes to standard output.
+        std::printf("%s\n", consoleLines(kUsageText).c_str());
+        std::fflush(stdout);
+        return false;
+    }
+    BatchMode = HasSwitch("/B");
+    return true;
+}
+
+// Opens the batch file named by the first argument. In batch mode a missing file cancels batch
+// mode with the message of start-up; false then.
+bool OpenCommandLineFile(TpxBatchList& batchList)
+{
+    if (g_arguments.empty()) {
+        return true;
+    }
+    const std::string& fileName = g_arguments.front();
+    struct stat st
+    {
+    };
+    if (!fileName.empty() && ::stat(fileName.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
+        batchList.LoadFromFile(fileName);
+        return true;
+    }
+    if (BatchMode) {
+        const std::string text =
+            "Pellamar - Vorland\r\n" + fileName + " : unable to open Batch filename\r\nBatch mode cancelled.";
+        std::fprintf(stderr, "%s\n", consoleLines(text).c_str());
+        BatchMode = false;
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+int runInConsole()
+{
+    const bool terminalOut = ::isatty(STDERR_FILENO) == 1;
+    const bool terminalIn = terminalOut && ::isatty(STDIN_FILENO) == 1;
+
+    auto view = std::make_unique<TConsoleProgressView>(stderr, terminalOut);
+    TConsoleProgressView* viewPtr = view.get();
+    TConsolePrompter prompter(stdin, stderr, terminalIn);
+    prompter.SetBeforeQuestion([viewPtr] { viewPtr->ReleaseScreen(); });
+    SetAppPrompter(&prompter);
+
+    TpxBatchList batchList;
+    batchList.SetProgressForm(std::move(view));
+    // No message boxes: the component's messages reach the progress view through the runner.
+    batchList.ZipComponent->SetUnattended(true);
+
+    // Ctrl-C at a terminal asks whether to stop; otherwise (SIGTERM, or no terminal to ask on) the
+    // run stops at the next check.
+    TConsoleEventPump pump([&batchList, terminalIn](int signal) {
+        if (signal == SIGINT && terminalIn) {
+            batchList.QueryStop();
+        } else {
+            batchList.CancelRequested = true;
+        }
+    });
+    batchList.EventPump = &pump;
+
+    int exitCode = kExitOk;
+    try {
+        if (!OpenCommandLineFile(batchList)) {
+            SetAppPrompter(nullptr);
+            return kExitStoppedByError;
+        }
+        batchList.RunAll();
+        exitCode = batchList.RunSummary.ExitCode();
+    } catch (const ESilentStop&) {
+        exitCode = kExitStoppedByUser;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "Error: %s\n", e.what());
+        exitCode = kExitStoppedByError;
+    }
+    std::fputs(batchList.RunSummary.Text().c_str(), stderr);
+    std::fflush(stderr);
+    SetAppPrompter(nullptr);
+    return exitCode;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    BatchMode = false;
+    g_arguments.assign(argv + 1, argv + argc);
+    if (!ParseCommandLine()) {
+        return 0;
+    }
+    if (!BatchMode) {
+        std::fprintf(stderr, "vorland: the batch editor is not part of this build; run a batch with: vorland "
+                             "BATCHFILE /B (vorland /? shows the usage)\n");
+        // A first argument that names no batch file is reported the same way as in batch mode.
+        return kExitStoppedByError;
+    }
+    const bool display = environmentSet("DISPLAY") || environmentSet("WAYLAND_DISPLAY");
+    const char* forced = std::getenv("VORLAND_CONSOLE");
+    const bool forceConsole = forced != nullptr && std::string(forced) == "1";
+    const bool console = !display || forceConsole || !kHaveWindows;
+    if (console) {
+        return runInConsole();
+    }
+    return kExitStoppedByError;
+}

@@ -1,0 +1,507 @@
+// The run of a batch: TpxBatchList's RunSection, RunAll and the work of one section (zip through the
+// zip component, or copy new and changed files). Problems are reported on the progress view as they
+// happen, counted in RunSummary, and the run goes on; only a stop by the user (ESilentStop) or an
+// error of the run itself ends it early.
+
+#include "batch/p_BatchList.h"
+
+#include "framework/core/AppStrings.h"
+#include "framework/core/CoreErrors.h"
+#include "framework/core/FileOps.h"
+#include "framework/core/FileSearch.h"
+#include "framework/core/FileTime.h"
+#include "framework/core/ProcessUtils.h"
+#include "framework/core/Questions.h"
+#include "zipengine/ZipComp.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace {
+
+// Suffix of the name under which a rebuilt section's previous archive waits until the new one is
+// complete.
+constexpr const char* kSetAsideSuffix = ".vorland-old";
+
+// The zip component's own messages are numbered from here on; engine codes are far below.
+constexpr std::int32_t kFirstComponentMessage = 10101;
+
+// Options of the runner's component: store path names, update, hidden files, separate folder entries.
+const AddOpts kRunnerAddOptions{AddOpt::AddDirNames, AddOpt::AddUpdate, AddOpt::AddHiddenFiles,
+                                AddOpt::AddSeparateDirs};
+
+// Percentage of done in total, rounded to the nearest whole number, within 0 to 100; 64-bit, so
+// archives and files of any size give the right figure.
+int percentOf(std::int64_t done, std::int64_t total)
+{
+    if (total <= 0) {
+        return 0;
+    }
+    const std::int64_t clamped = std::clamp<std::int64_t>(done, 0, total);
+    // clamped * 100 cannot overflow for sizes below 2^56 bytes; beyond that, divide first.
+    if (clamped < (std::int64_t{1} << 56)) {
+        return static_cast<int>((clamped * 100 + total / 2) / total);
+    }
+    return static_cast<int>(clamped / (total / 100 + 1));
+}
+
+bool fileExists(const std::string& path)
+{
+    struct stat st
+    {
+    };
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// The previous archive of a rebuilt section, renamed aside until the new one is complete. Unless
+// discarded, it is put back when the object goes (a stop, an error, a failed engine run).
+class TArchiveSetAside
+{
+public:
+    TArchiveSetAside() = default;
+    ~TArchiveSetAside() { Restore(); }
+    TArchiveSetAside(const TArchiveSetAside&) = delete;
+    TArchiveSetAside& operator=(const TArchiveSetAside&) = delete;
+
+    // Renames the archive aside; true when there was none or it was renamed.
+    bool SetAside(const std::string& archive, std::string& error)
+    {
+        const std::string aside = archive + kSetAsideSuffix;
+        if (::rename(archive.c_str(), aside.c_str()) != 0) {
+            if (errno == ENOENT) {
+                return true;
+            }
+            error = "Cannot set the previous archive \"" + archive + "\" aside: " + std::strerror(errno);
+            return false;
+        }
+        m_archive = archive;
+        m_aside = aside;
+        return true;
+    }
+    // The new archive is in place (or nothing is to be kept): the previous one goes.
+    void Discard()
+    {
+        if (!m_aside.empty()) {
+            ::unlink(m_aside.c_str());
+            m_aside.clear();
+        }
+    }
+    void Restore()
+    {
+        if (!m_aside.empty()) {
+            ::rename(m_aside.c_str(), m_archive.c_str());
+            m_aside.clear();
+        }
+    }
+
+private:
+    std::string m_archive;
+    std::string m_aside;
+};
+
+// A previous run that ended without cleaning up (a crash, a kill) may have left the set-aside
+// archive: it comes back when no new archive was completed, and goes when one was.
+void recoverSetAside(const std::string& archive)
+{
+    const std::string aside = archive + kSetAsideSuffix;
+    if (!fileExists(aside)) {
+        return;
+    }
+    if (fileExists(archive)) {
+        ::unlink(aside.c_str());
+    } else {
+        ::rename(aside.c_str(), archive.c_str());
+    }
+}
+
+// Clears a flag of the batch list when the scope ends, also by an error or a silent stop.
+class TFlagGuard
+{
+public:
+    explicit TFlagGuard(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~TFlagGuard() { m_flag = false; }
+    TFlagGuard(const TFlagGuard&) = delete;
+    TFlagGuard& operator=(const TFlagGuard&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+// Hides the progress view when the scope ends.
+class THideGuard
+{
+public:
+    explicit THideGuard(IProgressView& view) : m_view(view) {}
+    ~THideGuard() { m_view.Hide(); }
+    THideGuard(const THideGuard&) = delete;
+    THideGuard& operator=(const THideGuard&) = delete;
+
+private:
+    IProgressView& m_view;
+};
+
+} // namespace
+
+// ---- construction of the run's members ----
+
+class TNullProgressView : public IProgressView
+{
+public:
+    void Show() override {}
+    void Hide() override {}
+    void SetBatchMax(int) override {}
+    void SetBatchPosition(int) override {}
+    void StartSection(const std::string&, const std::string&, const std::string&, int) override {}
+    void SetZipPosition(int) override {}
+    void ArchiveComplete() override {}
+    void StartFile(const std::string&, int) override {}
+    void SetFilePosition(int) override {}
+    void FileComplete() override {}
+    void ReportProblem(const std::string&) override {}
+};
+
+std::unique_ptr<TZipComponent> TpxBatchList::CreateZipComponent(TpxBatchList& owner)
+{
+    auto component = std::make_unique<TZipComponent>(AppPrompter(), nullptr);
+    component->OnProgress = [&owner](TZipComponent& sender, ProgressType type, const std::string& fileName,
+                                     std::int64_t size) { owner.ZipProgress(sender, type, fileName, size); };
+    component->OnMessage = [&owner](TZipComponent& sender, std::int32_t errCode, const std::string& text) {
+        owner.ZipMessage(sender, errCode, text);
+    };
+    component->SetAddOptions(kRunnerAddOptions);
+    return component;
+}
+
+std::unique_ptr<IProgressView> TpxBatchList::CreateNullProgressView()
+{
+    return std::make_unique<TNullProgressView>();
+}
+
+void TpxBatchList::SetProgressForm(std::unique_ptr<IProgressView> view)
+{
+    ProgressForm = view ? std::move(view) : CreateNullProgressView();
+}
+
+// ---- the run ----
+
+void TpxBatchList::ProcessMessages()
+{
+    if (EventPump != nullptr) {
+        EventPump->ProcessMessages();
+    }
+}
+
+void TpxBatchList::ReportRunProblem(TRunProblem kind, const std::string& text)
+{
+    ++RunSummary.Problems[static_cast<std::size_t>(kind)];
+    RunSummary.ProblemLines.push_back(text);
+    ++m_sectionProblems;
+    ProgressForm->ReportProblem(text);
+}
+
+void TpxBatchList::RunBatchCommand(const char* which, const std::string& commandLine)
+{
+    const TCommandOutcome outcome = RunCommandLine(commandLine);
+    if (!outcome.Started) {
+        ReportRunProblem(TRunProblem::CommandFailed,
+                         std::string(which) + " command could not be started (" + outcome.Error + "): " + commandLine);
+    } else if (outcome.ExitCode != 0) {
+        ReportRunProblem(TRunProblem::CommandFailed, std::string(which) + " command ended with exit code " +
+                                                         std::to_string(outcome.ExitCode) + ": " + commandLine);
+    }
+}
+
+void TpxBatchList::RunSection(int index)
+{
+    if (index < 0 || index >= Count()) {
+        return;
+    }
+    CancelRequested = false;
+    RunSummary.Clear();
+    ProgressForm->Show();
+    THideGuard hide(*ProgressForm);
+    const TBatchEntry& entry = Entries(index);
+    RunSummary.CurrentSection = entry.Name;
+    try {
+        ProcessSection(entry.Name, entry.Zip, entry.Dir, entry.Suffix, entry.Ignore, entry.Recurse, entry.DirName,
+                       entry.Compress);
+    } catch (const ESilentStop&) {
+        RunSummary.StoppedByUser = true;
+        throw;
+    } catch (const std::exception& e) {
+        RunSummary.StopError = e.what();
+        throw;
+    }
+}
+
+void TpxBatchList::RunAll()
+{
+    CancelRequested = false;
+    RunSummary.Clear();
+    TFlagGuard running(BatchRunning);
+    ProgressForm->Show();
+    THideGuard hide(*ProgressForm);
+    try {
+        if (!Before.empty()) {
+            RunBatchCommand("Before", Before);
+        }
+        ProgressForm->SetBatchMax(Count());
+        for (int i = 0; i < Count(); ++i) {
+            if (CancelRequested) {
+                throw ESilentStop();
+            }
+            const TBatchEntry& entry = Entries(i);
+            RunSummary.CurrentSection = entry.Name;
+            ProcessSection(entry.Name, entry.Zip, entry.Dir, entry.Suffix, entry.Ignore, entry.Recurse, entry.DirName,
+                           entry.Compress);
+            ProgressForm->SetBatchPosition(i + 1);
+        }
+        // A stop asked for during the last section also keeps the After command from running.
+        if (CancelRequested) {
+            throw ESilentStop();
+        }
+        if (!After.empty()) {
+            RunBatchCommand("After", After);
+        }
+    } catch (const ESilentStop&) {
+        RunSummary.StoppedByUser = true;
+        throw;
+    } catch (const std::exception& e) {
+        RunSummary.StopError = e.what();
+        throw;
+    }
+}
+
+bool TpxBatchList::QueryStop()
+{
+    if (!Running()) {
+        return true;
+    }
+    if (Confirm(AppString(sCancelZip))) {
+        CancelRequested = true;
+        return true;
+    }
+    return false;
+}
+
+void TpxBatchList::ProcessSection(const std::string& Name, const std::string& Zip, const std::string& Dir,
+                                  const std::string& Suffix, const std::string& Ignore, bool Recurse, bool DirName,
+                                  bool Compress)
+{
+    if (Zip.empty() || Dir.empty()) {
+        ++RunSummary.SectionsSkipped;
+        ReportRunProblem(TRunProblem::SectionSkipped, "Section \"" + Name + "\" skipped: " +
+                                                          (Dir.empty() ? "no source directory"
+                                                           : Compress  ? "no archive name"
+                                                                       : "no target directory"));
+        return;
+    }
+    TFlagGuard running(SectionRunning);
+    m_sectionProblems = 0;
+    // The source folder as the walk and the engine see it: absolute, without "." or "..", so that the
+    // relative part of each file is cut correctly and path-name masks name the right folder.
+    const std::string sourceDir = AbsolutePath(Dir);
+    ProgressForm->StartSection(Name, Zip, sourceDir, 100);
+    SourceDir = sourceDir;
+    if (Compress) {
+        ZipSection(TBatchEntry(Name, Zip, sourceDir, Suffix, Ignore, Recurse, DirName, true));
+    } else {
+        CopySection(TBatchEntry(Name, Zip, sourceDir, Suffix, Ignore, Recurse, false, false));
+    }
+    if (!CancelRequested) {
+        ++RunSummary.SectionsRun;
+    }
+}
+
+void TpxBatchList::ZipSection(const TBatchEntry& entry)
+{
+    const std::string& archive = entry.Zip;
+    recoverSetAside(archive);
+    TArchiveSetAside previous;
+    if (!UpdateZip) {
+        std::string error;
+        if (!previous.SetAside(archive, error)) {
+            ReportRunProblem(TRunProblem::ZipError, error);
+            return;
+        }
+    }
+    ZipComponent->SetZipFileName("");
+    ZipComponent->SetZipFileName(archive);
+    ZipComponent->SetPassword(Password);
+    AddOpts options = ZipComponent->AddOptions();
+    options.Set(AddOpt::AddEncrypt, !Password.empty());
+    options.Set(AddOpt::AddRecurseDirs, entry.Recurse);
+    options.Set(AddOpt::AddUpdate, UpdateZip);
+    ZipComponent->SetAddOptions(options);
+    ZipComponent->SetRootDir(entry.Dir);
+    ZipComponent->FSpecArgs().clear();
+    ZipComponent->FSpecArgsExcl().clear();
+    BuildMaskList(entry, entry.Suffix, ZipComponent->FSpecArgs(), false);
+    BuildMaskList(entry, entry.Ignore, ZipComponent->FSpecArgsExcl(), true);
+    if (ZipComponent->FSpecArgs().empty()) {
+        ZipComponent->FSpecArgs().push_back(DefaultZipMask(entry));
+    }
+
+    ProcessMessages();
+    if (CancelRequested) {
+        throw ESilentStop();
+    }
+    // A bare archive name has no folder part: this raises "Unable to create directory" and ends the
+    // run before the engine is called.
+    std::string error;
+    if (!ForceDirectories(ExtractFileDir(archive), error)) {
+        ReportRunProblem(TRunProblem::ZipError, error);
+        return;
+    }
+    const int problemsBefore = m_sectionProblems;
+    ZipComponent->Add();
+    const bool failed = m_sectionProblems > problemsBefore || CancelRequested;
+    if (fileExists(archive)) {
+        previous.Discard();
+        ++RunSummary.ArchivesWritten;
+    } else if (!failed) {
+        previous.Discard(); // nothing was added: a rebuild ends without an archive
+    }
+    // Otherwise the previous archive comes back as the guard goes.
+}
+
+void TpxBatchList::CopySection(const TBatchEntry& entry)
+{
+    IncludeMasks.clear();
+    ExcludeMasks.clear();
+    BuildMaskList(entry, entry.Suffix, IncludeMasks, false);
+    BuildMaskList(entry, entry.Ignore, ExcludeMasks, true);
+
+    const std::string target = AbsolutePath(entry.Zip);
+    std::string error;
+    if (!ForceDirectories(target, error)) {
+        ReportRunProblem(TRunProblem::TargetUnusable, error);
+        return;
+    }
+    TargetDir = target;
+    m_lastTargetFolder = target;
+
+    // Both passes walk "<Dir>/*.*", into subfolders with Recurse.
+    const std::string pathMask = (SourceDir == "/" ? SourceDir : SourceDir + "/") + "*.*";
+    const auto walk = entry.Recurse ? FindFilesRecursive : FindFiles;
+
+    // Counting pass: every file found, before any mask. Unreadable folders are reported by the
+    // copying pass, once.
+    FileTotal = 0;
+    walk(
+        pathMask, [this](const std::string& path, const TSearchRec& file) { CountFoundFile(path, file); },
+        [](const std::string&, int) {});
+
+    ProgressForm->StartSection(entry.Name, entry.Zip, SourceDir, FileTotal);
+
+    FileDone = 0;
+    walk(
+        pathMask, [this](const std::string& path, const TSearchRec& file) { CopyFoundFile(path, file); },
+        [this](const std::string& path, int systemError) {
+            ReportRunProblem(TRunProblem::UnreadableFolder,
+                             "Cannot read \"" + path + "\": " + std::strerror(systemError));
+        });
+}
+
+void TpxBatchList::CountFoundFile(const std::string& /*fullPath*/, const TSearchRec& /*file*/)
+{
+    ++FileTotal;
+}
+
+void TpxBatchList::CopyFoundFile(const std::string& fullPath, const TSearchRec& file)
+{
+    if (CancelRequested) {
+        throw ESilentStop();
+    }
+    ++FileDone;
+    ProgressForm->StartFile(fullPath, 100);
+    ProgressForm->SetZipPosition(FileDone);
+    ProcessMessages();
+    // A stop confirmed just now takes effect before this file is copied.
+    if (CancelRequested) {
+        throw ESilentStop();
+    }
+    if (!MatchesMaskList(IncludeMasks, file.Name, true) || MatchesMaskList(ExcludeMasks, file.Name, false)) {
+        return;
+    }
+    // The walk reports "<SourceDir>/<relative part>".
+    const std::string target = TargetDir + fullPath.substr(SourceDir == "/" ? 0 : SourceDir.size());
+    const std::string folder = ExtractFileDir(target);
+    if (folder != m_lastTargetFolder) {
+        std::string error;
+        if (!ForceDirectories(folder, error)) {
+            ReportRunProblem(TRunProblem::CopyFailed, error);
+            return;
+        }
+        m_lastTargetFolder = folder;
+    }
+    if (UpdateZip) {
+        struct stat st
+        {
+        };
+        if (::stat(target.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) &&
+            static_cast<std::int64_t>(st.st_size) == file.Size && SameFileMTime(file.MTime, st.st_mtim.tv_sec)) {
+            ++RunSummary.FilesUnchanged;
+            return;
+        }
+    }
+    std::string error;
+    if (CopyFileKeepTime(fullPath, target, error)) {
+        ++RunSummary.FilesCopied;
+        ProgressForm->FileComplete();
+    } else {
+        ReportRunProblem(TRunProblem::CopyFailed, error);
+    }
+}
+
+void TpxBatchList::ZipProgress(TZipComponent& sender, ProgressType type, const std::string& fileName, std::int64_t size)
+{
+    sender.SetCancel(CancelRequested);
+    switch (type) {
+    case ProgressType::NewFile:
+        ProgressForm->StartFile(fileName, 100);
+        CurrentFileSize = size;
+        CurrentFileDone = 0;
+        break;
+    case ProgressType::ProgressUpdate:
+        CurrentFileDone += size;
+        TotalDone += size;
+        if (CurrentFileSize == 0) {
+            ProgressForm->FileComplete();
+        } else {
+            ProgressForm->SetFilePosition(percentOf(CurrentFileDone, CurrentFileSize));
+        }
+        if (TotalSize != 0) {
+            ProgressForm->SetZipPosition(percentOf(TotalDone, TotalSize));
+        }
+        break;
+    case ProgressType::EndOfBatch:
+        ProgressForm->ArchiveComplete();
+        break;
+    case ProgressType::TotalFiles2Process:
+        break;
+    case ProgressType::TotalSize2Process:
+        ProgressForm->SetZipPosition(0);
+        TotalSize = size;
+        TotalDone = 0;
+        break;
+    }
+    ProcessMessages();
+}
+
+void TpxBatchList::ZipMessage(TZipComponent& sender, std::int32_t errCode, const std::string& text)
+{
+    // Engine messages carry their code; the component's own messages come with 0 and leave their
+    // identifier in ErrCode.
+    std::int32_t code = errCode;
+    if (code == 0 && sender.ErrCode() >= kFirstComponentMessage && sender.Message() == text) {
+        code = sender.ErrCode();
+    }
+    // Information, "nothing matched" and the engine's confirmation of a stop are no problems.
+    if (code == ZIP_MSG_INFO || code == ZIP_MSG_NOTHING_TO_DO || code == ZIP_MSG_STOPPED) {
+        return;
+    }
+    ReportRunProblem(TRunProblem::ZipError, "[" + std::to_string(code) + "] " + text);
+}

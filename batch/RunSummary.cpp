@@ -1,0 +1,74 @@
+#include "batch/RunSummary.h"
+
+#include <numeric>
+
+namespace {
+
+const char* problemName(TRunProblem kind)
+{
+    switch (kind) {
+    case TRunProblem::SectionSkipped:
+        return "sections skipped";
+    case TRunProblem::CommandFailed:
+        return "failed commands";
+    case TRunProblem::UnreadableFolder:
+        return "unreadable folders";
+    case TRunProblem::CopyFailed:
+        return "files not copied";
+    case TRunProblem::TargetUnusable:
+        return "unusable target folders";
+    case TRunProblem::ZipError:
+        return "zip errors";
+    case TRunProblem::Count:
+        break;
+    }
+    return "problems";
+}
+
+} // namespace
+
+int TRunSummary::ProblemCount() const
+{
+    return std::accumulate(Problems.begin(), Problems.end(), 0);
+}
+
+int TRunSummary::ExitCode() const
+{
+    if (StoppedByUser) {
+        return kExitStoppedByUser;
+    }
+    if (!StopError.empty()) {
+        return kExitStoppedByError;
+    }
+    return ProblemCount() > 0 ? kExitWithErrors : kExitOk;
+}
+
+std::string TRunSummary::Text() const
+{
+    std::string text = "Run summary: " + std::to_string(SectionsRun) + " section(s) run, " +
+                       std::to_string(SectionsSkipped) + " skipped; " + std::to_string(ArchivesWritten) +
+                       " archive(s) written; " + std::to_string(FilesCopied) + " file(s) copied, " +
+                       std::to_string(FilesUnchanged) + " unchanged.\n";
+    if (ProblemCount() == 0) {
+        text += "No problems.\n";
+    } else {
+        text += std::to_string(ProblemCount()) + " problem(s):";
+        const char* separator = " ";
+        for (int kind = 0; kind < static_cast<int>(TRunProblem::Count); ++kind) {
+            if (Problems[static_cast<std::size_t>(kind)] > 0) {
+                text += separator + std::to_string(Problems[static_cast<std::size_t>(kind)]) + " " +
+                        problemName(static_cast<TRunProblem>(kind));
+                separator = ", ";
+            }
+        }
+        text += ".\n";
+    }
+    const std::string where =
+        CurrentSection.empty() ? "before the first section" : "in section \"" + CurrentSection + "\"";
+    if (StoppedByUser) {
+        text += "Stopped by the user " + where + "; the rest of the batch was not run.\n";
+    } else if (!StopError.empty()) {
+        text += "Stopped by an error " + where + ": " + StopError + "\n";
+    }
+    return text;
+}

@@ -1,0 +1,47 @@
+#pragma once
+// What a run did and what went wrong, for the summary at its end and the program's exit code.
+
+#include <array>
+#include <string>
+#include <vector>
+
+// Kinds of problems a run reports and goes on after.
+enum class TRunProblem
+{
+    SectionSkipped,   // an entry without source folder or target was not run
+    CommandFailed,    // the Before or After command could not start or ended non-zero
+    UnreadableFolder, // a source folder could not be listed
+    CopyFailed,       // a file could not be copied (unreadable source, write error, ...)
+    TargetUnusable,   // a copy target folder could not be created
+    ZipError,         // the zip component or its engine reported an error
+    Count
+};
+
+// Exit codes of an unattended run.
+enum TRunExitCode : int
+{
+    kExitOk = 0,             // every section completed without an error
+    kExitWithErrors = 1,     // the run finished, but problems were reported
+    kExitStoppedByError = 2, // an error stopped the run (or the batch file could not be opened)
+    kExitStoppedByUser = 3,  // the user (or a termination signal) stopped the run
+};
+
+struct TRunSummary
+{
+    int SectionsRun = 0;     // sections processed to their end
+    int SectionsSkipped = 0; // sections not run (empty source folder or target)
+    int ArchivesWritten = 0; // zip sections after which the archive exists
+    int FilesCopied = 0;     // files copied by copy sections
+    int FilesUnchanged = 0;  // files left alone because the target was the same
+    std::array<int, static_cast<int>(TRunProblem::Count)> Problems{};
+    std::vector<std::string> ProblemLines; // every problem, in order, as reported
+    std::string CurrentSection;            // name of the section being run (or last run)
+    bool StoppedByUser = false;
+    std::string StopError; // the error that ended the run; empty when none
+
+    void Clear() { *this = TRunSummary(); }
+    int ProblemCount() const;
+    int ExitCode() const;
+    // A few lines for the end of the run: counts, problems by kind, how the run ended.
+    std::string Text() const;
+};

@@ -1,0 +1,289 @@
+// The runner inside the process: a recording progress view, a prompter that answers as told and an
+// event pump that lets a test step in at the runner's fixed points.
+
+#include "batch/p_BatchList.h"
+
+#include "framework/core/CoreErrors.h"
+#include "framework/core/Questions.h"
+#include "testkit/TestKit.h"
+#include "zipengine/ZipComp.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class RecordingView : public IProgressView
+{
+public:
+    void Show() override { calls.push_back("Show"); }
+    void Hide() override { calls.push_back("Hide"); }
+    void SetBatchMax(int count) override
+    {
+        batchMax = count;
+        batchPosition = 0;
+        calls.push_back("SetBatchMax " + std::to_string(count));
+    }
+    void SetBatchPosition(int position) override
+    {
+        batchPosition = position;
+        calls.push_back("SetBatchPosition " + std::to_string(position));
+    }
+    void StartSection(const std::string& name, const std::string&, const std::string&, int maximum) override
+    {
+        zipMax = maximum;
+        zipPosition = 0;
+        if (!name.empty()) {
+            calls.push_back("StartSection " + name + " " + std::to_string(maximum));
+        }
+    }
+    void SetZipPosition(int position) override
+    {
+        zipPosition = position;
+        zipPositions.push_back(position);
+    }
+    void ArchiveComplete() override { calls.push_back("ArchiveComplete"); }
+    void StartFile(const std::string&, int maximum) override
+    {
+        fileMax = maximum;
+        filePosition = 0;
+    }
+    void SetFilePosition(int position) override
+    {
+        filePosition = position;
+        filePositions.push_back(position);
+    }
+    void FileComplete() override
+    {
+        filePosition = fileMax;
+        filePositions.push_back(-1);
+    }
+    void ReportProblem(const std::string& text) override { problems.push_back(text); }
+
+    std::vector<std::string> calls;
+    std::vector<std::string> problems;
+    std::vector<int> zipPositions;
+    std::vector<int> filePositions;
+    int batchMax = 0, batchPosition = 0, zipMax = 0, zipPosition = 0, fileMax = 0, filePosition = 0;
+};
+
+class ScriptedPrompter : public IPrompter
+{
+public:
+    bool Confirm(const std::string& text) override
+    {
+        questions.push_back(text);
+        return answer;
+    }
+    YesNoCancel ConfirmYesNoCancel(const std::string& text) override
+    {
+        questions.push_back(text);
+        return YesNoCancel::Cancel;
+    }
+    void ShowMessage(const std::string&, bool) override {}
+    PasswordResult AskPassword(const std::string&, const std::string&, int, std::string&) override
+    {
+        return PasswordResult::Cancel;
+    }
+    bool AskVolume(const std::string&) override { return false; }
+
+    bool answer = false;
+    std::vector<std::string> questions;
+};
+
+class HookPump : public IEventPump
+{
+public:
+    void ProcessMessages() override
+    {
+        ++calls;
+        if (hook) {
+            hook();
+        }
+    }
+    std::function<void()> hook;
+    int calls = 0;
+};
+
+class BatchRunner : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SetAppPrompter(&prompter);
+        auto owned = std::make_unique<RecordingView>();
+        view = owned.get();
+        list.SetProgressForm(std::move(owned));
+        list.EventPump = &pump;
+        list.ZipComponent->SetUnattended(true);
+        list.ZipComponent->SetDLLDirectory(testkit::binDir().string());
+        for (int i = 0; i < 4; ++i) {
+            testkit::writeFile(src / ("f" + std::to_string(i) + ".dat"), testkit::randomBytes(300'000, i));
+        }
+        testkit::writeFile(src / "sub/note.txt", "note\n");
+    }
+    void TearDown() override { SetAppPrompter(nullptr); }
+
+    void add(const std::string& name, const std::string& zip, const std::string& dir, bool compress,
+             const std::string& suffix = "")
+    {
+        list.AddEntry(std::make_unique<TBatchEntry>(name, zip, dir, suffix, "", true, false, compress));
+    }
+    bool haveEngine() const { return fs::exists(testkit::binDir() / "libzipengine.so"); }
+
+    testkit::TempDir tmp;
+    fs::path src = tmp.path() / "src";
+    ScriptedPrompter prompter;
+    HookPump pump;
+    TpxBatchList list;
+    RecordingView* view = nullptr;
+};
+
+} // namespace
+
+TEST_F(BatchRunner, an_entry_without_source_is_skipped_and_reported_and_the_batch_bar_ends_full)
+{
+    if (!haveEngine()) {
+        GTEST_SKIP() << "the engine is not built";
+    }
+    add("One", tmp / "out/one.zip", src.string(), true);
+    add("Empty", tmp / "out/two.zip", "", true);
+    list.RunAll();
+    EXPECT_TRUE(fs::exists(tmp.path() / "out/one.zip"));
+    EXPECT_FALSE(fs::exists(tmp.path() / "out/two.zip"));
+    EXPECT_EQ(view->batchMax, 2);
+    EXPECT_EQ(view->batchPosition, 2);
+    ASSERT_EQ(view->problems.size(), 1U);
+    EXPECT_NE(view->problems[0].find("Section \"Empty\" skipped"), std::string::npos);
+    EXPECT_EQ(list.RunSummary.ExitCode(), kExitWithErrors);
+    EXPECT_EQ(list.RunSummary.SectionsRun, 1);
+    EXPECT_EQ(view->calls.front(), "Show");
+    EXPECT_EQ(view->calls.back(), "Hide");
+    EXPECT_FALSE(list.Running());
+}
+
+TEST_F(BatchRunner, zip_progress_percentages_are_right_past_the_32_bit_range)
+{
+    const std::int64_t gib = std::int64_t{1} << 30;
+    TZipComponent& zip = *list.ZipComponent;
+    list.ZipProgress(zip, ProgressType::TotalSize2Process, "", 3 * gib);
+    list.ZipProgress(zip, ProgressType::NewFile, "big.bin", 5 * gib / 2);
+    list.ZipProgress(zip, ProgressType::ProgressUpdate, "", 5 * gib / 4);
+    EXPECT_EQ(view->filePosition, 50);
+    EXPECT_EQ(view->zipPosition, 42); // 1.25 of 3 GiB, rounded
+    list.ZipProgress(zip, ProgressType::ProgressUpdate, "", 5 * gib / 4);
+    EXPECT_EQ(view->filePosition, 100);
+    EXPECT_EQ(view->zipPosition, 83);
+    // An empty file fills the File bar at once.
+    list.ZipProgress(zip, ProgressType::NewFile, "empty", 0);
+    list.ZipProgress(zip, ProgressType::ProgressUpdate, "", 0);
+    EXPECT_EQ(view->filePositions.back(), -1);
+    list.ZipProgress(zip, ProgressType::EndOfBatch, "", 0);
+    EXPECT_EQ(view->calls.back(), "ArchiveComplete");
+    // Every event lets pending messages through, and carries the stop request to the component.
+    EXPECT_EQ(pump.calls, 7);
+    list.CancelRequested = true;
+    list.ZipProgress(zip, ProgressType::TotalFiles2Process, "", 1);
+    EXPECT_TRUE(zip.Cancel());
+}
+
+TEST_F(BatchRunner, query_stop_asks_only_while_running_and_sets_the_stop_on_ok)
+{
+    EXPECT_TRUE(list.QueryStop());
+    EXPECT_TRUE(prompter.questions.empty());
+
+    list.BatchRunning = true;
+    prompter.answer = false;
+    EXPECT_FALSE(list.QueryStop());
+    EXPECT_FALSE(list.CancelRequested);
+    prompter.answer = true;
+    EXPECT_TRUE(list.QueryStop());
+    EXPECT_TRUE(list.CancelRequested);
+    EXPECT_EQ(prompter.questions, (std::vector<std::string>{"Cancel zip ?", "Cancel zip ?"}));
+    list.BatchRunning = false;
+}
+
+TEST_F(BatchRunner, run_section_outside_the_list_does_nothing)
+{
+    add("One", tmp / "copy", src.string(), false);
+    list.RunSection(1);
+    list.RunSection(-1);
+    EXPECT_TRUE(view->calls.empty());
+    EXPECT_FALSE(fs::exists(tmp.path() / "copy"));
+}
+
+TEST_F(BatchRunner, a_copy_section_whose_masks_match_nothing_still_counts_every_file)
+{
+    add("Copy", tmp / "copy", src.string(), false, "*.none");
+    list.RunAll();
+    EXPECT_TRUE(fs::is_directory(tmp.path() / "copy"));
+    EXPECT_TRUE(fs::is_empty(tmp.path() / "copy"));
+    EXPECT_EQ(list.FileTotal, 5);
+    EXPECT_EQ(list.FileDone, 5);
+    EXPECT_EQ(view->zipMax, 5);
+    EXPECT_EQ(view->zipPositions, (std::vector<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(list.RunSummary.ExitCode(), kExitOk);
+}
+
+TEST_F(BatchRunner, an_unreadable_source_folder_is_reported)
+{
+    add("Copy", tmp / "copy", (tmp.path() / "missing").string(), false);
+    list.RunAll();
+    ASSERT_EQ(view->problems.size(), 1U);
+    EXPECT_NE(view->problems[0].find("Cannot read \"" + (tmp.path() / "missing").string()), std::string::npos);
+    EXPECT_EQ(list.RunSummary.ExitCode(), kExitWithErrors);
+}
+
+TEST_F(BatchRunner, a_stop_confirmed_while_the_engine_runs_ends_the_run_and_restores_a_rebuilt_archive)
+{
+    if (!haveEngine()) {
+        GTEST_SKIP() << "the engine is not built";
+    }
+    const std::string archive = tmp / "out/a.zip";
+    add("First", archive, src.string(), true);
+    list.RunAll();
+    ASSERT_TRUE(fs::exists(archive));
+    const std::string previous = testkit::readFile(archive);
+
+    // Rebuild, second section and an After command; the user confirms the stop at the engine's
+    // first file.
+    add("Second", tmp / "copy", src.string(), false);
+    list.UpdateZip = false;
+    list.After = "sh -c \"touch '" + (tmp / "after-ran") + "'\"";
+    prompter.answer = true;
+    pump.hook = [this] {
+        if (list.ZipComponent->Busy() && !list.CancelRequested) {
+            list.QueryStop();
+        }
+    };
+    EXPECT_THROW(list.RunAll(), ESilentStop);
+    EXPECT_EQ(prompter.questions.size(), 1U);
+    EXPECT_EQ(testkit::readFile(archive), previous);
+    EXPECT_FALSE(fs::exists(archive + ".vorland-old"));
+    EXPECT_FALSE(fs::exists(tmp.path() / "copy"));
+    EXPECT_FALSE(fs::exists(tmp.path() / "after-ran"));
+    EXPECT_TRUE(list.RunSummary.StoppedByUser);
+    EXPECT_EQ(list.RunSummary.ExitCode(), kExitStoppedByUser);
+    EXPECT_FALSE(list.Running());
+    EXPECT_EQ(view->calls.back(), "Hide");
+}
+
+TEST_F(BatchRunner, an_error_of_the_run_ends_it_and_clears_the_running_state)
+{
+    add("Bare", "bare.zip", src.string(), true);
+    add("Copy", tmp / "copy", src.string(), false);
+    try {
+        list.RunAll();
+        FAIL() << "a bare archive name must end the run";
+    } catch (const EVorlandError& e) {
+        EXPECT_STREQ(e.what(), "Unable to create directory");
+    }
+    EXPECT_FALSE(fs::exists(tmp.path() / "copy"));
+    EXPECT_EQ(list.RunSummary.ExitCode(), kExitStoppedByError);
+    EXPECT_EQ(list.RunSummary.CurrentSection, "Bare");
+    EXPECT_FALSE(list.Running());
+    EXPECT_EQ(view->calls.back(), "Hide");
+}
