@@ -151,12 +151,20 @@ int runInConsole()
     });
     batchList.EventPump = &pump;
 
-    int exitCode = kExitOk;
     try {
         if (!OpenCommandLineFile(batchList)) {
             SetAppPrompter(nullptr);
             return kExitStoppedByError;
         }
+    } catch (const std::exception& e) {
+        // A batch file that exists but cannot be read.
+        std::fprintf(stderr, "Pellamar - Vorland\n%s\nBatch mode cancelled.\n", e.what());
+        SetAppPrompter(nullptr);
+        return kExitStoppedByError;
+    }
+
+    int exitCode = kExitOk;
+    try {
         batchList.RunAll();
         exitCode = batchList.RunSummary.ExitCode();
     } catch (const ESilentStop&) {

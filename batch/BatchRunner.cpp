@@ -360,7 +360,9 @@ void TpxBatchList::ZipSection(const TBatchEntry& entry)
     const bool failed = m_sectionProblems > problemsBefore || CancelRequested;
     if (fileExists(archive)) {
         previous.Discard();
-        ++RunSummary.ArchivesWritten;
+        if (ZipComponent->ProcessedCount() > 0) {
+            ++RunSummary.ArchivesWritten;
+        }
     } else if (!failed) {
         previous.Discard(); // nothing was added: a rebuild ends without an archive
     }

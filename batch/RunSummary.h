@@ -30,7 +30,7 @@ struct TRunSummary
 {
     int SectionsRun = 0;     // sections processed to their end
     int SectionsSkipped = 0; // sections not run (empty source folder or target)
-    int ArchivesWritten = 0; // zip sections after which the archive exists
+    int ArchivesWritten = 0; // zip sections that added or replaced files in their archive
     int FilesCopied = 0;     // files copied by copy sections
     int FilesUnchanged = 0;  // files left alone because the target was the same
     std::array<int, static_cast<int>(TRunProblem::Count)> Problems{};

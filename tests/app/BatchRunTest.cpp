@@ -443,3 +443,23 @@ TEST_F(BatchRun, engine_problems_are_reported_with_their_number_and_a_failed_reb
     EXPECT_EQ(left, std::vector<std::string>{"archive.zip"});
     EXPECT_NE(previous, "");
 }
+
+TEST_F(BatchRun, messages_of_the_zip_component_show_their_number)
+{
+    // The program without its engine beside it: the component says so, the copy section still runs.
+    const fs::path lonely = tmp.path() / "bin/vorland";
+    fs::create_directories(lonely.parent_path());
+    fs::copy_file(vorland(), lonely);
+    fs::permissions(lonely, fs::perms::owner_all);
+    Batch batch;
+    batch.sections.push_back({"Zip", tmp / "out/a.zip", true, src.string(), "", "", true, false});
+    batch.sections.push_back({"Copy", tmp / "copy", false, src.string(), "", "", true, false});
+    writeBatch(batchFile, batch);
+    const auto result =
+        testkit::runProcess({lonely.string(), batchFile, "/B"}, {"DISPLAY=", "WAYLAND_DISPLAY=", "LD_LIBRARY_PATH="});
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_NE(result.err.find("\n[106"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("libzipengine.so"), std::string::npos) << result.err;
+    EXPECT_FALSE(fs::exists(tmp.path() / "out/a.zip"));
+    EXPECT_TRUE(fs::exists(tmp.path() / "copy/a.txt"));
+}
