@@ -25,9 +25,7 @@ constexpr std::string_view kLineEnd = "\r\n";
 // but cannot be read.
 bool readWholeFile(const std::string& fileName, std::string& text)
 {
-    struct stat info
-    {
-    };
+    struct stat info = {};
     if (::stat(fileName.c_str(), &info) != 0) {
         if (errno == ENOENT || errno == ENOTDIR) {
             return false;
@@ -156,18 +154,14 @@ void replaceFile(const std::string& fileName, std::string_view bytes)
 {
     // Write through a symbolic link to the file it points to, keeping the link.
     std::string target = fileName;
-    struct stat linkInfo
-    {
-    };
+    struct stat linkInfo = {};
     if (::lstat(fileName.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
         if (char* resolved = ::realpath(fileName.c_str(), nullptr)) {
             target = resolved;
             std::free(resolved);
         }
     }
-    struct stat oldInfo
-    {
-    };
+    struct stat oldInfo = {};
     const bool hadOld = ::stat(target.c_str(), &oldInfo) == 0;
     if (hadOld && S_ISDIR(oldInfo.st_mode)) {
         throw EInOutError(fileName, EISDIR, "Cannot save the batch file");

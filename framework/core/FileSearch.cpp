@@ -23,13 +23,16 @@ struct DirCloser
 
 struct Walker
 {
-    Walker(const std::string& mask, const TFoundFileProc& fileProc, const TSearchErrorProc& errorProc)
-        : nameMask(mask), everyName(mask == "*.*" || mask == "*"), onFile(fileProc), onError(errorProc)
+    Walker(const std::string& mask, const TFoundFileProc& fileProc, const TSearchErrorProc& errorProc,
+           TSearchDetails searchDetails)
+        : nameMask(mask), everyName(mask == "*.*" || mask == "*"), details(searchDetails), onFile(fileProc),
+          onError(errorProc)
     {
     }
 
     std::string nameMask;
     bool everyName;
+    TSearchDetails details;
     const TFoundFileProc& onFile;
     const TSearchErrorProc& onError;
     // (device, inode) of the directories being walked, to refuse a directory met twice on one
@@ -65,9 +68,7 @@ struct Walker
             fail(dir, error);
             return;
         }
-        struct stat self
-        {
-        };
+        struct stat self = {};
         bool pushed = false;
         if (recurse && ::fstat(fd, &self) == 0) {
             const auto id = std::make_pair(self.st_dev, self.st_ino);
@@ -96,9 +97,7 @@ struct Walker
             }
             unsigned char type = item->d_type;
             if (type == DT_UNKNOWN) {
-                struct stat info
-                {
-                };
+                struct stat info = {};
                 if (::fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
                     continue;
                 }
@@ -123,9 +122,13 @@ struct Walker
 
         std::sort(files.begin(), files.end());
         for (const auto& [name, type] : files) {
-            struct stat info
-            {
-            };
+            TSearchRec record;
+            record.Name = name;
+            if (details == TSearchDetails::NamesOnly && type == DT_REG) {
+                onFile(dir + name, record);
+                continue;
+            }
+            struct stat info = {};
             if (::fstatat(fd, name.c_str(), &info, 0) != 0) {
                 if (errno != ENOENT) {
                     fail(dir + name, errno);
@@ -135,8 +138,11 @@ struct Walker
             if (!S_ISREG(info.st_mode)) {
                 continue; // a link to a directory or to a system entry
             }
-            TSearchRec record;
-            record.Name = name;
+            if (details == TSearchDetails::NamesOnly) {
+                record.Attr = faSymLink;
+                onFile(dir + name, record);
+                continue;
+            }
             record.Size = static_cast<std::int64_t>(info.st_size);
             record.MTime = info.st_mtim.tv_sec;
             record.Time = FileTimeToDateTime(info.st_mtim.tv_sec);
@@ -149,7 +155,8 @@ struct Walker
     }
 };
 
-void search(const std::string& pathMask, bool recurse, const TFoundFileProc& onFile, const TSearchErrorProc& onError)
+void search(const std::string& pathMask, bool recurse, const TFoundFileProc& onFile, const TSearchErrorProc& onError,
+            TSearchDetails details)
 {
     const std::size_t slash = pathMask.rfind('/');
     std::string dir = slash == std::string::npos ? "." : pathMask.substr(0, slash + 1);
@@ -161,18 +168,20 @@ void search(const std::string& pathMask, bool recurse, const TFoundFileProc& onF
     if (dir.back() != '/') {
         dir += '/';
     }
-    Walker walker(nameMask, onFile, onError);
+    Walker walker(nameMask, onFile, onError, details);
     walker.walk(dir, recurse, true);
 }
 
 } // namespace
 
-void FindFiles(const std::string& pathMask, const TFoundFileProc& onFile, const TSearchErrorProc& onError)
+void FindFiles(const std::string& pathMask, const TFoundFileProc& onFile, const TSearchErrorProc& onError,
+               TSearchDetails details)
 {
-    search(pathMask, false, onFile, onError);
+    search(pathMask, false, onFile, onError, details);
 }
 
-void FindFilesRecursive(const std::string& pathMask, const TFoundFileProc& onFile, const TSearchErrorProc& onError)
+void FindFilesRecursive(const std::string& pathMask, const TFoundFileProc& onFile, const TSearchErrorProc& onError,
+                        TSearchDetails details)
 {
-    search(pathMask, true, onFile, onError);
+    search(pathMask, true, onFile, onError, details);
 }

@@ -38,6 +38,14 @@ struct TSearchRec
     int Attr = 0;          // TFileAttribute bits
 };
 
+// How much a search reports. Reading a file's size and time costs one system call per file, which
+// dominates a walk; a pass that only counts or matches names can do without.
+enum class TSearchDetails
+{
+    Full,
+    NamesOnly
+};
+
 // Called for each file found with its full path (folder, "/", name) and its search record.
 using TFoundFileProc = std::function<void(const std::string& path, const TSearchRec& record)>;
 // Called for a folder (or file) that cannot be read, with the system's error code.
@@ -46,10 +54,12 @@ using TSearchErrorProc = std::function<void(const std::string& path, int systemE
 // Reports every plain file of one directory whose name matches the name part of the path mask
 // (e.g. "/data/src/*.txt"). The directory part is made absolute against the current folder; a
 // mask without "/" names files of the current folder. "*.*" matches every name, otherwise names
-// are matched with MatchesMask. Subdirectories are not visited.
-void FindFiles(const std::string& pathMask, const TFoundFileProc& onFile, const TSearchErrorProc& onError = {});
+// are matched with MatchesMask. Subdirectories are not visited. With NamesOnly the record holds the
+// name and the faSymLink bit only (a link is still checked to lead to a plain file).
+void FindFiles(const std::string& pathMask, const TFoundFileProc& onFile, const TSearchErrorProc& onError = {},
+               TSearchDetails details = TSearchDetails::Full);
 
 // Like FindFiles for the whole tree below the directory: every subdirectory tree, in name order,
 // is reported before the files of its parent directory.
-void FindFilesRecursive(const std::string& pathMask, const TFoundFileProc& onFile,
-                        const TSearchErrorProc& onError = {});
+void FindFilesRecursive(const std::string& pathMask, const TFoundFileProc& onFile, const TSearchErrorProc& onError = {},
+                        TSearchDetails details = TSearchDetails::Full);

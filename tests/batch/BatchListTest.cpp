@@ -329,9 +329,7 @@ TEST(BatchFile, save_keeps_the_file_mode_and_writes_through_links)
     list.SaveToFile(tmp / "link.vrl");
     EXPECT_TRUE(fs::is_symlink(tmp.path() / "link.vrl"));
     EXPECT_NE(testkit::readFile(tmp / "real.vrl").find("Before=new"), std::string::npos);
-    struct stat info
-    {
-    };
+    struct stat info = {};
     ASSERT_EQ(::stat((tmp / "real.vrl").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
 }
