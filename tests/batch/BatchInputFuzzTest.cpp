@@ -77,6 +77,11 @@ TEST(BatchInputFuzz, splitter_and_matcher_accept_any_bytes)
         (void)MatchesMask(text, randomText(random, 60));
         bool value = false;
         (void)IniFile::ParseBoolean(text, value);
+        // The parser keeps every section and reads only inside the text.
+        const IniFile file = IniFile::Parse(randomText(random, 600));
+        for (const IniFile::Section& section : file.Sections()) {
+            (void)IniFile::ReadBool(section, "Recurse", false);
+        }
     }
     EXPECT_GT(tokens, 0u);
 }
