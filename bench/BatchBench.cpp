@@ -142,8 +142,8 @@ void benchWalk(const fs::path& work)
     long named = 0;
     const double namesOnly = bestOf([&] {
         named = 0;
-        FindFilesRecursive((root / "*.*").string(), [&](const std::string&, const TSearchRec&) { ++named; }, {},
-                           TSearchDetails::NamesOnly);
+        FindFilesRecursiveWith(TSearchDetails::NamesOnly, (root / "*.*").string(),
+                               [&](const std::string&, const TSearchRec&) { ++named; });
     });
     std::string findCount;
     const double find = bestOf([&] { findCount = runShell("find " + quoted(root) + " -type f | wc -l"); });

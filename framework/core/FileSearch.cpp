@@ -174,14 +174,24 @@ void search(const std::string& pathMask, bool recurse, const TFoundFileProc& onF
 
 } // namespace
 
-void FindFiles(const std::string& pathMask, const TFoundFileProc& onFile, const TSearchErrorProc& onError,
-               TSearchDetails details)
+void FindFiles(const std::string& pathMask, const TFoundFileProc& onFile, const TSearchErrorProc& onError)
+{
+    search(pathMask, false, onFile, onError, TSearchDetails::Full);
+}
+
+void FindFilesRecursive(const std::string& pathMask, const TFoundFileProc& onFile, const TSearchErrorProc& onError)
+{
+    search(pathMask, true, onFile, onError, TSearchDetails::Full);
+}
+
+void FindFilesWith(TSearchDetails details, const std::string& pathMask, const TFoundFileProc& onFile,
+                   const TSearchErrorProc& onError)
 {
     search(pathMask, false, onFile, onError, details);
 }
 
-void FindFilesRecursive(const std::string& pathMask, const TFoundFileProc& onFile, const TSearchErrorProc& onError,
-                        TSearchDetails details)
+void FindFilesRecursiveWith(TSearchDetails details, const std::string& pathMask, const TFoundFileProc& onFile,
+                            const TSearchErrorProc& onError)
 {
     search(pathMask, true, onFile, onError, details);
 }

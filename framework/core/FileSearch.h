@@ -54,12 +54,18 @@ using TSearchErrorProc = std::function<void(const std::string& path, int systemE
 // Reports every plain file of one directory whose name matches the name part of the path mask
 // (e.g. "/data/src/*.txt"). The directory part is made absolute against the current folder; a
 // mask without "/" names files of the current folder. "*.*" matches every name, otherwise names
-// are matched with MatchesMask. Subdirectories are not visited. With NamesOnly the record holds the
-// name and the faSymLink bit only (a link is still checked to lead to a plain file).
-void FindFiles(const std::string& pathMask, const TFoundFileProc& onFile, const TSearchErrorProc& onError = {},
-               TSearchDetails details = TSearchDetails::Full);
+// are matched with MatchesMask. Subdirectories are not visited.
+void FindFiles(const std::string& pathMask, const TFoundFileProc& onFile, const TSearchErrorProc& onError = {});
 
 // Like FindFiles for the whole tree below the directory: every subdirectory tree, in name order,
 // is reported before the files of its parent directory.
-void FindFilesRecursive(const std::string& pathMask, const TFoundFileProc& onFile, const TSearchErrorProc& onError = {},
-                        TSearchDetails details = TSearchDetails::Full);
+void FindFilesRecursive(const std::string& pathMask, const TFoundFileProc& onFile,
+                        const TSearchErrorProc& onError = {});
+
+// FindFiles and FindFilesRecursive with a choice of details. With NamesOnly the record holds the
+// name and the faSymLink bit only (a link is still checked to lead to a plain file): a counting
+// pass then costs no system call per file.
+void FindFilesWith(TSearchDetails details, const std::string& pathMask, const TFoundFileProc& onFile,
+                   const TSearchErrorProc& onError = {});
+void FindFilesRecursiveWith(TSearchDetails details, const std::string& pathMask, const TFoundFileProc& onFile,
+                            const TSearchErrorProc& onError = {});

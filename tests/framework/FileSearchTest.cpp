@@ -165,13 +165,12 @@ TEST(FileSearch, names_only_finds_the_same_files)
     makeTree(tmp.path());
     std::vector<std::string> found;
     std::vector<int> attributes;
-    FindFilesRecursive((tmp.path() / "*.*").string(),
-                       [&](const std::string& path, const TSearchRec& record) {
-                           found.push_back(fs::path(path).lexically_relative(tmp.path()).string());
-                           attributes.push_back(record.Attr);
-                           EXPECT_EQ(record.Size, 0);
-                       },
-                       {}, TSearchDetails::NamesOnly);
+    FindFilesRecursiveWith(TSearchDetails::NamesOnly, (tmp.path() / "*.*").string(),
+                           [&](const std::string& path, const TSearchRec& record) {
+                               found.push_back(fs::path(path).lexically_relative(tmp.path()).string());
+                               attributes.push_back(record.Attr);
+                               EXPECT_EQ(record.Size, 0);
+                           });
     EXPECT_EQ(found, relativePaths(tmp.path(), "*.*", true));
     EXPECT_EQ(attributes, (std::vector<int>{0, 0, 0, 0, 0, faSymLink}));
 }
