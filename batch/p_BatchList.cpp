@@ -21,23 +21,31 @@ constexpr std::string_view kLineEnd = "\r\n";
 
 // ---- reading -------------------------------------------------------------------------------------
 
-// The whole file, or nullopt-like false when it does not exist. Raises EInOutError when it exists
-// but cannot be read.
+// Reads the whole file into `text`; false when it does not exist. Raises EInOutError when it
+// exists but cannot be read, or is no plain file (a folder, or a FIFO or device that could block
+// or never end).
 bool readWholeFile(const std::string& fileName, std::string& text)
 {
-    struct stat info = {};
-    if (::stat(fileName.c_str(), &info) != 0) {
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR) {
             return false;
         }
         throw EInOutError(fileName, errno, "Cannot read the batch file");
     }
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throw EInOutError(fileName, error, "Cannot read the batch file");
+    }
     if (S_ISDIR(info.st_mode)) {
+        ::close(fd);
         throw EInOutError(fileName, EISDIR, "Cannot read the batch file");
     }
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        throw EInOutError(fileName, errno, "Cannot read the batch file");
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        throw EInOutError(fileName, 0, "Cannot read the batch file (not a plain file)");
     }
     text.clear();
     char buffer[65536];

@@ -278,6 +278,16 @@ TEST(BatchFile, unreadable_file_is_an_error_naming_it_and_changes_nothing)
         EXPECT_EQ(e.SystemError(), EISDIR);
     }
     EXPECT_EQ(list.Count(), 1);
+    // A FIFO would block the load (and a device might never end): refused at once.
+    ASSERT_EQ(::mkfifo((tmp / "fifo.vrl").c_str(), 0600), 0);
+    try {
+        list.LoadFromFile(tmp / "fifo.vrl");
+        FAIL() << "no error";
+    } catch (const EInOutError& e) {
+        EXPECT_NE(std::string(e.what()).find("fifo.vrl"), std::string::npos) << e.what();
+    }
+    EXPECT_THROW(list.LoadFromFile("/dev/zero"), EInOutError);
+    EXPECT_EQ(list.Count(), 1);
 }
 
 TEST(BatchFile, failed_save_keeps_the_previous_file_and_names_it)
