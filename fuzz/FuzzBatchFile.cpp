@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -50,12 +51,15 @@ private:
     std::string m_path;
 };
 
-void check(bool condition)
+// A broken property aborts with the line of the check, so the fuzzer keeps the input.
+void checkAt(bool condition, int line)
 {
     if (!condition) {
+        std::fprintf(stderr, "property broken at %s:%d\n", __FILE__, line);
         std::abort();
     }
 }
+#define check(condition) checkAt((condition), __LINE__)
 
 void load(TpxBatchList& list, std::string_view text)
 {

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -15,12 +16,15 @@
 
 namespace {
 
-void check(bool condition)
+// A broken property aborts with the line of the check, so the fuzzer keeps the input.
+void checkAt(bool condition, int line)
 {
     if (!condition) {
+        std::fprintf(stderr, "property broken at %s:%d\n", __FILE__, line);
         std::abort();
     }
 }
+#define check(condition) checkAt((condition), __LINE__)
 
 bool plainMask(const std::string& mask)
 {

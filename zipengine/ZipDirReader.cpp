@@ -331,6 +331,9 @@ void ZipDirReader::ReadEntries()
         }
     }
     z.m_stubSize += position - statedOffset;
+    // Offsets that contradict the file (a damaged archive) can push the sum outside the data in
+    // front of the directory: the stub is never less than nothing nor more than what precedes it.
+    z.m_stubSize = std::clamp<std::int64_t>(z.m_stubSize, 0, m_multiVolume ? m_fileSize : position);
 }
 
 void ZipDirReader::LocateEndRecord()

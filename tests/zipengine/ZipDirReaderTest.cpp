@@ -198,6 +198,32 @@ TEST_F(ZipDirReaderTest, data_in_front_gives_the_stub_size_both_ways)
     EXPECT_EQ(zip.StubSize(), 30000);
 }
 
+TEST_F(ZipDirReaderTest, offsets_that_contradict_the_file_keep_the_stub_size_within_it)
+{
+    // The end record states a directory offset past the real one: no data in front, not a
+    // negative amount of it.
+    std::string shifted = zipbuild::Build({{"one.txt", "1"}, {"two.txt", "22"}}, zipbuild::Options{});
+    const std::size_t end = shifted.size() - 22;
+    std::uint32_t stated = 0;
+    for (int i = 3; i >= 0; --i) {
+        stated = stated * 256 + static_cast<unsigned char>(shifted[end + 16 + static_cast<std::size_t>(i)]);
+    }
+    stated += 127;
+    for (std::size_t i = 0; i < 4; ++i) {
+        shifted[end + 16 + i] = static_cast<char>((stated >> (8 * i)) & 0xFF);
+    }
+    zip.SetZipFileName(Write("shifted.zip", shifted));
+    EXPECT_EQ(zip.ErrCode(), 10203);
+    EXPECT_EQ(zip.Entries().size(), 2u);
+    EXPECT_EQ(zip.StubSize(), 0);
+
+    // An empty directory stated at offset 0 behind 100 bytes: those 100 bytes, not more than the file.
+    std::string empty = std::string(100, 'x') + "PK\x05\x06" + std::string(18, '\0');
+    zip.SetZipFileName(Write("behind.zip", empty));
+    EXPECT_TRUE(zip.Entries().empty());
+    EXPECT_EQ(zip.StubSize(), 100);
+}
+
 TEST_F(ZipDirReaderTest, a_file_that_is_no_archive_reports_11036_and_clears_the_name)
 {
     for (const std::string& bytes : {testkit::randomBytes(100, 3), std::string("short"), std::string()}) {
