@@ -242,19 +242,19 @@ void VolumeWriter::CopyToVolumes(const std::string& source, const std::string& t
     m_reportChunks = false;
     m_lastStatusAnswer = DiskAction::Ok;
 
-    struct stat st
-    {
-    };
-    m_sourceFd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (m_sourceFd < 0 || ::fstat(m_sourceFd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        Fail(kMsgVolumeOpen, true, m_host.Text(kMsgVolumeOpen) + " " + source);
-    }
-    m_sourceTime = static_cast<std::int64_t>(st.st_mtime);
-    m_sourceTimeNs = static_cast<long>(st.st_mtim.tv_nsec);
-    m_sourceSize = static_cast<std::int64_t>(st.st_size);
-    m_lastVolumeEstimate = 0;
-
     try {
+        struct stat st
+        {
+        };
+        m_sourceFd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+        if (m_sourceFd < 0 || ::fstat(m_sourceFd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            Fail(kMsgVolumeOpen, true, m_host.Text(kMsgVolumeOpen) + " " + source);
+        }
+        m_sourceTime = static_cast<std::int64_t>(st.st_mtime);
+        m_sourceTimeNs = static_cast<long>(st.st_mtim.tv_nsec);
+        m_sourceSize = static_cast<std::int64_t>(st.st_size);
+        m_lastVolumeEstimate = 0;
+
         Source src;
         ReadCentralDirectory(src);
         if (::lseek(m_sourceFd, 0, SEEK_SET) != 0) {

@@ -279,6 +279,36 @@ TEST(VolumeWriterFixed, headers_that_do_not_fit_start_on_the_next_volume)
     EXPECT_TRUE(moved) << "no volume was left with too little room for a header";
 }
 
+TEST(VolumeWriterFixed, zip64_end_records_are_rewritten_for_the_set)
+{
+    TempDir dir;
+    for (int i = 0; i < 4; ++i) {
+        testkit::writeFile(dir / ("in/f" + std::to_string(i)), testkit::randomBytes(4000, 10 + i));
+    }
+    auto z = testkit::runProcess({"zip", "-q", "-0", "-fz", "../src.zip", "f0", "f1", "f2", "f3"}, {}, 60,
+                                 dir.path() / "in");
+    ASSERT_EQ(z.exitCode, 0) << z.err;
+    ASSERT_NE(testkit::readFile(dir / "src.zip").find(std::string("PK\6\6", 4)), std::string::npos);
+    LocalVolumeService local;
+    TestHost host;
+    VolumeWriterSettings settings;
+    settings.maxVolumeSize = 7000;
+    settings.minFreeVolumeSize = 100;
+    VolumeWriter writer(local, host, settings);
+    writer.CopyToVolumes(dir / "src.zip", dir / "set.zip");
+    ASSERT_EQ(writer.LastVolume(), 2);
+    const auto volumes = numberedVolumes(dir / "set.zip", 3);
+    const std::string last = testkit::readFile(volumes[2]);
+    const std::size_t locator = last.rfind(std::string("PK\6\7", 4));
+    ASSERT_NE(locator, std::string::npos);
+    const auto* l = reinterpret_cast<const std::uint8_t*>(last.data()) + locator;
+    EXPECT_EQ(zipfmt::getU32(l + zipfmt::zip64loc::kEndDisk), 2u);
+    EXPECT_EQ(zipfmt::getU32(l + zipfmt::zip64loc::kTotalDisks), 3u);
+    const std::uint64_t end64 = zipfmt::getU64(l + zipfmt::zip64loc::kEndOffset);
+    ASSERT_EQ(last.substr(end64, 4), std::string("PK\6\6", 4));
+    expectJoinsAndTests(volumes, dir.path() / "join", dir / "src.zip");
+}
+
 TEST(VolumeWriterFixed, an_existing_volume_file_is_asked_about_and_unattended_refuses)
 {
     TempDir dir;
@@ -351,6 +381,8 @@ TEST(VolumeWriterFixed, a_missing_or_damaged_source_is_reported)
         EXPECT_EQ(e.MessageId(), 11001);
         EXPECT_NE(std::string(e.what()).find("none.zip"), std::string::npos);
     }
+    ASSERT_EQ(host.progress.size(), 1u);
+    EXPECT_EQ(std::get<0>(host.progress.back()), Progress::EndOfBatch);
     testkit::writeFile(dir / "bad.zip", std::string(100, 'z'));
     try {
         VolumeWriter(local, host, {}).CopyToVolumes(dir / "bad.zip", dir / "set.zip");

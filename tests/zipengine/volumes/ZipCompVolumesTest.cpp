@@ -83,6 +83,8 @@ TEST_F(ZipCompVolumes, spanning_to_a_fixed_drive_writes_numbered_volumes_and_nam
     AddAll(dir / "out/set.zip");
     EXPECT_EQ(zip.ProcessedCount(), 5) << zip.Message();
     EXPECT_EQ(zip.ZipFileName(), dir / "out/set003.zip");
+    // The directory reader reads the set back from its last volume.
+    EXPECT_EQ(zip.Entries().size(), 5u) << zip.Message();
     for (int i = 1; i <= 3; ++i) {
         EXPECT_TRUE(fs::exists(volumes::NumberedVolumeName(dir / "out/set.zip", i))) << i;
     }
@@ -94,6 +96,11 @@ TEST_F(ZipCompVolumes, spanning_to_a_fixed_drive_writes_numbered_volumes_and_nam
     for (const auto& e : fs::directory_iterator(dir / "out")) {
         EXPECT_EQ(e.path().filename().string().rfind("set0", 0), 0u) << e.path();
     }
+
+    messages.clear();
+    zip.SetZipFileName(dir / "out/set003.zip");
+    EXPECT_EQ(zip.Entries().size(), 5u) << zip.Message();
+    EXPECT_TRUE(messages.empty()) << messages.front().second;
 
     fs::copy_file(dir / "out/set001.zip", dir / "out/j.z01");
     fs::copy_file(dir / "out/set002.zip", dir / "out/j.z02");
@@ -127,6 +134,7 @@ TEST_F(ZipCompVolumes, removable_disks_are_asked_for_through_the_component_event
     EXPECT_EQ(asked, (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(zip.ZipFileName(), drive.OnDrive("set.zip")); // removable: the name stays
     EXPECT_EQ(drive.DiskInfo("d3").label, "PKBACK# 003");
+    EXPECT_EQ(zip.Entries().size(), 5u) << zip.Message();
 
     // A refused disk stops without a dialog; nothing counts as added.
     for (const char* d : {"d1", "d2", "d3"}) {
