@@ -218,6 +218,25 @@ TEST(SfxBuilder, conversion_shifts_the_zip64_records_too)
     EXPECT_EQ(p.exitCode, 0) << p.err;
 }
 
+TEST(SfxBuilder, an_archive_whose_directory_is_displaced_is_copied_unchanged)
+{
+    TempDir dir;
+    makeZip(dir / "plain.zip");
+    // Data in front whose size the offsets do not count: they cannot be shifted as plain positions.
+    const std::string displaced = "PREFIX-BYTES" + testkit::readFile(dir / "plain.zip");
+    testkit::writeFile(dir / "old.ZIP", displaced);
+    testkit::writeFile(dir / "stub.bin", "STUB");
+    RecordingHost host;
+    auto j = job(dir / "old.ZIP", dir / "stub.bin");
+    j.convert = true;
+    ASSERT_EQ(sfx::BuildSelfExtractor(j, host), sfx::kSfxOk) << j.errorText;
+    EXPECT_EQ(j.outputName, dir / "old.exe");
+    const std::string out = testkit::readFile(dir / "old.exe");
+    EXPECT_EQ(out.substr(0, 4), "STUB");
+    EXPECT_TRUE(out.substr(4 + 36) == displaced); // block: 12 + 23-character caption, rounded up
+    EXPECT_FALSE(fs::exists(dir / "old.ZIP"));
+}
+
 TEST(SfxBuilder, failed_conversions_keep_the_zip_and_any_older_exe)
 {
     TempDir dir;
