@@ -195,14 +195,15 @@ void TConsoleProgressView::erase()
 void TConsoleProgressView::draw()
 {
     const int columns = terminalColumns(m_out);
-    const bool copySection = m_zipMax != 100 || m_title.empty();
+    // The Zip bar is a percentage of an archive, or a count of files in a copy section.
+    const bool zipInPercent = m_zipMax == 100;
     const std::string lines[] = {
         m_title,
         "Zip       " + m_archive,
         "Directory " + m_directory,
         "File      " + m_file,
         barLine("Batch", m_batchPosition, m_batchMax, false),
-        barLine("Zip  ", m_zipPosition, m_zipMax, !copySection),
+        barLine("Zip  ", m_zipPosition, m_zipMax, zipInPercent),
         barLine("File ", m_filePosition, m_fileMax, true),
     };
     std::string text;

@@ -12,7 +12,7 @@ const char* problemName(TRunProblem kind)
     case TRunProblem::CommandFailed:
         return "failed commands";
     case TRunProblem::UnreadableFolder:
-        return "unreadable folders";
+        return "unreadable folders or files";
     case TRunProblem::CopyFailed:
         return "files not copied";
     case TRunProblem::TargetUnusable:

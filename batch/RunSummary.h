@@ -10,7 +10,7 @@ enum class TRunProblem
 {
     SectionSkipped,   // an entry without source folder or target was not run
     CommandFailed,    // the Before or After command could not start or ended non-zero
-    UnreadableFolder, // a source folder could not be listed
+    UnreadableFolder, // a source folder could not be listed (or a file in it looked at)
     CopyFailed,       // a file could not be copied (unreadable source, write error, ...)
     TargetUnusable,   // a copy target folder could not be created
     ZipError,         // the zip component or its engine reported an error
