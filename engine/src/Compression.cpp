@@ -1,5 +1,7 @@
 #include "Compression.h"
 
+#include "DeflateJoin.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <libdeflate.h>
@@ -141,6 +143,23 @@ void runChunk(Job& job, WorkerCodecs& codecs, const FaultSeams& seams)
     if (job.store) {
         r.data = std::move(input);
         return;
+    }
+    // libdeflate compresses each chunk as a whole stream, made joinable (see DeflateJoin.h); it has no
+    // preset dictionary, so a chunk starts without the 32 KiB before it. zlib, primed with that
+    // history, takes over when the rewrite fails.
+    if (libdeflate_compressor* c = codecs.whole(); c != nullptr) {
+        const std::uint8_t* chunk = input.data() + history;
+        const auto length = static_cast<std::size_t>(job.length);
+        std::vector<std::uint8_t> out(libdeflate_deflate_compress_bound(c, length));
+        const std::size_t size = libdeflate_deflate_compress(c, chunk, length, out.data(), out.size());
+        if (size > 0) {
+            out.resize(size);
+            if (job.last || makeJoinable(out, job.length)) {
+                r.data = std::move(out);
+                r.deflated = true;
+                return;
+            }
+        }
     }
     z_stream* z = codecs.stream();
     if (z == nullptr) {

@@ -1,0 +1,180 @@
+#!/usr/bin/env python3
+"""Benchmark of the zip engine (through zipengine-driver) beside Info-ZIP zip and 7-Zip.
+
+Usage: engine_bench.py DRIVER [--runs N] [--large-mb M] [--small N] [--keep]
+
+Generates a deterministic corpus of the kinds a backup sees under a temporary folder (small source
+and text files, binaries, already-compressed files, two large files), then times, for each tool, a
+fresh archive at level 9, an update with nothing changed and an update after 1% of the files
+changed. Prints the median wall time, CPU time, peak memory and archive size of each, and their
+ratios to Info-ZIP. A benchmark, never a test: it does not fail on timing.
+"""
+import gzip
+import os
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+WORDS = ("int void return struct class const static if else for while auto size_t std string vector "
+         "template namespace include define buffer length offset value result error file path name "
+         "the of and to in is that it for on with as was by be at this from or have an they which "
+         "backup archive section folder update changed record entry index table report total").split()
+
+
+def text_block(rng, size):
+    out = []
+    length = 0
+    while length < size:
+        line = " " * (4 * rng.randint(0, 3)) + " ".join(rng.choice(WORDS) for _ in range(rng.randint(3, 12)))
+        if rng.random() < 0.3:
+            line += " = %d;" % rng.randint(0, 100000)
+        out.append(line)
+        length += len(line) + 1
+    return ("\n".join(out) + "\n").encode()[:size]
+
+
+def binary_block(rng, size):
+    # Structured records with some noise: compresses like executables and databases do (about 2:1).
+    out = bytearray()
+    while len(out) < size:
+        record = bytearray(rng.getrandbits(8) for _ in range(16))
+        record += bytes(rng.randint(0, 3) for _ in range(32))
+        record += (rng.randint(0, 1 << 20)).to_bytes(4, "little") * 4
+        out += record
+    return bytes(out[:size])
+
+
+def make_corpus(root, small_count, large_mb):
+    rng = random.Random(20261207)
+    for i in range(small_count):
+        folder = os.path.join(root, "src", "m%02d" % (i % 40), "p%03d" % (i % 400))
+        os.makedirs(folder, exist_ok=True)
+        suffix = (".c", ".h", ".txt", ".md", ".py")[i % 5]
+        with open(os.path.join(folder, "f%05d%s" % (i, suffix)), "wb") as f:
+            f.write(text_block(rng, int(rng.lognormvariate(8.0, 1.0)) + 50))
+    os.makedirs(os.path.join(root, "bin"), exist_ok=True)
+    for i in range(150):
+        with open(os.path.join(root, "bin", "b%03d.so" % i), "wb") as f:
+            f.write(binary_block(rng, rng.randint(20_000, 1_500_000)))
+    os.makedirs(os.path.join(root, "media"), exist_ok=True)
+    for i in range(100):
+        payload = text_block(rng, rng.randint(10_000, 600_000))
+        name = os.path.join(root, "media", "c%03d" % i)
+        if i % 2:
+            with open(name + ".gz", "wb") as f:
+                f.write(gzip.compress(payload, 6, mtime=0))
+        else:
+            with open(name + ".jpg", "wb") as f:
+                f.write(rng.randbytes(len(payload) // 3))
+    os.makedirs(os.path.join(root, "large"), exist_ok=True)
+    block_rng = random.Random(7)
+    text = [text_block(block_rng, 1 << 20) for _ in range(8)]
+    data = [binary_block(block_rng, 1 << 20) for _ in range(8)]
+    with open(os.path.join(root, "large", "server.log"), "wb") as f:
+        for i in range(large_mb):
+            f.write(text[(i * 5) % 8])
+    with open(os.path.join(root, "large", "database.db"), "wb") as f:
+        for i in range(large_mb):
+            f.write(data[(i * 3) % 8])
+
+
+def run(argv, cwd):
+    start = time.monotonic()
+    proc = subprocess.Popen(argv, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    _, status, usage = os.wait4(proc.pid, 0)
+    wall = time.monotonic() - start
+    err = proc.stderr.read().decode(errors="replace")
+    proc.stderr.close()
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    if proc.returncode not in (0, 12):  # zip: 12 = nothing to do
+        sys.exit("%s failed (%d): %s" % (argv[0], proc.returncode, err))
+    return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024.0
+
+
+def median_of(samples):
+    return tuple(statistics.median(s[i] for s in samples) for i in range(3))
+
+
+def main():
+    args = sys.argv[1:]
+    driver = os.path.abspath(args.pop(0))
+    runs, large_mb, small, keep = 3, 250, 30000, False
+    while args:
+        option = args.pop(0)
+        if option == "--runs":
+            runs = int(args.pop(0))
+        elif option == "--large-mb":
+            large_mb = int(args.pop(0))
+        elif option == "--small":
+            small = int(args.pop(0))
+        elif option == "--keep":
+            keep = True
+    work = tempfile.mkdtemp(prefix="vorland-bench-")
+    corpus = os.path.join(work, "corpus")
+    out = os.path.join(work, "out")
+    os.makedirs(out)
+    try:
+        print("generating corpus in %s ..." % corpus, flush=True)
+        make_corpus(corpus, small, large_mb)
+        files = sum(len(f) for _, _, f in os.walk(corpus))
+        size = sum(os.path.getsize(os.path.join(d, n)) for d, _, fs in os.walk(corpus) for n in fs)
+        print("corpus: %d files, %.1f MiB; %d cores" % (files, size / 1048576, os.cpu_count()), flush=True)
+
+        tools = {
+            "engine": lambda a, update: [driver, "-q", "-C", corpus + "/", "-r"] + (["-u"] if update else []) +
+                                        ["-9", "-S", "default", a, "*"],
+            "zip": lambda a, update: ["zip", "-r", "-q", "-9"] + (["-u"] if update else []) + [a, "."],
+            "7z": lambda a, update: ["7z", "a", "-tzip", "-mx=9", "-mmt=2", a, "."],
+        }
+        results = {}
+        for tool in tools:
+            samples = []
+            for r in range(runs):
+                archive = os.path.join(out, "%s-%d.zip" % (tool, r))
+                if os.path.exists(archive):
+                    os.remove(archive)
+                samples.append(run(tools[tool](archive, False), corpus))
+            results[("fresh", tool)] = median_of(samples) + (os.path.getsize(archive),)
+            shutil.copy(archive, os.path.join(out, tool + "-base.zip"))
+            print("fresh %-6s done" % tool, flush=True)
+
+        def updates(label):
+            for tool in ("engine", "zip"):
+                samples = []
+                for r in range(runs):
+                    archive = os.path.join(out, "%s-upd.zip" % tool)
+                    shutil.copy(os.path.join(out, tool + "-base.zip"), archive)
+                    samples.append(run(tools[tool](archive, True), corpus))
+                results[(label, tool)] = median_of(samples) + (os.path.getsize(archive),)
+                print("%s %-6s done" % (label, tool), flush=True)
+
+        updates("update-none")
+        # 1% of the files changed: rewritten with new content and a newer time.
+        all_files = sorted(os.path.join(d, n) for d, _, fs in os.walk(corpus) for n in fs)
+        rng = random.Random(99)
+        later = time.time() + 120
+        for path in rng.sample([p for p in all_files if "/large/" not in p], len(all_files) // 100):
+            with open(path, "ab") as f:
+                f.write(b"changed\n")
+            os.utime(path, (later, later))
+        updates("update-1pct")
+
+        print()
+        print("%-12s %-6s %9s %9s %9s %12s | %7s %7s %7s %7s" %
+              ("case", "tool", "wall s", "cpu s", "peak MiB", "size", "wall/IZ", "cpu/IZ", "mem/IZ", "size/IZ"))
+        for (label, tool), (wall, cpu, mem, size) in results.items():
+            base = results[(label, "zip")]
+            print("%-12s %-6s %9.2f %9.2f %9.1f %12d | %7.3f %7.3f %7.3f %7.4f" %
+                  (label, tool, wall, cpu, mem, size, wall / base[0], cpu / base[1], mem / base[2], size / base[3]))
+        print("(medians of %d runs; IZ = Info-ZIP zip -r -9, updates against zip -r -u -9)" % runs)
+    finally:
+        if not keep:
+            shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,264 @@
+#include "EngineHarness.h"
+
+#include "testkit/TestKit.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <dlfcn.h>
+#include <filesystem>
+
+namespace enginetest {
+
+namespace {
+
+struct Library
+{
+    void* handle = nullptr;
+    ZipEngineExecFn exec = nullptr;
+    GetZipEngineVersionFn version = nullptr;
+
+    Library()
+    {
+        const std::string path = (testkit::binDir() / "libzipengine.so").string();
+        handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (handle != nullptr) {
+            exec = reinterpret_cast<ZipEngineExecFn>(dlsym(handle, ZIP_ENGINE_EXEC_EXPORT));
+            version = reinterpret_cast<GetZipEngineVersionFn>(dlsym(handle, ZIP_ENGINE_VERSION_EXPORT));
+        }
+    }
+};
+
+Library& library()
+{
+    static Library lib;
+    return lib;
+}
+
+struct RunState
+{
+    const EngineOptions* options = nullptr;
+    EngineResult* result = nullptr;
+    int progressCount = 0;
+};
+
+int32_t recordCallback(ZipCallbackRec* rec)
+{
+    auto* state = static_cast<RunState*>(rec->Caller);
+    Callback cb;
+    cb.action = rec->Action;
+    cb.arg1 = rec->Arg1;
+    cb.arg2 = rec->Arg2;
+    cb.size = rec->RecordVersion >= ZIP_CALLBACK_RECORD_WIDE ? rec->Size64 : rec->Arg2;
+    cb.text.assign(rec->Text, strnlen(rec->Text, ZIP_CALLBACK_TEXT_SIZE));
+    state->result->callbacks.push_back(cb);
+    if (state->options->onCallback) {
+        state->options->onCallback(cb);
+    }
+    if (rec->Action == ZIP_ACTION_PASSWORD) {
+        const std::string& answer = state->options->passwordAnswer;
+        std::snprintf(rec->Text, ZIP_CALLBACK_TEXT_SIZE, "%.80s", answer.c_str());
+        rec->Arg1 = answer.empty() ? 0 : 1;
+    }
+    if (rec->Action == ZIP_ACTION_PROGRESS && state->options->stopAtProgress > 0 &&
+        ++state->progressCount >= state->options->stopAtProgress) {
+        return -1;
+    }
+    return 0;
+}
+
+} // namespace
+
+std::vector<std::pair<int, std::string>> EngineResult::messages() const
+{
+    std::vector<std::pair<int, std::string>> out;
+    for (const auto& cb : callbacks) {
+        if (cb.action == ZIP_ACTION_MESSAGE) {
+            out.emplace_back(cb.arg1, cb.text);
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> EngineResult::newFiles() const
+{
+    std::vector<std::string> out;
+    for (const auto& cb : callbacks) {
+        if (cb.action == ZIP_ACTION_NEW_FILE) {
+            out.push_back(cb.text);
+        }
+    }
+    return out;
+}
+
+int engineVersion()
+{
+    Library& lib = library();
+    return lib.version != nullptr ? lib.version() : -1;
+}
+
+EngineResult runEngine(const EngineOptions& options)
+{
+    EngineResult result;
+    Library& lib = library();
+    if (lib.exec == nullptr) {
+        ADD_FAILURE() << "cannot load libzipengine.so from " << testkit::binDir() << ": " << dlerror();
+        return result;
+    }
+    RunState state{&options, &result, 0};
+
+    ZipExecParams block;
+    std::memset(&block, 0, sizeof block);
+    block.Caller = &state;
+    block.Version = ZIP_ENGINE_INTERFACE_VERSION;
+    block.Callback = recordCallback;
+    block.Password = options.password.empty() ? nullptr : options.password.c_str();
+    block.StoreSuffixes = options.storeSuffixes.empty() ? nullptr : options.storeSuffixes.c_str();
+    block.Encrypt = options.encrypt ? -1 : 0;
+    block.HiddenFiles = options.hidden ? -1 : 0;
+    block.NoDirEntries = options.noDirEntries ? -1 : 0;
+    block.AlwaysTrue56 = -1;
+    block.Level = options.level;
+    block.JunkDirNames = options.junkNames ? -1 : 0;
+    block.Recurse = options.recurse ? 0xFFFF : 0;
+    block.AlwaysTrue80 = -1;
+    block.Move = options.move ? -1 : 0;
+    block.Update = options.update ? -1 : 0;
+    block.Freshen = options.freshen && !options.update ? -1 : 0;
+    block.ArchivePath = options.archive.c_str();
+    block.TempDir = options.tempDir.empty() ? nullptr : options.tempDir.c_str();
+    block.ArchiveComment = options.comment.empty() ? nullptr : options.comment.c_str();
+    block.Check = ZIP_EXEC_CHECK_VALUE;
+
+    // Specification records as the component builds them from its lines.
+    std::vector<ZipSpecData> records(options.specs.size());
+    std::vector<std::string> patterns(options.specs.size()), passwords(options.specs.size());
+    const std::string rootDir =
+        options.rootDir.empty() || options.rootDir.back() == '/' ? options.rootDir : options.rootDir + "/";
+    for (std::size_t i = 0; i < options.specs.size(); ++i) {
+        std::string line = options.specs[i];
+        ZipSpecData& rec = records[i];
+        std::memset(&rec, 0, sizeof rec);
+        rec.Recurse = block.Recurse;
+        rec.Encrypt = block.Encrypt;
+        if (!line.empty() && (line[0] == '>' || line[0] == '|')) {
+            rec.Recurse = line[0] == '>' ? 0xFFFF : 0;
+            line.erase(0, 1);
+        }
+        bool own = false;
+        if (const auto lt = line.find('<'); lt != std::string::npos) {
+            passwords[i] = line.substr(lt + 1);
+            line.erase(lt);
+            own = true;
+            rec.Encrypt = passwords[i].empty() ? 0 : 0xFFFF;
+        }
+        patterns[i] = line;
+        rec.FileSpec = patterns[i].c_str();
+        rec.Password = own ? (passwords[i].empty() ? nullptr : passwords[i].c_str()) : block.Password;
+        rec.RootDir = rootDir.empty() ? nullptr : rootDir.c_str();
+    }
+    std::vector<const char*> excludes;
+    for (const auto& e : options.excludes) {
+        excludes.push_back(e.c_str());
+    }
+    block.SpecCount = static_cast<int32_t>(records.size());
+    block.Specs = records.data();
+    block.ExcludeCount = static_cast<int32_t>(excludes.size());
+    block.Excludes = excludes.data();
+
+    result.result = lib.exec(&block);
+    return result;
+}
+
+CheckResult checkZip(const std::vector<std::string>& args)
+{
+    std::vector<std::string> argv = {"python3", (testkit::sourceDir() / "tests/engine/check_zip.py").string()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const auto run = testkit::runProcess(argv, {}, 600);
+    return {run.exitCode, run.out + run.err};
+}
+
+} // namespace enginetest
+
+namespace enginetest {
+
+std::map<std::string, std::string> entryDigests(const std::string& archive, const std::string& password)
+{
+    std::vector<std::string> args = {archive, "--no-test"};
+    if (!password.empty()) {
+        args.insert(args.end(), {"--password", password});
+    }
+    const auto check = checkZip(args);
+    EXPECT_EQ(check.exitCode, 0) << check.out;
+    std::map<std::string, std::string> out;
+    std::size_t pos = 0;
+    while (pos < check.out.size()) {
+        auto end = check.out.find('\n', pos);
+        if (end == std::string::npos) {
+            end = check.out.size();
+        }
+        const std::string line = check.out.substr(pos, end - pos);
+        const auto tab = line.find('\t');
+        if (tab != std::string::npos) {
+            out[line.substr(0, tab)] = line.substr(tab + 1);
+        }
+        pos = end + 1;
+    }
+    return out;
+}
+
+void expectReadersAccept(const std::string& archive, const std::string& root, const std::string& password)
+{
+    std::vector<std::string> unzip = {"unzip", "-t", "-q"};
+    if (!password.empty()) {
+        unzip.insert(unzip.end(), {"-P", password});
+    }
+    unzip.push_back(archive);
+    const auto u = testkit::runProcess(unzip, {}, 600);
+    EXPECT_EQ(u.exitCode, 0) << "unzip -t " << archive << ":\n" << u.out << u.err;
+
+    std::vector<std::string> seven = {"7z", "t", "-p" + password, archive};
+    const auto s = testkit::runProcess(seven, {}, 600);
+    EXPECT_EQ(s.exitCode, 0) << "7z t " << archive << ":\n" << s.out << s.err;
+
+    std::vector<std::string> args = {archive};
+    if (!root.empty()) {
+        args.insert(args.end(), {"--root", root});
+    }
+    if (!password.empty()) {
+        args.insert(args.end(), {"--password", password});
+    }
+    const auto p = checkZip(args);
+    EXPECT_EQ(p.exitCode, 0) << "zipfile " << archive << ":\n" << p.out;
+}
+
+void expectSevenZipExtractsSame(const std::string& archive, const std::string& root, const std::string& into,
+                                const std::string& password)
+{
+    const auto s = testkit::runProcess({"7z", "x", "-y", "-p" + password, "-o" + into, archive}, {}, 600);
+    ASSERT_EQ(s.exitCode, 0) << s.out << s.err;
+    namespace fs = std::filesystem;
+    std::size_t compared = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(into)) {
+        if (!entry.is_regular_file()) {
+            continue;
+        }
+        const auto relative = fs::relative(entry.path(), into);
+        EXPECT_EQ(testkit::readFile(entry.path()), testkit::readFile(fs::path(root) / relative)) << relative;
+        ++compared;
+    }
+    EXPECT_GT(compared, 0u);
+}
+
+std::vector<std::string> folderNames(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace enginetest

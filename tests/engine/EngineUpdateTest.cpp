@@ -1,0 +1,294 @@
+// Updating, freshening and file choice: what is carried over, replaced and added.
+
+#include "EngineHarness.h"
+#include "testkit/TestKit.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+using namespace enginetest;
+using testkit::TempDir;
+using testkit::writeFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::time_t kOld = 1600000000; // a fixed past time for every source file
+
+void makeTree(const std::string& root)
+{
+    writeFile(root + "/a.txt", std::string(5000, 'a'));
+    writeFile(root + "/b.txt", "bee\n");
+    writeFile(root + "/sub/c.txt", std::string(70000, 'c'));
+    writeFile(root + "/sub/deeper/d.log", "log\n");
+    for (const char* f : {"/a.txt", "/b.txt", "/sub/c.txt", "/sub/deeper/d.log"}) {
+        testkit::setMTime(root + f, kOld);
+    }
+}
+
+EngineOptions treeOptions(const TempDir& dir)
+{
+    EngineOptions options;
+    options.archive = dir / "t.zip";
+    options.rootDir = dir / "src";
+    options.specs = {"*.*"};
+    options.recurse = true;
+    options.update = true;
+    return options;
+}
+
+std::vector<std::string> names(const std::map<std::string, std::string>& entries)
+{
+    std::vector<std::string> out;
+    for (const auto& [name, info] : entries) {
+        out.push_back(name);
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(EngineUpdate, unchanged_tree_replaces_nothing_and_touched_file_only_itself)
+{
+    TempDir dir;
+    makeTree(dir / "src");
+    auto options = treeOptions(dir);
+    ASSERT_EQ(runEngine(options).result, 4);
+    const std::string first = testkit::readFile(options.archive);
+    const auto before = entryDigests(options.archive);
+
+    auto run = runEngine(options);
+    EXPECT_EQ(run.result, 0);
+    EXPECT_TRUE(run.newFiles().empty());
+    EXPECT_TRUE(run.messages().empty());
+    EXPECT_EQ(testkit::readFile(options.archive), first);
+
+    writeFile(dir / "src/sub/c.txt", std::string(70000, 'C'));
+    testkit::setMTime(dir / "src/sub/c.txt", kOld + 10);
+    run = runEngine(options);
+    EXPECT_EQ(run.result, 1);
+    EXPECT_EQ(run.newFiles(), std::vector<std::string>{"sub/c.txt"});
+    const auto after = entryDigests(options.archive);
+    ASSERT_EQ(names(after), names(before));
+    for (const auto& [name, info] : before) {
+        if (name == "sub/c.txt") {
+            EXPECT_NE(after.at(name), info);
+        } else {
+            EXPECT_EQ(after.at(name), info) << name << " was not carried over byte for byte";
+        }
+    }
+    expectReadersAccept(options.archive, dir / "src");
+
+    // One second newer is the same time at the 2-second resolution.
+    testkit::setMTime(dir / "src/a.txt", kOld + 1);
+    EXPECT_EQ(runEngine(options).result, 0);
+}
+
+TEST(EngineUpdate, freshen_replaces_newer_entries_and_adds_nothing)
+{
+    TempDir dir;
+    makeTree(dir / "src");
+    auto options = treeOptions(dir);
+    options.specs = {"*.txt"};
+    ASSERT_EQ(runEngine(options).result, 3);
+    writeFile(dir / "src/new.txt", "new\n");
+    writeFile(dir / "src/b.txt", "changed\n");
+    options.update = false;
+    options.freshen = true;
+    const auto run = runEngine(options);
+    EXPECT_EQ(run.result, 1);
+    EXPECT_EQ(run.newFiles(), std::vector<std::string>{"b.txt"});
+    const auto entries = entryDigests(options.archive);
+    EXPECT_FALSE(entries.count("new.txt"));
+    expectReadersAccept(options.archive, dir / "src");
+}
+
+TEST(EngineUpdate, without_update_chosen_files_are_recompressed_and_others_kept)
+{
+    TempDir dir;
+    makeTree(dir / "src");
+    auto options = treeOptions(dir);
+    ASSERT_EQ(runEngine(options).result, 4);
+    const auto before = entryDigests(options.archive);
+    options.update = false;
+    options.specs = {"a.txt"};
+    options.recurse = false;
+    options.level = 1;
+    const auto run = runEngine(options);
+    EXPECT_EQ(run.result, 1);
+    const auto after = entryDigests(options.archive);
+    EXPECT_EQ(names(after), names(before));
+    EXPECT_EQ(after.at("sub/c.txt"), before.at("sub/c.txt"));
+    EXPECT_NE(after.at("a.txt"), before.at("a.txt")); // level 1 sets other method flags
+}
+
+TEST(EngineUpdate, recursion_names_and_exclusions)
+{
+    TempDir dir;
+    makeTree(dir / "src");
+    auto options = treeOptions(dir);
+    options.update = false;
+
+    options.recurse = false;
+    options.archive = dir / "flat.zip";
+    ASSERT_EQ(runEngine(options).result, 2);
+    EXPECT_EQ(names(entryDigests(options.archive)), (std::vector<std::string>{"a.txt", "b.txt"}));
+
+    // A line's own marker overrides the block's recursion; a folder part stays in the stored name.
+    options.archive = dir / "marker.zip";
+    options.specs = {">sub/*.txt", "|*.log"};
+    ASSERT_EQ(runEngine(options).result, 1);
+    EXPECT_EQ(names(entryDigests(options.archive)), (std::vector<std::string>{"sub/", "sub/c.txt"}));
+
+    // Exclusions: by name without "/", by stored path with "/" ("*" spans folders), by full path.
+    options.recurse = true;
+    options.specs = {"*.*"};
+    options.archive = dir / "excl.zip";
+    options.excludes = {"b.*", "sub/*.log"};
+    ASSERT_EQ(runEngine(options).result, 2);
+    EXPECT_EQ(names(entryDigests(options.archive)), (std::vector<std::string>{"a.txt", "sub/", "sub/c.txt"}));
+    options.archive = dir / "excl2.zip";
+    options.excludes = {(dir / "src/sub") + "/*"};
+    ASSERT_EQ(runEngine(options).result, 2);
+    EXPECT_EQ(names(entryDigests(options.archive)), (std::vector<std::string>{"a.txt", "b.txt"}));
+
+    // Stripped names, no folder entries, and a file named by two specifications stored once.
+    options.excludes.clear();
+    options.archive = dir / "junk.zip";
+    options.junkNames = true;
+    options.specs = {"*.txt", "a.txt"};
+    ASSERT_EQ(runEngine(options).result, 3);
+    EXPECT_EQ(names(entryDigests(options.archive)), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+    options.junkNames = false;
+    options.noDirEntries = true;
+    options.archive = dir / "nodirs.zip";
+    ASSERT_EQ(runEngine(options).result, 3);
+    EXPECT_EQ(names(entryDigests(options.archive)), (std::vector<std::string>{"a.txt", "b.txt", "sub/c.txt"}));
+
+    // An absolute specification stores the full path without its leading "/".
+    options.noDirEntries = true;
+    options.archive = dir / "abs.zip";
+    options.specs = {(dir / "src/sub") + "/c.txt"};
+    ASSERT_EQ(runEngine(options).result, 1);
+    const std::string stored = (dir / "src/sub/c.txt").substr(1);
+    EXPECT_EQ(names(entryDigests(options.archive)), std::vector<std::string>{stored});
+}
+
+TEST(EngineUpdate, hidden_files_links_and_special_files)
+{
+    TempDir dir;
+    const std::string root = dir / "src";
+    writeFile(root + "/plain.txt", "plain\n");
+    writeFile(root + "/.hidden.txt", "hidden\n");
+    writeFile(root + "/.cfg/inner.txt", "inner\n");
+    writeFile(dir / "outside/target.txt", "linked content\n");
+    fs::create_symlink(dir / "outside/target.txt", root + "/link.txt");
+    fs::create_symlink(dir / "outside", root + "/linkdir");
+    ASSERT_EQ(mkfifo((root + "/pipe.txt").c_str(), 0600), 0);
+    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const std::string sockPath = root + "/sock.txt";
+    if (sockPath.size() < sizeof addr.sun_path) {
+        std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", sockPath.c_str());
+        ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    }
+    EngineOptions options;
+    options.archive = dir / "h.zip";
+    options.rootDir = root;
+    options.specs = {"*.txt"};
+    options.recurse = true;
+    ASSERT_EQ(runEngine(options).result, 2);
+    EXPECT_EQ(names(entryDigests(options.archive)), (std::vector<std::string>{"link.txt", "plain.txt"}));
+    // The link was stored as its target's content.
+    const auto shown = testkit::runProcess({"unzip", "-p", options.archive, "link.txt"});
+    EXPECT_EQ(shown.out, "linked content\n");
+
+    options.hidden = true;
+    options.archive = dir / "h2.zip";
+    ASSERT_EQ(runEngine(options).result, 4);
+    EXPECT_EQ(names(entryDigests(options.archive)),
+              (std::vector<std::string>{".cfg/", ".cfg/inner.txt", ".hidden.txt", "link.txt", "plain.txt"}));
+    close(sock);
+}
+
+TEST(EngineUpdate, archive_and_its_folder_inside_the_tree_are_never_added)
+{
+    TempDir dir;
+    writeFile(dir / "a.txt", "a\n");
+    EngineOptions options;
+    options.archive = dir / "self.zip";
+    options.rootDir = dir.path().string();
+    options.specs = {"*"};
+    ASSERT_EQ(runEngine(options).result, 1);
+    options.update = false;
+    ASSERT_EQ(runEngine(options).result, 1);
+    EXPECT_EQ(names(entryDigests(options.archive)), std::vector<std::string>{"a.txt"});
+}
+
+TEST(EngineUpdate, archive_written_by_info_zip_is_updated_and_stays_readable)
+{
+    TempDir dir;
+    makeTree(dir / "src");
+    // Info-ZIP with a data descriptor (-fd streamed from stdin would be exotic); a plain recursive
+    // archive with its own extra fields.
+    const auto made = testkit::runProcess({"zip", "-r", "-q", "-X", dir / "iz.zip", "."}, {}, 120, dir / "src");
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    const auto streamed =
+        testkit::runProcess({"sh", "-c", "printf 'from stdin\\n' | zip -q " + (dir / "iz.zip") + " -"});
+    ASSERT_EQ(streamed.exitCode, 0) << streamed.err;
+    const auto before = entryDigests(dir / "iz.zip");
+
+    writeFile(dir / "src/sub/new.txt", "new\n");
+    writeFile(dir / "src/b.txt", "changed b\n");
+    auto options = treeOptions(dir);
+    options.archive = dir / "iz.zip";
+    const auto run = runEngine(options);
+    EXPECT_EQ(run.result, 2);
+    const auto after = entryDigests(options.archive);
+    for (const auto& [name, info] : before) {
+        ASSERT_TRUE(after.count(name)) << name;
+        if (name != "b.txt") {
+            EXPECT_EQ(after.at(name), info) << name;
+        }
+    }
+    EXPECT_TRUE(after.count("sub/new.txt"));
+    EXPECT_TRUE(after.count("-")); // the streamed entry of zip, with its data descriptor
+    const auto u = testkit::runProcess({"unzip", "-t", options.archive});
+    EXPECT_EQ(u.exitCode, 0) << u.out;
+    const auto s = testkit::runProcess({"7z", "t", options.archive});
+    EXPECT_EQ(s.exitCode, 0) << s.out;
+    EXPECT_EQ(testkit::runProcess({"unzip", "-p", options.archive, "b.txt"}).out, "changed b\n");
+    EXPECT_EQ(testkit::runProcess({"unzip", "-p", options.archive, "-"}).out, "from stdin\n");
+}
+
+TEST(EngineUpdate, move_deletes_sources_only_after_the_archive_is_in_place)
+{
+    TempDir dir;
+    makeTree(dir / "src");
+    auto options = treeOptions(dir);
+    options.move = true;
+    options.specs = {"*.txt"};
+    ASSERT_EQ(runEngine(options).result, 3);
+    EXPECT_FALSE(fs::exists(dir / "src/a.txt"));
+    EXPECT_FALSE(fs::exists(dir / "src/sub/c.txt"));
+    EXPECT_TRUE(fs::exists(dir / "src/sub/deeper/d.log"));
+    EXPECT_EQ(testkit::runProcess({"unzip", "-t", options.archive}).exitCode, 0);
+
+    // A failed run deletes nothing.
+    writeFile(dir / "src/again.txt", "again\n");
+    const auto failed = runEngine([&] {
+        auto o = options;
+        o.archive = dir / "missing-folder/t.zip";
+        return o;
+    }());
+    EXPECT_EQ(failed.result, 0);
+    EXPECT_TRUE(fs::exists(dir / "src/again.txt"));
+}
