@@ -46,7 +46,8 @@ private:
     void walk(const std::string& folder, const std::string& namePattern, bool recurse, int depth);
     void consider(const std::string& fullPath, const std::string& name, const struct stat& st);
     bool excluded(const std::string& fullPath, const std::string& storedName, const std::string& name) const;
-    std::string storedNameOf(const std::string& fullPath) const;
+    // The name with its folders (relative to the base, or the full path without its leading "/").
+    std::string relativeNameOf(const std::string& fullPath) const;
     void addDirectories(const SourceFile& file);
 
     const SelectionOptions& m_options;
@@ -107,11 +108,8 @@ bool matchesName(const std::string& pattern, const std::string& name)
 
 namespace {
 
-std::string Walker::storedNameOf(const std::string& fullPath) const
+std::string Walker::relativeNameOf(const std::string& fullPath) const
 {
-    if (m_options.junkDirNames) {
-        return fullPath.substr(fullPath.rfind('/') + 1);
-    }
     if (!m_base.empty()) {
         const std::string prefix = m_base == "/" ? "/" : m_base + "/";
         if (fullPath.compare(0, prefix.size(), prefix) == 0) {
@@ -178,10 +176,12 @@ void Walker::consider(const std::string& fullPath, const std::string& name, cons
     if (!m_options.tempPrefix.empty() && name.compare(0, m_options.tempPrefix.size(), m_options.tempPrefix) == 0) {
         return;
     }
-    std::string stored = storedNameOf(fullPath);
-    if (excluded(fullPath, stored, name)) {
+    // Exclusions with a folder part see the path with its folders, also when names are stripped.
+    const std::string relative = relativeNameOf(fullPath);
+    if (excluded(fullPath, relative, name)) {
         return;
     }
+    std::string stored = m_options.junkDirNames ? name : relative;
     ++m_matched;
     if (!m_seenPaths.insert(fullPath).second) {
         return;

@@ -482,13 +482,21 @@ std::int32_t Operation::run()
         throw EngineError(ZIP_MSG_CANNOT_CREATE, "cannot reach the archive " + m_archivePath + ": " + errnoText(error));
     }
 
-    m_selection = selectFiles(m_selectionOptions, [this](int code, const std::string& message) {
-        m_channel.message(static_cast<ZipEngineMessageCode>(code), message);
+    // Problems met while choosing are reported after the totals, which open every operation.
+    std::vector<std::pair<int, std::string>> choiceProblems;
+    m_selection = selectFiles(m_selectionOptions, [&choiceProblems](int code, const std::string& message) {
+        choiceProblems.emplace_back(code, message);
     });
+    auto reportChoiceProblems = [&] {
+        for (const auto& [code, message] : choiceProblems) {
+            m_channel.message(static_cast<ZipEngineMessageCode>(code), message);
+        }
+    };
     if (m_selection.files.empty()) {
+        m_channel.totals(0, 0);
+        reportChoiceProblems();
         m_channel.message(ZIP_MSG_NOTHING_TO_DO,
                           "nothing to do: no file matches the specifications; " + m_archivePath + " was not changed");
-        m_channel.totals(0, 0);
         m_channel.endOfBatch();
         return 0;
     }
@@ -512,11 +520,13 @@ std::int32_t Operation::run()
     }
     if (!anyNew) {
         m_channel.totals(0, 0);
+        reportChoiceProblems();
         m_channel.endOfBatch();
         return 0;
     }
-    resolvePasswords();
     m_channel.totals(fileCount, totalBytes);
+    reportChoiceProblems();
+    resolvePasswords();
 
     TempArchive temp(m_archivePath, m_tempDir, m_seams);
     ArchiveWriter writer(temp);

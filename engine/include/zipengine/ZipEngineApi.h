@@ -122,6 +122,10 @@ typedef struct ZipCallbackRec {
     int64_t Size64;
 } ZipCallbackRec;
 
+/* How our engine reads the records: Recurse and Encrypt of each record decide for its files (the
+ * caller copies the block's values into every record unless the line overrides them, so the block's
+ * Recurse and Encrypt are not consulted on their own). An encrypting record without Password uses the
+ * block's Password, and when that is absent too the engine asks once with action 8. */
 /* One file specification (104 bytes in the original layout), built from one line of FSpecArgs. */
 typedef struct ZipSpecData {
     const char* FileSpec; /* 0: path pattern, without its leading marker and "<" part */
