@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Benchmark of the zip engine (through zipengine-driver) beside Info-ZIP zip and 7-Zip.
 
-Usage: engine_bench.py DRIVER [--runs N] [--large-mb M] [--small N] [--keep]
+Usage: engine_bench.py DRIVER [--runs N] [--peer-runs N] [--large-mb M] [--small N] [--keep]
+(--peer-runs: runs of 7-Zip, which is much slower; default the same as --runs)
 
 Generates a deterministic corpus of the kinds a backup sees under a temporary folder (small source
 and text files, binaries, already-compressed files, two large files), then times, for each tool, a
@@ -38,13 +39,17 @@ def text_block(rng, size):
 
 
 def binary_block(rng, size):
-    # Structured records with some noise: compresses like executables and databases do (about 2:1).
+    # Machine code and tables: short tokens from a small set, offsets, and stretches of noise;
+    # compresses about 2:1 like executables and databases do.
+    tokens = [bytes(rng.getrandbits(8) for _ in range(rng.randint(2, 7))) for _ in range(512)]
     out = bytearray()
     while len(out) < size:
-        record = bytearray(rng.getrandbits(8) for _ in range(16))
-        record += bytes(rng.randint(0, 3) for _ in range(32))
-        record += (rng.randint(0, 1 << 20)).to_bytes(4, "little") * 4
-        out += record
+        if rng.random() < 0.15:
+            out += rng.randbytes(rng.randint(8, 64))
+        else:
+            for _ in range(8):
+                out += rng.choice(tokens)
+            out += rng.randint(0, 1 << 16).to_bytes(4, "little")
     return bytes(out[:size])
 
 
@@ -57,7 +62,7 @@ def make_corpus(root, small_count, large_mb):
         with open(os.path.join(folder, "f%05d%s" % (i, suffix)), "wb") as f:
             f.write(text_block(rng, int(rng.lognormvariate(8.0, 1.0)) + 50))
     os.makedirs(os.path.join(root, "bin"), exist_ok=True)
-    for i in range(150):
+    for i in range(60):
         with open(os.path.join(root, "bin", "b%03d.so" % i), "wb") as f:
             f.write(binary_block(rng, rng.randint(20_000, 1_500_000)))
     os.makedirs(os.path.join(root, "media"), exist_ok=True)
@@ -83,16 +88,21 @@ def make_corpus(root, small_count, large_mb):
 
 
 def run(argv, cwd):
-    start = time.monotonic()
-    proc = subprocess.Popen(argv, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    _, status, usage = os.wait4(proc.pid, 0)
-    wall = time.monotonic() - start
-    err = proc.stderr.read().decode(errors="replace")
-    proc.stderr.close()
-    proc.returncode = os.waitstatus_to_exitcode(status)
-    if proc.returncode not in (0, 12):  # zip: 12 = nothing to do
-        sys.exit("%s failed (%d): %s" % (argv[0], proc.returncode, err))
-    return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024.0
+    # /usr/bin/time reports the peak resident memory of the tool itself.
+    with tempfile.NamedTemporaryFile("r", suffix=".time") as report:
+        start = time.monotonic()
+        proc = subprocess.run(["/usr/bin/time", "-f", "%U %S %M", "-o", report.name] + argv, cwd=cwd,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        wall = time.monotonic() - start
+        if proc.returncode not in (0, 12):  # zip: 12 = nothing to do
+            sys.exit("%s failed (%d): %s" % (argv[0], proc.returncode, proc.stderr.decode(errors="replace")))
+        user, system, peak_kib = report.read().split()[-3:]
+    return wall, float(user) + float(system), int(peak_kib) / 1024.0
+
+
+def ratio(value, base):
+    # Times below the clock's resolution count as 10 ms.
+    return max(value, 0.01) / max(base, 0.01)
 
 
 def median_of(samples):
@@ -102,11 +112,13 @@ def median_of(samples):
 def main():
     args = sys.argv[1:]
     driver = os.path.abspath(args.pop(0))
-    runs, large_mb, small, keep = 3, 250, 30000, False
+    runs, peer_runs, large_mb, small, keep = 3, None, 250, 30000, False
     while args:
         option = args.pop(0)
         if option == "--runs":
             runs = int(args.pop(0))
+        elif option == "--peer-runs":
+            peer_runs = int(args.pop(0))
         elif option == "--large-mb":
             large_mb = int(args.pop(0))
         elif option == "--small":
@@ -133,14 +145,15 @@ def main():
         results = {}
         for tool in tools:
             samples = []
-            for r in range(runs):
+            for r in range(runs if tool != "7z" or peer_runs is None else peer_runs):
                 archive = os.path.join(out, "%s-%d.zip" % (tool, r))
                 if os.path.exists(archive):
                     os.remove(archive)
                 samples.append(run(tools[tool](archive, False), corpus))
             results[("fresh", tool)] = median_of(samples) + (os.path.getsize(archive),)
             shutil.copy(archive, os.path.join(out, tool + "-base.zip"))
-            print("fresh %-6s done" % tool, flush=True)
+            print("fresh %-6s wall %.2f cpu %.2f peak %.1f MiB size %d" % ((tool,) + results[("fresh", tool)]),
+                  flush=True)
 
         def updates(label):
             for tool in ("engine", "zip"):
@@ -150,8 +163,11 @@ def main():
                     shutil.copy(os.path.join(out, tool + "-base.zip"), archive)
                     samples.append(run(tools[tool](archive, True), corpus))
                 results[(label, tool)] = median_of(samples) + (os.path.getsize(archive),)
-                print("%s %-6s done" % (label, tool), flush=True)
+                print("%s %-6s wall %.2f cpu %.2f peak %.1f MiB size %d" % ((label, tool) + results[(label, tool)]),
+                      flush=True)
 
+        check = subprocess.run(["unzip", "-tq", os.path.join(out, "engine-base.zip")], capture_output=True, text=True)
+        print("unzip -t of the engine's archive: %s" % check.stdout.strip(), flush=True)
         updates("update-none")
         # 1% of the files changed: rewritten with new content and a newer time.
         all_files = sorted(os.path.join(d, n) for d, _, fs in os.walk(corpus) for n in fs)
@@ -169,8 +185,10 @@ def main():
         for (label, tool), (wall, cpu, mem, size) in results.items():
             base = results[(label, "zip")]
             print("%-12s %-6s %9.2f %9.2f %9.1f %12d | %7.3f %7.3f %7.3f %7.4f" %
-                  (label, tool, wall, cpu, mem, size, wall / base[0], cpu / base[1], mem / base[2], size / base[3]))
-        print("(medians of %d runs; IZ = Info-ZIP zip -r -9, updates against zip -r -u -9)" % runs)
+                  (label, tool, wall, cpu, mem, size, ratio(wall, base[0]), ratio(cpu, base[1]), ratio(mem, base[2]),
+                   ratio(size, base[3])))
+        print("(medians of %d runs, 7-Zip %d; IZ = Info-ZIP zip -r -9, updates against zip -r -u -9; load %s)" %
+              (runs, runs if peer_runs is None else peer_runs, " ".join("%.1f" % x for x in os.getloadavg())))
     finally:
         if not keep:
             shutil.rmtree(work, ignore_errors=True)

@@ -567,11 +567,17 @@ std::int32_t Operation::run()
     temp.commit();
 
     if (m_move) {
-        for (const auto& path : m_written) {
-            if (unlink(path.c_str()) != 0) {
-                const int error = errno;
-                m_channel.message(ZIP_MSG_MOVE_FAILED, path + ": stored, but cannot be deleted: " + errnoText(error));
+        // The new archive is in place: a stop asked for now ends the deletions, not the operation.
+        try {
+            for (const auto& path : m_written) {
+                if (unlink(path.c_str()) != 0) {
+                    const int error = errno;
+                    m_channel.message(ZIP_MSG_MOVE_FAILED,
+                                      path + ": stored, but cannot be deleted: " + errnoText(error));
+                }
             }
+        } catch (const StopRequested&) {
+            return m_added;
         }
     }
     m_channel.endOfBatch();
