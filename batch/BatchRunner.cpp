@@ -438,6 +438,8 @@ void TpxBatchList::CopyFoundFile(const std::string& fullPath, const TSearchRec& 
             return;
         }
         m_lastTargetFolder = folder;
+        // Also where no file is copied this time: a killed run may have left a temporary copy here.
+        RemoveOrphanedCopies(folder);
     }
     if (UpdateZip) {
         struct stat st

@@ -19,8 +19,6 @@ namespace {
 // Writes are gathered into blocks of this size: large enough for few system calls, small against
 // the memory budget.
 constexpr std::size_t kWriteBuffer = 1 << 20;
-// A temporary file younger than this is never taken for stale: its run may not hold its lock yet.
-constexpr std::time_t kStaleMinAge = 5;
 constexpr const char* kTempMarker = ".vorland-tmp-";
 
 std::string folderOf(const std::string& path)
@@ -139,7 +137,6 @@ void removeStaleTemps(const std::string& archivePath, const std::string& folder)
     if (dir == nullptr) {
         return;
     }
-    const std::time_t now = std::time(nullptr);
     while (dirent* entry = readdir(dir)) {
         const std::string name = entry->d_name;
         if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) {
@@ -147,7 +144,10 @@ void removeStaleTemps(const std::string& archivePath, const std::string& folder)
         }
         const std::string path = folder + "/" + name;
         struct stat st;
-        if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || now - st.st_mtime < kStaleMinAge) {
+        // No age limit is needed to spare a run that has just created its file and not locked it
+        // yet: createLockedTemp checks after locking that its name still leads to its file, and
+        // starts again when a cleaner took it.
+        if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
             continue;
         }
         const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);

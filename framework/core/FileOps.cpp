@@ -6,8 +6,12 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <mutex>
+#include <set>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +19,38 @@ namespace {
 
 // Size of one read when copying through a buffer.
 constexpr std::size_t kCopyBufferSize = 1 << 20;
+// Name of a copy in progress: this prefix and six characters of mkostemp.
+constexpr const char* kCopyTempPrefix = ".vorland-copy-";
+constexpr std::size_t kCopyTempNameLength = 14 + 6;
+
+// Creates the hidden temporary file of a copy in `dir`, locked for as long as the copy runs, so that
+// RemoveOrphanedCopies can tell it from the leftover of a run that was killed. Returns the
+// descriptor, or -1 with errno set.
+int createLockedCopyTemp(const std::string& dir, std::string& path)
+{
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        std::string pattern = (dir == "/" ? std::string("/") : dir + "/") + kCopyTempPrefix + "XXXXXX";
+        const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        if (fd < 0) {
+            return -1;
+        }
+        // A cleaner may have removed the name between creation and locking: then start again.
+        struct stat byFd
+        {
+        };
+        struct stat byName
+        {
+        };
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &byFd) == 0 && ::stat(pattern.c_str(), &byName) == 0 &&
+            byFd.st_dev == byName.st_dev && byFd.st_ino == byName.st_ino) {
+            path = pattern;
+            return fd;
+        }
+        ::close(fd);
+    }
+    errno = EEXIST;
+    return -1;
+}
 
 struct FaultSeam
 {
@@ -146,8 +182,9 @@ bool CopyFileKeepTime(const std::string& source, const std::string& target, std:
     if (dir.empty()) {
         dir = ".";
     }
-    std::string temp = (dir == "/" ? std::string("/") : dir + "/") + ".vorland-copy-XXXXXX";
-    const int out = ::mkostemp(temp.data(), O_CLOEXEC);
+    RemoveOrphanedCopies(dir);
+    std::string temp;
+    const int out = createLockedCopyTemp(dir, temp);
     if (out < 0) {
         error = systemText("Cannot create a file in", dir, errno);
         ::close(in);
@@ -195,6 +232,49 @@ bool CopyFileKeepTime(const std::string& source, const std::string& target, std:
         ::unlink(temp.c_str());
     }
     return ok;
+}
+
+void RemoveOrphanedCopies(const std::string& dir)
+{
+    static std::mutex mutex;
+    static std::set<std::string> cleaned;
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (!cleaned.insert(dir).second) {
+            return;
+        }
+    }
+    DIR* folder = ::opendir(dir.c_str());
+    if (folder == nullptr) {
+        return;
+    }
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name.size() != kCopyTempNameLength || name.rfind(kCopyTempPrefix, 0) != 0) {
+            continue;
+        }
+        const std::string path = (dir == "/" ? std::string("/") : dir + "/") + name;
+        struct stat byName
+        {
+        };
+        if (::lstat(path.c_str(), &byName) != 0 || !S_ISREG(byName.st_mode)) {
+            continue;
+        }
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0) {
+            continue;
+        }
+        // A copy that is still running holds the lock; only the leftover of a killed run is free.
+        struct stat byFd
+        {
+        };
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &byFd) == 0 && byFd.st_dev == byName.st_dev &&
+            byFd.st_ino == byName.st_ino) {
+            ::unlink(path.c_str());
+        }
+        ::close(fd);
+    }
+    ::closedir(folder);
 }
 
 bool DeleteFiles(const std::string& path, bool /*confirm*/, bool /*progress*/)

@@ -18,6 +18,11 @@
 // cause in `error` (naming the file and the system's reason). The target's folder must exist.
 bool CopyFileKeepTime(const std::string& source, const std::string& target, std::string& error);
 
+// Removes the temporary files that copies into `dir` left behind when their run was killed; files of
+// copies that are still running (in this or another process) stay. Each folder is looked at once
+// per process; CopyFileKeepTime calls it for its target's folder.
+void RemoveOrphanedCopies(const std::string& dir);
+
 // Deletes the file permanently (no trash). The path is used whole, never cut. The two flags are the
 // framework's confirmation and progress flags; nothing here asks or shows anything. True when the
 // file is gone.

@@ -176,6 +176,22 @@ RunResult RunBatch(const fs::path& batchFile, const std::vector<std::string>& ex
     return Run({VorlandPath().string(), batchFile.string(), "/B"}, env, fileSizeLimit, timeoutSeconds);
 }
 
+Section ZipSection(const std::string& name, const fs::path& archive, const fs::path& dir)
+{
+    Section section;
+    section.name = name;
+    section.zip = archive.string();
+    section.dir = dir.string();
+    return section;
+}
+
+Section CopySection(const std::string& name, const fs::path& target, const fs::path& dir)
+{
+    Section section = ZipSection(name, target, dir);
+    section.compress = false;
+    return section;
+}
+
 void WriteBatch(const fs::path& file, const std::vector<Section>& sections, bool updateZip)
 {
     std::string text = "[BatchParameters]\r\nBefore=\r\nAfter=\r\nPassword=\r\nUpdateZip=";
@@ -224,6 +240,26 @@ std::map<std::string, std::string> ReadTree(const fs::path& root)
         }
     }
     return files;
+}
+
+std::string TreeDifference(const std::map<std::string, std::string>& actual,
+                           const std::map<std::string, std::string>& expected)
+{
+    std::string difference;
+    for (const auto& [name, content] : actual) {
+        const auto other = expected.find(name);
+        if (other == expected.end()) {
+            difference += "unexpected " + name + "; ";
+        } else if (other->second != content) {
+            difference += "different " + name + " (" + std::to_string(content.size()) + " bytes); ";
+        }
+    }
+    for (const auto& [name, content] : expected) {
+        if (actual.count(name) == 0) {
+            difference += "missing " + name + "; ";
+        }
+    }
+    return difference;
 }
 
 std::vector<std::string> FolderNames(const fs::path& folder)

@@ -73,6 +73,10 @@ struct Section
     bool dirName = false;
 };
 
+// A recursive zip section, and a recursive copy section, of the whole source folder.
+Section ZipSection(const std::string& name, const fs::path& archive, const fs::path& dir);
+Section CopySection(const std::string& name, const fs::path& target, const fs::path& dir);
+
 // Writes a batch file with the sections and the UpdateZip parameter.
 void WriteBatch(const fs::path& file, const std::vector<Section>& sections, bool updateZip);
 
@@ -82,6 +86,9 @@ bool ArchiveTestsOk(const fs::path& archive, std::string* report = nullptr);
 std::vector<std::string> ArchiveNames(const fs::path& archive);
 // The files of a tree as relative path -> content (symbolic links are not followed).
 std::map<std::string, std::string> ReadTree(const fs::path& root);
+// Empty when the trees hold the same files with the same contents; otherwise the differing names.
+std::string TreeDifference(const std::map<std::string, std::string>& actual,
+                           const std::map<std::string, std::string>& expected);
 // The names in a folder, sorted.
 std::vector<std::string> FolderNames(const fs::path& folder);
 
