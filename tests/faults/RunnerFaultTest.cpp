@@ -1,0 +1,146 @@
+// The runner inside the process, with an event pump that changes the source tree at the runner's
+// fixed points: a file that vanishes after it was found, files that grow or shrink while the engine
+// compresses them. The run finishes, every other file is backed up and the problem is reported.
+
+#include "batch/p_BatchList.h"
+#include "faults/FaultKit.h"
+#include "framework/core/Questions.h"
+#include "zipengine/ZipComp.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+
+namespace {
+
+using faultkit::fs::path;
+using testkit::writeFile;
+
+// Records the file line and the problems; nothing else matters here.
+class FileLineView : public IProgressView
+{
+public:
+    void Show() override {}
+    void Hide() override {}
+    void SetBatchMax(int) override {}
+    void SetBatchPosition(int) override {}
+    void StartSection(const std::string&, const std::string&, const std::string&, int) override {}
+    void SetZipPosition(int) override {}
+    void ArchiveComplete() override {}
+    void StartFile(const std::string& text, int) override { fileLine = text; }
+    void SetFilePosition(int) override {}
+    void FileComplete() override {}
+    void ReportProblem(const std::string& text) override { problems.push_back(text); }
+
+    std::string fileLine;
+    std::vector<std::string> problems;
+};
+
+class SilentPrompter : public IPrompter
+{
+public:
+    bool Confirm(const std::string&) override { return false; }
+    YesNoCancel ConfirmYesNoCancel(const std::string&) override { return YesNoCancel::Cancel; }
+    void ShowMessage(const std::string&, bool) override {}
+    PasswordResult AskPassword(const std::string&, const std::string&, int, std::string&) override
+    {
+        return PasswordResult::Cancel;
+    }
+    bool AskVolume(const std::string&) override { return false; }
+};
+
+class HookPump : public IEventPump
+{
+public:
+    void ProcessMessages() override
+    {
+        if (hook) {
+            hook();
+        }
+    }
+    std::function<void()> hook;
+};
+
+class RunnerFaults : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SetAppPrompter(&prompter);
+        auto owned = std::make_unique<FileLineView>();
+        view = owned.get();
+        list.SetProgressForm(std::move(owned));
+        list.EventPump = &pump;
+        list.ZipComponent->SetUnattended(true);
+        list.ZipComponent->SetDLLDirectory(testkit::binDir().string());
+    }
+    void TearDown() override { SetAppPrompter(nullptr); }
+
+    bool reported(const std::string& part) const
+    {
+        for (const auto& problem : view->problems) {
+            if (problem.find(part) != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    testkit::TempDir tmp;
+    path src = tmp.path() / "src";
+    SilentPrompter prompter;
+    HookPump pump;
+    FileLineView* view = nullptr;
+    TpxBatchList list;
+};
+
+TEST_F(RunnerFaults, a_file_removed_after_it_was_found_is_reported_and_the_others_are_copied)
+{
+    writeFile(src / "a.txt", "a\n");
+    writeFile(src / "gone.txt", "soon gone\n");
+    writeFile(src / "sub" / "z.txt", "z\n");
+    const path target = tmp.path() / "copy";
+    list.UpdateZip = false;
+    list.AddEntry(std::make_unique<TBatchEntry>("Copy", target.string(), src.string(), "", "", true, false, false));
+    // The runner shows each file before it copies it: that is the moment to take it away.
+    pump.hook = [&] {
+        if (view->fileLine == (src / "gone.txt").string()) {
+            faultkit::fs::remove(src / "gone.txt");
+        }
+    };
+    list.RunAll();
+    EXPECT_TRUE(reported((src / "gone.txt").string())) << testing::PrintToString(view->problems);
+    EXPECT_EQ(faultkit::TreeDifference(faultkit::ReadTree(target), {{"a.txt", "a\n"}, {"sub/z.txt", "z\n"}}), "");
+    EXPECT_EQ(list.RunSummary.ExitCode(), kExitWithErrors);
+}
+
+TEST_F(RunnerFaults, files_that_grow_or_shrink_while_compressed_leave_a_valid_archive)
+{
+    writeFile(src / "a.txt", "a\n");
+    writeFile(src / "grow.bin", testkit::randomBytes(3 << 20, 21));
+    writeFile(src / "shrink.bin", testkit::randomBytes(3 << 20, 22));
+    writeFile(src / "z.txt", std::string(100000, 'z'));
+    const path archive = tmp.path() / "out" / "backup.zip";
+    list.AddEntry(std::make_unique<TBatchEntry>("Zip", archive.string(), src.string(), "", "", true, false, true));
+    bool changed = false;
+    // At the engine's first report the files are counted and sized but not yet read through.
+    pump.hook = [&] {
+        if (changed || !list.ZipComponent->Busy()) {
+            return;
+        }
+        changed = true;
+        faultkit::fs::resize_file(src / "shrink.bin", 1000);
+        std::ofstream grow(src / "grow.bin", std::ios::binary | std::ios::app);
+        const std::string more = testkit::randomBytes(2 << 20, 23);
+        grow.write(more.data(), static_cast<std::streamsize>(more.size()));
+    };
+    list.RunAll();
+    ASSERT_TRUE(changed);
+    std::string report;
+    EXPECT_TRUE(faultkit::ArchiveTestsOk(archive, &report)) << report;
+    EXPECT_EQ(faultkit::ArchiveNames(archive), (std::vector<std::string>{"a.txt", "grow.bin", "shrink.bin", "z.txt"}));
+    EXPECT_NE(list.RunSummary.ExitCode(), kExitStoppedByError) << testing::PrintToString(view->problems);
+}
+
+} // namespace
