@@ -64,6 +64,15 @@ void ExistingArchive::read(std::uint64_t offset, void* buffer, std::size_t size)
     }
 }
 
+void ExistingArchive::copyTo(TempArchive& out, std::uint64_t offset, std::uint64_t length) const
+{
+    if (!out.copyFrom(m_fd, offset, length)) {
+        const int error = errno;
+        throw EngineError(ZIP_MSG_BAD_ARCHIVE,
+                          "cannot read the archive " + m_path + ": " + errnoText(error) + "; it was left as it is");
+    }
+}
+
 long ExistingArchive::find(const std::string& name) const
 {
     const auto it = m_byName.find(name);

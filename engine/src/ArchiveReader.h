@@ -4,6 +4,8 @@
 // records, any extra fields. Anything that does not hold together raises
 // EngineError(ZIP_MSG_BAD_ARCHIVE) naming the archive and the fault; the archive is never changed.
 
+#include "FileLayer.h"
+
 #include <cstdint>
 #include <ctime>
 #include <optional>
@@ -53,6 +55,9 @@ public:
     void localSpan(const ExistingEntry& entry, std::uint64_t& start, std::uint64_t& length) const;
     // Reads bytes of the archive; raises EngineError(ZIP_MSG_BAD_ARCHIVE) on a read error or short read.
     void read(std::uint64_t offset, void* buffer, std::size_t size) const;
+    // Copies bytes of the archive into the new one; raises EngineError(ZIP_MSG_BAD_ARCHIVE) when they
+    // cannot be read.
+    void copyTo(TempArchive& out, std::uint64_t offset, std::uint64_t length) const;
 
 private:
     void readDirectory();

@@ -16,8 +16,6 @@ namespace {
 // "Made by" version 3.0 on a Unix host: readers take the upper half of the external attributes as
 // Unix permissions.
 constexpr std::uint16_t kMadeBy = (std::uint16_t{kHostUnix} << 8) | 30;
-// Raw copies move through a buffer of this size.
-constexpr std::size_t kCopyBlock = 1 << 20;
 
 bool isPlainAscii(const std::string& text)
 {
@@ -201,13 +199,7 @@ void ArchiveWriter::copyEntry(const ExistingArchive& from, const ExistingEntry& 
     from.localSpan(entry, start, length);
     CentralRecord record = entry;
     record.localOffset = m_out.offset();
-    std::vector<std::uint8_t> block(static_cast<std::size_t>(std::min<std::uint64_t>(length, kCopyBlock)));
-    for (std::uint64_t done = 0; done < length;) {
-        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), length - done));
-        from.read(start + done, block.data(), n);
-        m_out.write(block.data(), n);
-        done += n;
-    }
+    from.copyTo(m_out, start, length);
     m_records.push_back(std::move(record));
 }
 

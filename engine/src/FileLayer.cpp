@@ -2,6 +2,7 @@
 
 #include "EngineError.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -245,6 +246,46 @@ void TempArchive::patch(std::uint64_t at, const void* data, std::size_t size)
 {
     flush();
     rawWrite(data, size, at);
+}
+
+bool TempArchive::copyFrom(int fd, std::uint64_t offset, std::uint64_t length)
+{
+    flush();
+    std::uint64_t done = 0;
+    // The kernel copies (or shares extents) without passing the bytes through this process; the
+    // write seam needs every byte counted, so it takes the plain path.
+    while (!m_failAfter && done < length) {
+        loff_t in = static_cast<loff_t>(offset + done);
+        loff_t out = static_cast<loff_t>(m_flushed);
+        const ssize_t n = copy_file_range(fd, &in, m_fd, &out, static_cast<std::size_t>(length - done), 0);
+        if (n <= 0) {
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0 && (errno == ENOSPC || errno == EIO || errno == EDQUOT || errno == EFBIG)) {
+                fail(errno, "write");
+            }
+            break; // not supported here, or the source ended early: the plain path decides
+        }
+        done += static_cast<std::uint64_t>(n);
+        m_flushed += static_cast<std::uint64_t>(n);
+        m_offset += static_cast<std::uint64_t>(n);
+        m_bytesWritten += static_cast<std::uint64_t>(n);
+    }
+    std::vector<std::uint8_t> block(static_cast<std::size_t>(std::min<std::uint64_t>(length - done, kWriteBuffer)));
+    while (done < length) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), length - done));
+        const ssize_t n = readFully(fd, block.data(), want, offset + done);
+        if (n < 0 || static_cast<std::size_t>(n) != want) {
+            if (n >= 0) {
+                errno = EIO;
+            }
+            return false;
+        }
+        write(block.data(), want);
+        done += want;
+    }
+    return true;
 }
 
 void TempArchive::truncate(std::uint64_t at)

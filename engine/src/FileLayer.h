@@ -56,6 +56,10 @@ public:
     void write(const void* data, std::size_t size);
     // Overwrites bytes already written (at an offset below offset()).
     void patch(std::uint64_t at, const void* data, std::size_t size);
+    // Appends `length` bytes of another file from `offset` (in the kernel where it can). Raises
+    // EngineError(ZIP_MSG_WRITE_FAILED) when writing fails and returns false when reading failed
+    // (errno set; nothing usable was appended, the caller drops the entry).
+    bool copyFrom(int fd, std::uint64_t offset, std::uint64_t length);
     // Drops everything from `at` on; writing continues there.
     void truncate(std::uint64_t at);
 
