@@ -1,5 +1,6 @@
 // The zip engine under valgrind memcheck: one operation of each kind (new archive, update by raw
-// copy, encryption, a stop, a damaged archive, a failing write) through the command-line driver.
+// copy, encryption, a stop, a damaged archive, a failing write) through the command-line driver,
+// and a lean subset of the engine's own tests.
 // Any invalid access, use of uninitialised memory or leak fails the test. Slow, so it only runs in
 // the normal build (label no_sanitize); the sanitizer build checks the same code its own way.
 
@@ -78,6 +79,20 @@ TEST_F(EngineValgrind, stop_and_failures)
     expectClean({"-C", root, "-r", archive.string(), "*.*"}, {"VORLAND_FAULT_READ_MATCH=random"});
     writeFile(archive, testkit::randomBytes(5000, 3) + "PK\x05\x06" + std::string(18, '\x7f'));
     expectClean({"-C", root, "-r", "-u", archive.string(), "*.*"});
+}
+
+TEST_F(EngineValgrind, a_lean_subset_of_the_engine_tests)
+{
+    const auto testProgram = testkit::binDir().parent_path() / "tests" / "EngineFailureTest";
+    ASSERT_TRUE(faultkit::fs::exists(testProgram)) << testProgram;
+    const auto run = faultkit::Run(
+        {"/usr/bin/valgrind", "-q", "--error-exitcode=" + std::to_string(kValgrindError), "--leak-check=full",
+         "--errors-for-leak-kinds=definite,indirect", testProgram.string(),
+         "--gtest_filter=*unreadable_file_is*:*write_error*:*damaged_or_foreign*:*invalid_block*:*stale_temporary*:"
+         "*callbacks_come*"},
+        {}, -1, 600);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
 }
 
 } // namespace
