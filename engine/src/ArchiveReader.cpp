@@ -156,6 +156,7 @@ void ExistingArchive::readDirectory()
         bad("entry count larger than the central directory");
     }
     m_centralOffset = centralOffset;
+    m_prefixSize = centralOffset;
 
     std::string directory(centralSize, '\0');
     read(centralOffset, directory.data(), directory.size());
@@ -222,6 +223,7 @@ void ExistingArchive::readDirectory()
         if (e.localOffset >= centralOffset) {
             bad("entry " + e.name + " starts past the central directory");
         }
+        m_prefixSize = std::min(m_prefixSize, e.localOffset);
         m_byName.emplace(e.name, static_cast<long>(m_entries.size()));
         m_entries.push_back(std::move(e));
     }

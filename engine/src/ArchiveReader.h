@@ -3,6 +3,9 @@
 // into the new archive byte for byte. Archives of other tools are accepted: data descriptors, ZIP64
 // records, any extra fields. Anything that does not hold together raises
 // EngineError(ZIP_MSG_BAD_ARCHIVE) naming the archive and the fault; the archive is never changed.
+// Data in front of the zip part is accepted when the offsets count it (a self-extractor); a prefix
+// glued on without adjusting them leaves the directory away from where the end record says, and such
+// an archive is refused like any other damage rather than rewritten with guessed offsets.
 
 #include "FileLayer.h"
 
@@ -47,6 +50,10 @@ public:
 
     const std::vector<ExistingEntry>& entries() const { return m_entries; }
     const std::string& comment() const { return m_comment; }
+    // Bytes in front of the zip part (a self-extractor's program, say): everything before the first
+    // local header, or before the central directory when there is no entry. The archive's offsets
+    // count from the start of the file, so the new archive keeps these bytes and counts the same way.
+    std::uint64_t prefixSize() const { return m_prefixSize; }
     // Index of the first entry of that name, or -1.
     long find(const std::string& name) const;
 
@@ -67,6 +74,7 @@ private:
     int m_fd = -1;
     std::uint64_t m_fileSize = 0;
     std::uint64_t m_centralOffset = 0;
+    std::uint64_t m_prefixSize = 0;
     std::vector<ExistingEntry> m_entries;
     std::unordered_map<std::string, long> m_byName;
     std::string m_comment;

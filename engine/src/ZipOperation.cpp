@@ -531,6 +531,11 @@ std::int32_t Operation::run()
     TempArchive temp(m_archivePath, m_tempDir, m_seams);
     ArchiveWriter writer(temp);
     m_writer = &writer;
+    if (m_archive && m_archive->prefixSize() > 0) {
+        // Whatever precedes the zip part stays as it is; every offset written after it counts from
+        // the start of the file, as the old archive's did.
+        m_archive->copyTo(temp, 0, m_archive->prefixSize());
+    }
     {
         const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
         CompressionPool pool(m_jobs, m_level, m_seams, threads);

@@ -292,3 +292,77 @@ TEST(EngineUpdate, move_deletes_sources_only_after_the_archive_is_in_place)
     EXPECT_EQ(failed.result, 0);
     EXPECT_TRUE(fs::exists(dir / "src/again.txt"));
 }
+
+namespace {
+
+// Info-ZIP's test of the archive, quiet only when the archive holds together exactly: bytes in front
+// of the zip part that its offsets do not count draw a warning.
+void expectUnzipTestsCleanly(const std::string& archive)
+{
+    const auto u = testkit::runProcess({"unzip", "-t", archive});
+    EXPECT_EQ(u.exitCode, 0) << u.out << u.err;
+    EXPECT_EQ(u.out.find("warning"), std::string::npos) << u.out;
+    EXPECT_EQ(u.err.find("warning"), std::string::npos) << u.err;
+}
+
+} // namespace
+
+TEST(EngineUpdate, data_in_front_of_the_zip_part_is_kept_and_offsets_count_from_the_file_start)
+{
+    TempDir dir;
+    makeTree(dir / "src");
+    const std::string prefix = testkit::randomBytes(30000, 7);
+
+    // An archive of another tool behind the prefix, its offsets adjusted to count the prefix.
+    const auto made = testkit::runProcess({"zip", "-r", "-q", "-X", dir / "plain.zip", "."}, {}, 120, dir / "src");
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    writeFile(dir / "t.zip", prefix + testkit::readFile(dir / "plain.zip"));
+    const auto adjusted = testkit::runProcess({"zip", "-A", "-q", dir / "t.zip"});
+    ASSERT_EQ(adjusted.exitCode, 0) << adjusted.out << adjusted.err;
+    expectUnzipTestsCleanly(dir / "t.zip");
+
+    writeFile(dir / "src/b.txt", "changed b\n");
+    writeFile(dir / "src/sub/new.txt", "new\n");
+    auto options = treeOptions(dir);
+    const auto run = runEngine(options);
+    EXPECT_EQ(run.result, 2);
+    const std::string after = testkit::readFile(options.archive);
+    ASSERT_GT(after.size(), prefix.size());
+    EXPECT_TRUE(after.compare(0, prefix.size(), prefix) == 0);
+    EXPECT_EQ(after.substr(prefix.size(), 4), "PK\3\4");
+    expectUnzipTestsCleanly(options.archive);
+    expectReadersAccept(options.archive, dir / "src");
+
+    // A prefix in front of an archive without entries (the end record alone, its directory offset
+    // counting the prefix), as a new self-extractor starts out.
+    std::string end = "PK\5\6" + std::string(18, '\0');
+    for (int i = 0; i < 4; ++i) {
+        end[16 + i] = static_cast<char>((prefix.size() >> (8 * i)) & 0xFF); // directory offset
+    }
+    writeFile(dir / "e.zip", prefix + end);
+    options.archive = dir / "e.zip";
+    EXPECT_EQ(runEngine(options).result, 5);
+    const std::string filled = testkit::readFile(options.archive);
+    EXPECT_TRUE(filled.compare(0, prefix.size(), prefix) == 0);
+    expectUnzipTestsCleanly(options.archive);
+    expectReadersAccept(options.archive, dir / "src");
+}
+
+TEST(EngineUpdate, prefix_glued_on_without_adjusting_offsets_leaves_the_archive_as_it_is)
+{
+    TempDir dir;
+    makeTree(dir / "src");
+    const auto made = testkit::runProcess({"zip", "-r", "-q", "-X", dir / "plain.zip", "."}, {}, 120, dir / "src");
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    const std::string glued = testkit::randomBytes(30000, 8) + testkit::readFile(dir / "plain.zip");
+    writeFile(dir / "t.zip", glued);
+    writeFile(dir / "src/b.txt", "changed b\n");
+    const auto run = runEngine(treeOptions(dir));
+    EXPECT_EQ(run.result, 0);
+    bool named = false;
+    for (const auto& [code, message] : run.messages()) {
+        named = named || (code == ZIP_MSG_BAD_ARCHIVE && message.find(dir / "t.zip") != std::string::npos);
+    }
+    EXPECT_TRUE(named);
+    EXPECT_EQ(testkit::readFile(dir / "t.zip"), glued);
+}

@@ -1,6 +1,6 @@
 // The zip component's spanning and self-extractor paths of Add, with the real engine library: the
 // volumes written from its temporary archive, the name of the last volume, the removable-media
-// events, and the self-extractor made before the engine adds to it.
+// events, and the self-extractor made before the engine adds to it and kept once it has.
 
 #include "framework/core/UiInterfaces.h"
 #include "testkit/TestKit.h"
@@ -164,7 +164,7 @@ TEST_F(ZipCompVolumes, without_a_stub_a_new_exe_reports_10802_then_10304_and_add
     EXPECT_FALSE(fs::exists(dir / "out/new.exe"));
 }
 
-TEST_F(ZipCompVolumes, a_new_exe_gets_the_stub_block_and_icon_before_the_engine_adds)
+TEST_F(ZipCompVolumes, a_new_exe_gets_the_stub_block_and_icon_and_keeps_them_once_the_engine_adds)
 {
     testkit::writeFile(dir / "stub.bin", stubimage::Build());
     zip.SetSFXPath(dir / "stub.bin");
@@ -190,8 +190,23 @@ TEST_F(ZipCompVolumes, a_new_exe_gets_the_stub_block_and_icon_before_the_engine_
     const auto* end = reinterpret_cast<const std::uint8_t*>(before.data()) + before.size() - 22;
     EXPECT_EQ(zipfmt::getU32(end), zipfmt::kEndRecordSig);
     EXPECT_EQ(zipfmt::getU32(end + zipfmt::endrec::kCentralOffset), before.size() - 22);
+
+    // The finished program keeps the stub and the block byte for byte, the entries behind them with
+    // offsets that count both.
+    const std::string after = testkit::readFile(dir / "out/new.exe");
+    const std::size_t front = before.size() - 22;
+    ASSERT_GT(after.size(), front);
+    EXPECT_TRUE(after.compare(0, front, before, 0, front) == 0);
+    EXPECT_EQ(after.substr(front, 4), "PK\3\4");
     auto test = testkit::runProcess({"unzip", "-t", dir / "out/new.exe"});
     EXPECT_EQ(test.exitCode, 0) << test.out << test.err;
+    EXPECT_EQ(test.out.find("warning"), std::string::npos) << test.out;
+    EXPECT_EQ(test.err.find("warning"), std::string::npos) << test.err;
+    auto python = testkit::runProcess({"python3", "-c",
+                                       "import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); "
+                                       "sys.exit(z.testzip() is not None or len(z.namelist()) != 5)",
+                                       dir / "out/new.exe"});
+    EXPECT_EQ(python.exitCode, 0) << python.out << python.err;
 }
 
 } // namespace
