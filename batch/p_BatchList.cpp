@@ -3,6 +3,7 @@
 #include "batch/IniFile.h"
 #include "batch/vk_textline.h"
 #include "framework/core/CoreErrors.h"
+#include "framework/core/PosixIo.h"
 #include "framework/core/vk_tools.h"
 
 #include <atomic>
@@ -140,22 +141,6 @@ std::string folderOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Writes all bytes; false with errno set on failure.
-bool writeAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t put = ::write(fd, bytes.data(), bytes.size());
-        if (put < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(put));
-    }
-    return true;
-}
-
 // Replaces `target` with `bytes` atomically: a new file beside it, flushed to disk, renamed over
 // the old one. On failure the temporary file is removed and the old file is untouched.
 void replaceFile(const std::string& fileName, std::string_view bytes)
@@ -195,7 +180,7 @@ void replaceFile(const std::string& fileName, std::string_view bytes)
     if (hadOld && ::fchmod(fd, oldInfo.st_mode & 07777) != 0) {
         fail(errno);
     }
-    if (!writeAll(fd, bytes) || ::fsync(fd) != 0) {
+    if (!WriteFully(fd, bytes.data(), bytes.size()) || ::fsync(fd) != 0) {
         fail(errno);
     }
     const int closed = ::close(fd);

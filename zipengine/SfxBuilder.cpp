@@ -1,5 +1,6 @@
 #include "zipengine/SfxBuilder.h"
 
+#include "framework/core/PosixIo.h"
 #include "zipengine/PeIconPatch.h"
 #include "zipformat/ZipRecords.h"
 
@@ -86,41 +87,6 @@ private:
     int m_fd = -1;
 };
 
-bool readFull(int fd, void* buffer, std::size_t size, std::size_t& got)
-{
-    got = 0;
-    while (got < size) {
-        ssize_t n = ::read(fd, static_cast<char*>(buffer) + got, size - got);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return false;
-        }
-        if (n == 0) {
-            break;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool writeFull(int fd, const void* buffer, std::size_t size)
-{
-    std::size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::write(fd, static_cast<const char*>(buffer) + done, size - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 bool fileExists(const std::string& path)
 {
     struct stat st
@@ -147,13 +113,13 @@ std::int64_t copyBytes(int in, int out, std::int64_t size, ISfxHost& host)
         std::size_t want =
             size < 0 ? kCopyChunk : static_cast<std::size_t>(std::min<std::int64_t>(kCopyChunk, size - copied));
         std::size_t got = 0;
-        if (!readFull(in, buffer.data(), want, got)) {
+        if (!ReadFully(in, buffer.data(), want, got)) {
             return -1;
         }
         if (got == 0) {
             break;
         }
-        if (!writeFull(out, buffer.data(), got)) {
+        if (!WriteFully(out, buffer.data(), got)) {
             return -1;
         }
         copied += static_cast<std::int64_t>(got);
@@ -311,7 +277,7 @@ private:
                 throw BuildFailure{iconResult, 0, iconText(iconResult)};
             }
         }
-        if (!writeFull(m_out.get(), m_block.data(), m_block.size())) {
+        if (!WriteFully(m_out.get(), m_block.data(), m_block.size())) {
             throw BuildFailure{kSfxCopyFailed, 0, systemText("cannot write", m_job.outputName)};
         }
         const std::uint64_t shift = static_cast<std::uint64_t>(stubSize) + m_block.size();
@@ -322,7 +288,7 @@ private:
             std::uint8_t end[zipfmt::endrec::kSize] = {};
             zipfmt::putU32(end + zipfmt::endrec::kSignature, zipfmt::kEndRecordSig);
             zipfmt::putU32(end + zipfmt::endrec::kCentralOffset, static_cast<std::uint32_t>(shift));
-            if (!writeFull(m_out.get(), end, sizeof end)) {
+            if (!WriteFully(m_out.get(), end, sizeof end)) {
                 throw BuildFailure{kSfxCopyFailed, 0, systemText("cannot write", m_job.outputName)};
             }
             archiveSize = sizeof end;
@@ -368,7 +334,7 @@ private:
         std::string tail(tailSize, '\0');
         std::size_t got = 0;
         if (::lseek(zip.get(), static_cast<off_t>(size - tailSize), SEEK_SET) < 0 ||
-            !readFull(zip.get(), tail.data(), tail.size(), got) || got != tail.size()) {
+            !ReadFully(zip.get(), tail.data(), tail.size(), got) || got != tail.size()) {
             throw BuildFailure{kSfxStubFailed, 0,
                                "no end of central directory record found in \"" + m_job.zipFileName + "\""};
         }
@@ -397,11 +363,11 @@ private:
             throw BuildFailure{kSfxCopyFailed, kMsgEntryCopy, m_job.zipFileName};
         }
         std::string rest(size - t.centralOffset, '\0');
-        if (!readFull(zip.get(), rest.data(), rest.size(), got) || got != rest.size()) {
+        if (!ReadFully(zip.get(), rest.data(), rest.size(), got) || got != rest.size()) {
             throw BuildFailure{kSfxCopyFailed, kMsgCentralShort, m_job.zipFileName};
         }
         shiftCentralDirectory(rest, t, shift);
-        if (!writeFull(m_out.get(), rest.data(), rest.size())) {
+        if (!WriteFully(m_out.get(), rest.data(), rest.size())) {
             throw BuildFailure{kSfxCopyFailed, kMsgEndRecordWrite, ""};
         }
         return size;

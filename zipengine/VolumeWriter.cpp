@@ -1,5 +1,6 @@
 #include "zipengine/VolumeWriter.h"
 
+#include "framework/core/PosixIo.h"
 #include "zipformat/ZipRecords.h"
 
 #include <algorithm>
@@ -52,38 +53,6 @@ constexpr const char* kLabelPrefix = "PKBACK# ";
 // Characters 9 to 11 of a label hold the volume number.
 constexpr std::size_t kLabelNumberPos = 8;
 constexpr std::size_t kLabelNumberLength = 3;
-
-bool writeFull(int fd, const void* buffer, std::size_t size)
-{
-    std::size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::write(fd, static_cast<const char*>(buffer) + done, size - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-std::size_t readFull(int fd, void* buffer, std::size_t size)
-{
-    std::size_t got = 0;
-    while (got < size) {
-        ssize_t n = ::read(fd, static_cast<char*>(buffer) + got, size - got);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    return got;
-}
 
 std::uint8_t* bytesOf(std::string& s)
 {
@@ -213,7 +182,8 @@ void VolumeWriter::Fail(int id, bool showDialog, const std::string& text)
 
 void VolumeWriter::ReadSource(void* buffer, std::size_t size, int shortReadId)
 {
-    if (readFull(m_sourceFd, buffer, size) != size) {
+    std::size_t got = 0;
+    if (!ReadFully(m_sourceFd, buffer, size, got) || got != size) {
         Fail(shortReadId, true);
     }
 }
@@ -596,7 +566,7 @@ void VolumeWriter::WriteToVolumes(const void* buffer, std::size_t length, std::s
         EnsureRoom(minRoom);
         const std::size_t n =
             static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(length), m_free));
-        if (n > 0 && !writeFull(m_out, bytes, n)) {
+        if (n > 0 && !WriteFully(m_out, bytes, n)) {
             Fail(kMsgWrite, true, m_host.Text(kMsgWrite) + " " + m_outName + ": " + std::strerror(errno));
         }
         m_onVolume += static_cast<std::int64_t>(n);

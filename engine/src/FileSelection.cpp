@@ -56,7 +56,7 @@ private:
     std::unordered_set<std::string> m_seenPaths;
     std::unordered_set<std::string> m_seenNames;
     std::unordered_set<std::string> m_seenDirs;
-    // State of the specification being walked.
+    // State of the file specification being walked.
     int m_spec = 0;
     std::string m_base; // normalised base folder of a relative specification; empty when absolute
     std::string m_namePattern;

@@ -19,7 +19,7 @@ struct SourceFile
     std::time_t mtime = 0;
     mode_t mode = 0; // permissions and file type (of the link's target for links)
     bool isDirectory = false;
-    int specIndex = 0; // the specification that chose it (for its password)
+    int specIndex = 0; // the file specification that chose it (for its password)
 };
 
 // One file specification, already taken from the block.

@@ -148,7 +148,7 @@ int main(int argc, char** argv)
         block.Freshen = 0;
     }
 
-    // The specification records, built as the zip component builds them.
+    // The file specification records, built as the zip component builds them.
     std::vector<ZipSpecData> records(specs.size());
     std::vector<std::string> patterns(specs.size()), ownPasswords(specs.size());
     for (std::size_t i = 0; i < specs.size(); ++i) {

@@ -131,7 +131,7 @@ typedef struct ZipSpecData {
     const char* FileSpec; /* 0: path pattern, without its leading marker and "<" part */
     int32_t Reserved4;    /* 4 */
     int32_t Reserved8;    /* 8 */
-    const char* Password; /* 12: this specification's password; null for none */
+    const char* Password; /* 12: this file specification's password; null for none */
     int32_t Encrypt;      /* 16: 0, -1, or 0xFFFF when the line has its own password */
     uint16_t Recurse;     /* 20: 0xFFFF to recurse, 0 not to */
     uint16_t Reserved22;  /* 22 */
@@ -190,7 +190,7 @@ typedef struct ZipExecParams {
 } ZipExecParams;
 
 /* The block of engines of version 150 or less: the fields up to SpecCount and ArchivePath as in
- * ZipExecParams, the check value, then the specification lines verbatim. */
+ * ZipExecParams, the check value, then the file specification lines verbatim. */
 typedef struct ZipLegacyExecParams {
     void* Handle;
     void* Caller;

@@ -1,0 +1,11 @@
+#pragma once
+// Whole reads and writes on file descriptors, retried after interruptions and short transfers.
+
+#include <cstddef>
+
+// Writes all `size` bytes. False on failure with errno set (EIO when the system accepted nothing).
+bool WriteFully(int fd, const void* data, std::size_t size);
+
+// Reads until `size` bytes have arrived or the file ends; `got` tells how many arrived. False on a
+// read error, with errno set.
+bool ReadFully(int fd, void* data, std::size_t size, std::size_t& got);
