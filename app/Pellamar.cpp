@@ -19,7 +19,7 @@
 #include "framework/core/AppStrings.h"
 #include "framework/core/CoreErrors.h"
 #include "framework/core/Questions.h"
-#include "zipengine/ZipComp.h"
+#include "zipcomp/ZipComp.h"
 
 #include <algorithm>
 #include <cctype>

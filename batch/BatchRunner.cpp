@@ -12,7 +12,7 @@
 #include "framework/core/FileTime.h"
 #include "framework/core/ProcessUtils.h"
 #include "framework/core/Questions.h"
-#include "zipengine/ZipComp.h"
+#include "zipcomp/ZipComp.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -15,7 +15,7 @@
 #include "batch/RunSummary.h"
 #include "framework/core/FileSearch.h"
 #include "framework/core/UiInterfaces.h"
-#include "zipengine/ZipComp.h"
+#include "zipcomp/ZipComp.h"
 
 #include <cstdint>
 #include <memory>

@@ -3,7 +3,7 @@
 //
 // Usage: ZipDirBench [entries]   (default 100000)
 
-#include "zipengine/ZipComp.h"
+#include "zipcomp/ZipComp.h"
 #include "zipformat/ZipRecords.h"
 
 #include <algorithm>

@@ -1,7 +1,9 @@
 # vorland_add_test(NAME <name> SOURCES <files...> [LIBS <targets...>] [LABELS <labels...>]
 #                  [TIMEOUT <seconds>] [ENV <VAR=value...>])
 # Builds one GoogleTest program and registers it with CTest as a single test. Every test program
-# gets VORLAND_BIN_DIR (where the program and the engine are built) and VORLAND_SOURCE_DIR.
+# gets VORLAND_BIN_DIR (where the program and the engine are built) and VORLAND_SOURCE_DIR, and runs
+# in a time zone that is not UTC (zip times are local times), also when ctest is run by hand.
+set(VORLAND_TEST_TZ "America/Sao_Paulo" CACHE STRING "Time zone the tests run in")
 find_package(GTest REQUIRED)
 
 function(vorland_add_test)
@@ -19,8 +21,28 @@ function(vorland_add_test)
     endif()
     set_tests_properties(${T_NAME} PROPERTIES
         TIMEOUT ${T_TIMEOUT}
-        ENVIRONMENT "VORLAND_BIN_DIR=${PROJECT_BINARY_DIR}/bin;VORLAND_SOURCE_DIR=${PROJECT_SOURCE_DIR};${T_ENV}")
+        ENVIRONMENT "TZ=${VORLAND_TEST_TZ};VORLAND_BIN_DIR=${PROJECT_BINARY_DIR}/bin;VORLAND_SOURCE_DIR=${PROJECT_SOURCE_DIR};${T_ENV}")
     if(T_LABELS)
         set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
     endif()
+endfunction()
+
+# vorland_add_gui_test(NAME <name> SOURCES <files...> [LIBS ...] [LABELS ...] [TIMEOUT s] [ENV ...])
+# A window test: links Qt Widgets and QTest besides the GUI library, runs on the offscreen platform
+# with a settings folder of its own (XDG_CONFIG_HOME under the build tree), so no test reads or
+# writes the user's settings.
+function(vorland_add_gui_test)
+    cmake_parse_arguments(G "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+    set(extra)
+    if(G_TIMEOUT)
+        list(APPEND extra TIMEOUT ${G_TIMEOUT})
+    endif()
+    if(G_LABELS)
+        list(APPEND extra LABELS ${G_LABELS})
+    endif()
+    vorland_add_test(NAME ${G_NAME} SOURCES ${G_SOURCES}
+                     LIBS vorland_gui Qt6::Widgets Qt6::Test ${G_LIBS}
+                     ENV QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=${PROJECT_BINARY_DIR}/tests/config/${G_NAME}
+                         XDG_DATA_HOME=${PROJECT_BINARY_DIR}/tests/data/${G_NAME} ${G_ENV}
+                     ${extra})
 endfunction()

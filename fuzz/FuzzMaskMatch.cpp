@@ -2,7 +2,7 @@
 // answer is compared with a slow but obviously correct reference (backtracking with a memo table),
 // and a few properties every mask must keep are checked.
 
-#include "framework/core/MaskMatch.h"
+#include "maskmatch/MaskMatch.h"
 
 #include <cstddef>
 #include <cstdint>

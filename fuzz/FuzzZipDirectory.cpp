@@ -2,7 +2,7 @@
 // the zip component reads its directory, as it does whenever a section names its archive. Nothing
 // may crash, hang or over-read; what is read must stay within the file.
 
-#include "zipengine/ZipComp.h"
+#include "zipcomp/ZipComp.h"
 
 #include <cstddef>
 #include <cstdint>

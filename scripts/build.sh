@@ -6,5 +6,7 @@ dir=$1
 shift
 gen=()
 command -v ninja >/dev/null && gen=(-G Ninja)
-cmake -S "$top" -B "$dir" "${gen[@]}" -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S "$top" -B "$dir" "${gen[@]}" "${launcher[@]}" -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
 cmake --build "$dir" -j "$(nproc)"

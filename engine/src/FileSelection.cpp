@@ -1,6 +1,6 @@
 #include "FileSelection.h"
 
-#include "framework/core/MaskMatch.h"
+#include "maskmatch/MaskMatch.h"
 #include "zipengine/ZipEngineApi.h"
 
 #include "EngineError.h"

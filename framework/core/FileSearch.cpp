@@ -2,7 +2,7 @@
 
 #include "framework/core/CoreErrors.h"
 #include "framework/core/FileOps.h"
-#include "framework/core/MaskMatch.h"
+#include "maskmatch/MaskMatch.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -6,7 +6,7 @@
 
 #include "framework/core/FileSearch.h"
 #include "framework/core/FileTime.h"
-#include "framework/core/MaskMatch.h"
+#include "maskmatch/MaskMatch.h"
 
 #include <string>
 #include <string_view>

@@ -4,7 +4,7 @@
 #include "batch/p_BatchList.h"
 #include "batch/vk_textline.h"
 #include "framework/core/CoreErrors.h"
-#include "framework/core/MaskMatch.h"
+#include "maskmatch/MaskMatch.h"
 #include "testkit/TestKit.h"
 
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 #include "framework/core/CoreErrors.h"
 #include "framework/core/Questions.h"
 #include "testkit/TestKit.h"
-#include "zipengine/ZipComp.h"
+#include "zipcomp/ZipComp.h"
 
 #include <gtest/gtest.h>
 

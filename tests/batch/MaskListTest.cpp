@@ -1,6 +1,6 @@
 #include "batch/p_BatchList.h"
 #include "batch/vk_textline.h"
-#include "framework/core/MaskMatch.h"
+#include "maskmatch/MaskMatch.h"
 
 #include <gtest/gtest.h>
 

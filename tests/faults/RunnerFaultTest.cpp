@@ -5,7 +5,7 @@
 #include "batch/p_BatchList.h"
 #include "faults/FaultKit.h"
 #include "framework/core/Questions.h"
-#include "zipengine/ZipComp.h"
+#include "zipcomp/ZipComp.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "framework/core/MaskMatch.h"
+#include "maskmatch/MaskMatch.h"
 
 #include <gtest/gtest.h>
 

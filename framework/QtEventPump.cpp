@@ -1,0 +1,10 @@
+#include "framework/QtEventPump.h"
+
+#include <QCoreApplication>
+
+void TQtEventPump::ProcessMessages()
+{
+    if (QCoreApplication::instance() != nullptr) {
+        QCoreApplication::processEvents();
+    }
+}
