@@ -1,0 +1,1 @@
+// The flat button.

@@ -1,0 +1,1 @@
+// Labels and the link label.
