@@ -15,6 +15,9 @@
 #include "app/ConsoleEventPump.h"
 #include "app/ConsoleProgressView.h"
 #include "app/ConsolePrompter.h"
+#ifdef VORLAND_HAVE_WINDOWS
+#include "app/GuiStart.h"
+#endif
 #include "batch/p_BatchList.h"
 #include "framework/core/AppStrings.h"
 #include "framework/core/CoreErrors.h"
@@ -37,8 +40,6 @@ bool BatchMode = false;
 
 namespace {
 
-// The window program is not part of this build yet: every run goes through the console.
-constexpr bool kHaveWindows = false;
 
 std::vector<std::string> g_arguments;
 
@@ -52,7 +53,7 @@ std::string upperCased(std::string text)
     return text;
 }
 
-bool environmentSet(const char* name)
+[[maybe_unused]] bool environmentSet(const char* name)
 {
     const char* value = std::getenv(name);
     return value != nullptr && *value != '\0';
@@ -188,18 +189,19 @@ int main(int argc, char** argv)
     if (!ParseCommandLine()) {
         return 0;
     }
+#ifdef VORLAND_HAVE_WINDOWS
+    const bool display = environmentSet("DISPLAY") || environmentSet("WAYLAND_DISPLAY");
+    const char* forced = std::getenv("VORLAND_CONSOLE");
+    const bool forceConsole = forced != nullptr && std::string(forced) == "1";
+    if (display && !forceConsole) {
+        return RunWithWindows(argc, argv, g_arguments, BatchMode);
+    }
+#endif
     if (!BatchMode) {
-        std::fprintf(stderr, "vorland: the batch editor is not part of this build; run a batch with: vorland "
+        std::fprintf(stderr, "vorland: the batch editor needs a display; run a batch with: vorland "
                              "BATCHFILE /B (vorland /? shows the usage)\n");
         // A first argument that names no batch file is reported the same way as in batch mode.
         return kExitStoppedByError;
     }
-    const bool display = environmentSet("DISPLAY") || environmentSet("WAYLAND_DISPLAY");
-    const char* forced = std::getenv("VORLAND_CONSOLE");
-    const bool forceConsole = forced != nullptr && std::string(forced) == "1";
-    const bool console = !display || forceConsole || !kHaveWindows;
-    if (console) {
-        return runInConsole();
-    }
-    return kExitStoppedByError;
+    return runInConsole();
 }

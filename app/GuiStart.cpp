@@ -1,0 +1,186 @@
+#include "app/GuiStart.h"
+
+#include "app/ConsoleEventPump.h"
+#include "batch/p_BatchList.h"
+#include "framework/QtEventPump.h"
+#include "framework/core/AppStrings.h"
+#include "framework/core/CoreErrors.h"
+#include "framework/core/Questions.h"
+#include "ui/p_fprogress.h"
+#include "zipcomp/ZipComp.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QMessageBox>
+
+#include <csignal>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <sys/stat.h>
+
+namespace {
+
+// The posted run request of batch mode.
+constexpr int kRunBatchMessage = QEvent::User + 100;
+
+QString fromLocal(const std::string& text)
+{
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void writeError(const std::string& text)
+{
+    std::fputs(text.c_str(), stderr);
+    if (text.empty() || text.back() != '\n') {
+        std::fputc('\n', stderr);
+    }
+    std::fflush(stderr);
+}
+
+// Questions of an unattended run with a display. Only what the person asked for is asked (Abort
+// and closing ask "Cancel zip ?"); everything else gets the safe answer at once and messages go to
+// standard error, so the run never waits for somebody who is not there.
+class TBatchModePrompter : public IPrompter
+{
+public:
+    bool Confirm(const std::string& text) override
+    {
+        return QMessageBox::question(QApplication::activeWindow(), QStringLiteral("Confirmation"), fromLocal(text),
+                                     QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) == QMessageBox::Ok;
+    }
+    YesNoCancel ConfirmYesNoCancel(const std::string&) override { return YesNoCancel::Cancel; }
+    void ShowMessage(const std::string& text, bool) override { writeError(text); }
+    PasswordResult AskPassword(const std::string&, const std::string&, int, std::string&) override
+    {
+        return PasswordResult::Cancel;
+    }
+    bool AskVolume(const std::string&) override { return false; }
+};
+
+// The windows' event processing plus the console's signals: SIGINT and SIGTERM stop the run at its
+// next check, as they do without a display.
+class TBatchModePump : public IEventPump
+{
+public:
+    explicit TBatchModePump(TpxBatchList& batchList)
+        : m_signals([&batchList](int) { batchList.CancelRequested = true; })
+    {
+    }
+    void ProcessMessages() override
+    {
+        m_windows.ProcessMessages();
+        m_signals.ProcessMessages();
+    }
+
+private:
+    TQtEventPump m_windows;
+    TConsoleEventPump m_signals;
+};
+
+bool namesFile(const std::string& name)
+{
+    struct stat st
+    {
+    };
+    return !name.empty() && ::stat(name.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+// The batch-mode run, started from the event loop by its posted request as the editor's Zip it is.
+class TBatchModeRun : public QObject
+{
+public:
+    explicit TBatchModeRun(TpxBatchList& batchList) : m_batchList(batchList) {}
+    int ExitCode = kExitOk;
+
+protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() != kRunBatchMessage) {
+            return QObject::event(e);
+        }
+        run();
+        QCoreApplication::exit(ExitCode);
+        return true;
+    }
+
+private:
+    void run()
+    {
+        try {
+            m_batchList.RunAll();
+            ExitCode = m_batchList.RunSummary.ExitCode();
+        } catch (const ESilentStop&) {
+            ExitCode = kExitStoppedByUser;
+        } catch (const std::exception& e) {
+            writeError(std::string("Error: ") + e.what());
+            ExitCode = kExitStoppedByError;
+        }
+        writeError(m_batchList.RunSummary.Text());
+    }
+
+    TpxBatchList& m_batchList;
+};
+
+int runBatch(const std::string& batchFile)
+{
+    TBatchModePrompter prompter;
+    SetAppPrompter(&prompter);
+    int exitCode = kExitStoppedByError;
+    {
+        TpxBatchList batchList;
+        auto window = std::make_unique<TFrmSaveProgress>();
+        window->BatchList = &batchList;
+        window->SetProblemSink([](const std::string& text) { writeError(text); });
+        batchList.SetProgressForm(std::move(window));
+        // The component's messages reach standard error through the runner, never as a box.
+        batchList.ZipComponent->SetUnattended(true);
+        TBatchModePump pump(batchList);
+        batchList.EventPump = &pump;
+        try {
+            batchList.LoadFromFile(batchFile);
+        } catch (const std::exception& e) {
+            // A batch file that exists but cannot be read.
+            writeError(std::string("Pellamar - Vorland\n") + e.what() + "\nBatch mode cancelled.");
+            SetAppPrompter(nullptr);
+            return kExitStoppedByError;
+        }
+        TBatchModeRun runner(batchList);
+        QCoreApplication::postEvent(&runner, new QEvent(static_cast<QEvent::Type>(kRunBatchMessage)));
+        exitCode = QApplication::exec();
+        batchList.EventPump = nullptr;
+    }
+    SetAppPrompter(nullptr);
+    return exitCode;
+}
+
+int runEditor(const std::vector<std::string>&)
+{
+    std::fprintf(stderr, "vorland: the batch editor is not part of this build; run a batch with: vorland "
+                         "BATCHFILE /B (vorland /? shows the usage)\n");
+    return kExitStoppedByError;
+}
+
+} // namespace
+
+int RunWithWindows(int& argc, char** argv, const std::vector<std::string>& arguments, bool& batchMode)
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vorland"));
+    QApplication::setOrganizationName(QStringLiteral("Orvane"));
+    // The progress window may be closed (hidden) during a run; the run, not the last window, ends
+    // the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    if (batchMode) {
+        const std::string first = arguments.empty() ? std::string() : arguments.front();
+        if (namesFile(first)) {
+            return runBatch(first);
+        }
+        QMessageBox::information(nullptr, QStringLiteral("Vorland"),
+                                 fromLocal("Pellamar - Vorland\n" + first +
+                                           " : unable to open Batch filename\nBatch mode cancelled."));
+        batchMode = false;
+    }
+    return runEditor(arguments);
+}

@@ -1,0 +1,70 @@
+# Installing Vorland and building its Debian package.
+#
+#   cmake --install build --prefix PREFIX     installs into PREFIX
+#   cd build && cpack -G DEB                  builds vorland_<version>_<arch>.deb
+#
+# Layout under the prefix:
+#   bin/vorland                                   the program
+#   lib/vorland/libzipengine.so                   the engine; the program finds it through its run path
+#   share/vorland/Languages/                      caption files and about texts
+#   share/doc/vorland/help.html                   the help page
+#   share/icons/hicolor/scalable/apps/vorland.svg the application icon
+#   share/applications/vorland.desktop            the menu entry (opens a .vrl file in the editor)
+#   share/mime/packages/vorland.xml               the type of *.vrl files
+# A package's menu entry and file type are registered by the triggers of desktop-file-utils and
+# shared-mime-info; a plain install into a prefix registers them with update-mime-database (below).
+
+set(VORLAND_ENGINE_DIR lib/vorland)
+
+# The program looks for its engine beside itself, then through its run path: the engine's folder
+# relative to the program, so the installed tree can be moved as a whole.
+set_target_properties(vorland PROPERTIES INSTALL_RPATH "$ORIGIN/../${VORLAND_ENGINE_DIR}")
+install(TARGETS vorland RUNTIME DESTINATION bin)
+install(TARGETS zipengine LIBRARY DESTINATION ${VORLAND_ENGINE_DIR})
+
+if(EXISTS ${PROJECT_SOURCE_DIR}/Languages)
+    install(DIRECTORY ${PROJECT_SOURCE_DIR}/Languages DESTINATION share/vorland)
+endif()
+if(EXISTS ${PROJECT_SOURCE_DIR}/docs/help.html)
+    install(FILES ${PROJECT_SOURCE_DIR}/docs/help.html DESTINATION share/doc/vorland)
+endif()
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/vorland.svg DESTINATION share/icons/hicolor/scalable/apps)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/vorland.desktop DESTINATION share/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/vorland-mime.xml DESTINATION share/mime/packages
+        RENAME vorland.xml)
+
+# A plain install into a prefix also builds that prefix's file type database, so the type works at
+# once when the prefix's share folder is in XDG_DATA_DIRS. Packages leave it to the triggers.
+install(CODE [[
+    if(NOT DEFINED ENV{DESTDIR} OR "$ENV{DESTDIR}" STREQUAL "")
+        find_program(VORLAND_UPDATE_MIME update-mime-database)
+        if(VORLAND_UPDATE_MIME)
+            execute_process(COMMAND ${VORLAND_UPDATE_MIME} "${CMAKE_INSTALL_PREFIX}/share/mime"
+                            RESULT_VARIABLE mime_result OUTPUT_QUIET ERROR_QUIET)
+        endif()
+    endif()
+]])
+
+# The Debian package.
+set(CPACK_PACKAGE_NAME vorland)
+set(CPACK_PACKAGE_VENDOR "Orvane")
+set(CPACK_PACKAGE_CONTACT "Vorland maintainers <vorland@localhost>")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "repeatable backups of folders into zip archives or copies")
+set(CPACK_PACKAGE_DESCRIPTION "Vorland keeps batch files of backup jobs: each job zips the chosen files of a
+folder into an archive, updating it or rebuilding it, or copies new and changed
+files into a target folder. Batches are edited in a window and run unattended
+from the command line or a desktop launcher, with exit codes that say whether
+anything went wrong.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The private engine folder is searched by dpkg-shlibdeps too.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/bin)
+# The window system plugins of Qt are a separate package that the libraries only recommend.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-user-dirs, libglib2.0-bin, shared-mime-info, desktop-file-utils, fonts-dejavu-core")
+set(CPACK_STRIP_FILES ON)
+include(CPack)

@@ -1,0 +1,268 @@
+// The progress window: its state after creation, what a real run shows in it, the Abort button,
+// closing during a run, its placement, the shortened directory and how little a busy run costs.
+
+#include "ui/p_fprogress.h"
+
+#include "batch/p_BatchList.h"
+#include "framework/core/AppStrings.h"
+#include "framework/QtEventPump.h"
+#include "testkit/TestKit.h"
+#include "ui/UiTestKit.h"
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QProgressBar>
+#include <QSettings>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ProgressWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        uitest::ensureApplication();
+        QSettings(QStringLiteral("Orvane"), QStringLiteral("Vorland")).clear();
+    }
+
+    static QLabel* field(TFrmSaveProgress& form, const char* name)
+    {
+        auto* label = form.findChild<QLabel*>(QString::fromLatin1(name));
+        EXPECT_NE(label, nullptr) << name;
+        return label;
+    }
+    static QProgressBar* bar(TFrmSaveProgress& form, const char* name)
+    {
+        auto* progress = form.findChild<QProgressBar*>(QString::fromLatin1(name));
+        EXPECT_NE(progress, nullptr) << name;
+        return progress;
+    }
+    static QString accessibleName(QWidget* widget)
+    {
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+        return face != nullptr ? face->text(QAccessible::Name) : QString();
+    }
+};
+
+// A progress view that hands every call to the window and remembers the highest bar values seen.
+class TRecordingWindow : public TFrmSaveProgress
+{
+public:
+    int LastZipMax = -1;
+    int HighestZip = 0;
+    std::set<std::string> Sections;
+    void StartSection(const std::string& name, const std::string& archive, const std::string& directory,
+                      int maximum) override
+    {
+        if (!name.empty()) {
+            Sections.insert(name);
+            LastZipMax = maximum;
+        }
+        TFrmSaveProgress::StartSection(name, archive, directory, maximum);
+    }
+    void SetZipPosition(int position) override
+    {
+        HighestZip = std::max(HighestZip, position);
+        TFrmSaveProgress::SetZipPosition(position);
+    }
+};
+
+} // namespace
+
+TEST_F(ProgressWindowTest, starts_hidden_with_an_empty_batch_of_one_hundred)
+{
+    TFrmSaveProgress form;
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.windowTitle(), QString::fromStdString(AppString(sProcessingArchive) + " "));
+    EXPECT_EQ(bar(form, "Gauge")->maximum(), 100);
+    EXPECT_EQ(bar(form, "Gauge")->value(), 0);
+    EXPECT_EQ(field(form, "_idFichier")->text(), QStringLiteral("Initializing file list ..."));
+    EXPECT_TRUE(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+
+    // A screen reader finds the three bars by their captions, and the button by its text.
+    EXPECT_EQ(accessibleName(bar(form, "Gauge")), QStringLiteral("Batch"));
+    EXPECT_EQ(accessibleName(bar(form, "ProgressBar")), QStringLiteral("Zip"));
+    EXPECT_EQ(accessibleName(bar(form, "ProgressFile")), QStringLiteral("File"));
+    auto* abort = form.findChild<QAbstractButton*>(QStringLiteral("tsbZipIt"));
+    ASSERT_NE(abort, nullptr);
+    EXPECT_EQ(accessibleName(abort), QStringLiteral("Abort"));
+}
+
+TEST_F(ProgressWindowTest, a_real_run_fills_the_bars_and_hides_the_window_at_its_end)
+{
+    testkit::TempDir dir;
+    for (int i = 0; i < 12; ++i) {
+        testkit::writeFile(dir / ("src/f" + std::to_string(i) + ".txt"), testkit::randomBytes(3000 + i * 100, i));
+    }
+    testkit::writeFile(dir / "src/empty.txt", "");
+
+    TpxBatchList batch;
+    batch.ZipComponent->SetDLLDirectory(testkit::binDir().string());
+    auto window = std::make_unique<TRecordingWindow>();
+    TRecordingWindow* form = window.get();
+    form->BatchList = &batch;
+    std::vector<std::string> problems;
+    form->SetProblemSink([&](const std::string& text) { problems.push_back(text); });
+    batch.SetProgressForm(std::move(window));
+    TQtEventPump pump;
+    batch.EventPump = &pump;
+    batch.AddEntry(std::make_unique<TBatchEntry>("zip", dir / "out.zip", dir / "src", "", "", true, false, true));
+    batch.AddEntry(std::make_unique<TBatchEntry>("copy", dir / "copy", dir / "src", "", "", true, false, false));
+
+    bool shownDuringRun = false;
+    QTimer::singleShot(0, [&] { shownDuringRun = form->isVisible(); });
+    batch.RunAll();
+
+    EXPECT_EQ(batch.RunSummary.ExitCode(), kExitOk) << batch.RunSummary.Text();
+    EXPECT_TRUE(problems.empty());
+    EXPECT_TRUE(shownDuringRun);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->Sections, (std::set<std::string>{"zip", "copy"}));
+    // The copy section counts files: its Zip bar's maximum is the number found.
+    EXPECT_EQ(form->LastZipMax, 13);
+    EXPECT_EQ(bar(*form, "Gauge")->value(), 2);
+    EXPECT_EQ(bar(*form, "Gauge")->maximum(), 2);
+    EXPECT_EQ(bar(*form, "ProgressBar")->value(), 13);
+    EXPECT_TRUE(fs::exists(dir.path() / "copy" / "f11.txt"));
+    const auto test = testkit::runProcess({"unzip", "-tq", dir / "out.zip"});
+    EXPECT_EQ(test.exitCode, 0) << test.out << test.err;
+}
+
+TEST_F(ProgressWindowTest, abort_asks_only_while_a_run_goes_on)
+{
+    uitest::TScriptedPrompter prompter;
+    uitest::TPrompterScope scope(&prompter);
+    TpxBatchList batch;
+    TFrmSaveProgress form;
+    form.BatchList = &batch;
+    auto* abort = form.findChild<QAbstractButton*>(QStringLiteral("tsbZipIt"));
+    ASSERT_NE(abort, nullptr);
+
+    abort->click();
+    EXPECT_TRUE(prompter.Questions.empty());
+    EXPECT_FALSE(batch.CancelRequested);
+
+    batch.BatchRunning = true;
+    prompter.ConfirmAnswers = {false, true};
+    abort->click();
+    ASSERT_EQ(prompter.Questions.size(), 1u);
+    EXPECT_EQ(prompter.Questions[0], AppString(sCancelZip));
+    EXPECT_FALSE(batch.CancelRequested);
+    abort->click();
+    EXPECT_TRUE(batch.CancelRequested);
+    batch.BatchRunning = false;
+}
+
+TEST_F(ProgressWindowTest, closing_hides_the_window_and_the_next_one_opens_where_it_was)
+{
+    {
+        TFrmSaveProgress form;
+        form.Show();
+        form.move(140, 90);
+        form.resize(620, form.height());
+        form.close();
+        EXPECT_FALSE(form.isVisible());
+        // The run goes on: the window keeps following it, hidden.
+        form.SetBatchPosition(1);
+        form.Flush();
+        EXPECT_FALSE(form.isVisible());
+        EXPECT_EQ(bar(form, "Gauge")->value(), 1);
+    }
+    TFrmSaveProgress again;
+    EXPECT_EQ(again.pos(), QPoint(140, 90));
+    EXPECT_EQ(again.width(), 620);
+}
+
+TEST_F(ProgressWindowTest, a_stored_placement_of_the_wrong_type_is_ignored)
+{
+    QSettings settings(QStringLiteral("Orvane"), QStringLiteral("Vorland"));
+    settings.setValue(QStringLiteral("Settings/FrmSaveProgress/Left"), QStringLiteral("far"));
+    settings.setValue(QStringLiteral("Settings/FrmSaveProgress/Top"), 10);
+    settings.sync();
+    TFrmSaveProgress reference;
+    TFrmSaveProgress form;
+    EXPECT_EQ(form.pos(), reference.pos());
+}
+
+TEST_F(ProgressWindowTest, the_directory_is_shortened_to_the_field)
+{
+    TFrmSaveProgress form;
+    form.resize(300, form.height());
+    form.Show();
+    const std::string longPath = "/home/someone/projects/a-rather-long-folder-name/another-long-folder/sub/source";
+    form.StartSection("s", "/tmp/a.zip", longPath, 100);
+    QLabel* directory = field(form, "_idRepertoire");
+    const QString shown = directory->text();
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("/.../"))) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("/source")));
+    EXPECT_LE(QFontMetrics(directory->font()).horizontalAdvance(shown), directory->contentsRect().width());
+    EXPECT_EQ(directory->toolTip().toStdString(), longPath);
+
+    // Wider, the whole path fits again.
+    form.resize(1400, form.height());
+    EXPECT_EQ(directory->text().toStdString(), longPath);
+    form.Hide();
+}
+
+TEST(ShortenDisplayPath, drops_folders_from_the_front_then_the_root)
+{
+    const std::string path = "/Program/Data/Sub/file.txt";
+    std::vector<std::string> steps;
+    for (std::size_t width = path.size(); width > 0; --width) {
+        const std::string shown = ShortenDisplayPath(path, [&](const std::string& t) { return t.size() <= width; });
+        if (steps.empty() || steps.back() != shown) {
+            steps.push_back(shown);
+        }
+    }
+    const std::vector<std::string> expected{"/Program/Data/Sub/file.txt", "/.../Data/Sub/file.txt",
+                                            "/.../Sub/file.txt", "/.../file.txt", ".../file.txt", "file.txt"};
+    EXPECT_EQ(steps, expected);
+    EXPECT_EQ(ShortenDisplayPath("file.txt", [](const std::string&) { return false; }), "file.txt");
+    EXPECT_EQ(ShortenDisplayPath("", [](const std::string&) { return false; }), "");
+}
+
+TEST_F(ProgressWindowTest, a_busy_run_costs_little_and_the_last_state_is_shown)
+{
+    TFrmSaveProgress form;
+    form.Show();
+    form.SetBatchMax(1);
+    form.StartSection("many", "/tmp/many.zip", "/tmp/src", 100);
+    QElapsedTimer clock;
+    clock.start();
+    constexpr int kFiles = 100000;
+    TQtEventPump pump;
+    for (int i = 0; i < kFiles; ++i) {
+        form.StartFile("/tmp/src/file" + std::to_string(i), 100);
+        form.SetFilePosition(50);
+        form.FileComplete();
+        form.SetZipPosition(i * 100 / kFiles);
+        pump.ProcessMessages();
+    }
+    const qint64 elapsed = clock.elapsed();
+    // About 30 microseconds per file would already be a run-time cost of note; repainting every
+    // call costs far more than that.
+    EXPECT_LT(elapsed, 4000) << elapsed << " ms for " << kFiles << " files";
+    QTRY_COMPARE_WITH_TIMEOUT(field(form, "_idFichier")->text(), QStringLiteral("/tmp/src/file99999"), 5000);
+    EXPECT_EQ(bar(form, "ProgressFile")->value(), 100);
+    form.Hide();
+}
+
+TEST_F(ProgressWindowTest, a_maximum_of_zero_shows_a_full_bar_not_a_busy_one)
+{
+    TFrmSaveProgress form;
+    form.SetBatchMax(0);
+    EXPECT_GT(bar(form, "Gauge")->maximum(), 0);
+    EXPECT_EQ(bar(form, "Gauge")->value(), bar(form, "Gauge")->maximum());
+}

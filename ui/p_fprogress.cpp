@@ -1,0 +1,408 @@
+#include "ui/p_fprogress.h"
+
+#include "batch/p_BatchList.h"
+#include "framework/core/AppStrings.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QSettings>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+// Widgets follow the run at most this often. A person cannot read faster; a run that reports
+// thousands of files a second would otherwise spend most of its time repainting.
+constexpr int kRefreshInterval = 80; // milliseconds
+
+// Design sizes of the form at 96 pixels per inch.
+constexpr int kClientWidth = 530;
+constexpr int kFieldHeight = 17;
+constexpr int kBarHeight = 15;
+
+QString fromLocal(const std::string& text)
+{
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QLabel* captionLabel(QWidget* parent, const char* name, const char* text)
+{
+    auto* label = new QLabel(QString::fromLatin1(text), parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return label;
+}
+
+QLabel* fieldLabel(QWidget* parent, const char* name)
+{
+    auto* field = new QLabel(parent);
+    field->setObjectName(QString::fromLatin1(name));
+    field->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    field->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    field->setTextFormat(Qt::PlainText);
+    field->setMinimumHeight(kFieldHeight);
+    // The text never changes the field's size: a long file name is cut at the right edge instead
+    // of widening the window.
+    field->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    return field;
+}
+
+QProgressBar* bar(QWidget* parent, const char* name)
+{
+    auto* progress = new QProgressBar(parent);
+    progress->setObjectName(QString::fromLatin1(name));
+    progress->setTextVisible(false);
+    progress->setFixedHeight(kBarHeight);
+    progress->setRange(0, 100);
+    progress->setValue(0);
+    return progress;
+}
+
+// Bars take any maximum the runner gives. A maximum of 0 (a copy section without files, a batch
+// without sections) shows a full bar: a range of 0 to 0 would turn the bar into a busy indicator.
+void setBar(QProgressBar* progress, int position, int maximum)
+{
+    const int top = std::max(maximum, 1);
+    if (progress->maximum() != top || progress->minimum() != 0) {
+        progress->setRange(0, top);
+    }
+    const int value = maximum <= 0 ? top : std::clamp(position, 0, top);
+    if (progress->value() != value) {
+        progress->setValue(value);
+    }
+}
+
+void setText(QLabel* label, const QString& text)
+{
+    if (label->text() != text) {
+        label->setText(text);
+    }
+}
+
+// Placement of the window in the settings: the group of the form, named after its class.
+const char* const kPlacementGroup = "Settings/FrmSaveProgress";
+
+} // namespace
+
+std::string ShortenDisplayPath(const std::string& path, const std::function<bool(const std::string&)>& fits)
+{
+    const std::size_t slash = path.rfind('/');
+    std::string directory = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string result = path;
+    while (!directory.empty() && !fits(result)) {
+        if (directory == "/.../") {
+            directory = ".../";
+        } else {
+            // Cut the first folder of the directory part and mark the cut with "...".
+            if (directory == "/") {
+                directory.clear();
+            } else {
+                const bool rooted = directory.front() == '/';
+                std::string rest = rooted ? directory.substr(1) : directory;
+                if (rest.rfind(".../", 0) == 0) {
+                    rest.erase(0, 4);
+                }
+                const std::size_t next = rest.find('/');
+                rest = next == std::string::npos ? std::string() : ".../" + rest.substr(next + 1);
+                if (rest.empty()) {
+                    directory.clear();
+                } else {
+                    directory = (rooted ? "/" : "") + rest;
+                }
+            }
+        }
+        result = directory + fileName;
+    }
+    return result;
+}
+
+TFrmSaveProgress::TFrmSaveProgress() : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint)
+{
+    setObjectName(QStringLiteral("FrmSaveProgress"));
+    buildForm();
+    m_flushTimer = new QTimer(this);
+    m_flushTimer->setSingleShot(true);
+    m_flushTimer->setInterval(kRefreshInterval);
+    connect(m_flushTimer, &QTimer::timeout, this, &TFrmSaveProgress::Flush);
+    // FormCreate: placement, translation, then an empty batch of 100.
+    LoadPlacement();
+    SetBatchMax(100);
+}
+
+TFrmSaveProgress::~TFrmSaveProgress() = default;
+
+void TFrmSaveProgress::buildForm()
+{
+    QFont formFont = font();
+    formFont.setPointSize(8);
+    setFont(formFont);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    PnSuivi = new QFrame(this);
+    PnSuivi->setObjectName(QStringLiteral("PnSuivi"));
+    outer->addWidget(PnSuivi);
+
+    lbSection = captionLabel(PnSuivi, "lbSection", "Zip");
+    lbFile = captionLabel(PnSuivi, "lbFile", "File");
+    lbRepertoire = captionLabel(PnSuivi, "lbRepertoire", "Directory");
+    _idSection = fieldLabel(PnSuivi, "_idSection");
+    _idFichier = fieldLabel(PnSuivi, "_idFichier");
+    _idRepertoire = fieldLabel(PnSuivi, "_idRepertoire");
+    lbBatch = captionLabel(PnSuivi, "lbBatch", "Batch");
+    lbZip = captionLabel(PnSuivi, "lbZip", "Zip");
+    lbProcessFile = captionLabel(PnSuivi, "lbProcessFile", "File");
+    Bevel1 = new QFrame(PnSuivi);
+    Bevel1->setObjectName(QStringLiteral("Bevel1"));
+    Bevel1->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+
+    auto* abort = new QToolButton(PnSuivi);
+    abort->setObjectName(QStringLiteral("tsbZipIt"));
+    abort->setText(QStringLiteral("Abort"));
+    abort->setIcon(style()->standardIcon(QStyle::SP_BrowserStop));
+    abort->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    abort->setAutoRaise(true);
+    abort->setFixedSize(59, 48);
+    tsbZipIt = abort;
+    connect(tsbZipIt, &QAbstractButton::clicked, this, [this] { tsbZipItClick(); });
+
+    ProgressBar = bar(PnSuivi, "ProgressBar");
+    Gauge = bar(PnSuivi, "Gauge");
+    ProgressFile = bar(PnSuivi, "ProgressFile");
+
+    // The captions name the fields and bars for a screen reader (and follow the translation).
+    lbSection->setBuddy(_idSection);
+    lbRepertoire->setBuddy(_idRepertoire);
+    lbFile->setBuddy(_idFichier);
+    lbBatch->setBuddy(Gauge);
+    lbZip->setBuddy(ProgressBar);
+    lbProcessFile->setBuddy(ProgressFile);
+
+    auto* grid = new QGridLayout(PnSuivi);
+    grid->setContentsMargins(5, 5, 5, 5);
+    grid->setHorizontalSpacing(4);
+    grid->setVerticalSpacing(1);
+    // Rows: archive, directory, file, line, then the button beside the three bars.
+    grid->addWidget(lbSection, 0, 0, 1, 2);
+    grid->addWidget(_idSection, 0, 2, 1, 2);
+    grid->addWidget(lbRepertoire, 1, 0, 1, 2);
+    grid->addWidget(_idRepertoire, 1, 2, 1, 2);
+    grid->addWidget(lbFile, 2, 0, 1, 2);
+    grid->addWidget(_idFichier, 2, 2, 1, 2);
+    grid->addWidget(Bevel1, 3, 0, 1, 4);
+    grid->addWidget(tsbZipIt, 4, 0, 3, 1, Qt::AlignLeft | Qt::AlignTop);
+    grid->addWidget(lbBatch, 4, 1, 1, 2);
+    grid->addWidget(Gauge, 4, 3);
+    grid->addWidget(lbZip, 5, 1, 1, 2);
+    grid->addWidget(ProgressBar, 5, 3);
+    grid->addWidget(lbProcessFile, 6, 1, 1, 2);
+    grid->addWidget(ProgressFile, 6, 3);
+    grid->setColumnStretch(3, 1);
+    grid->setRowMinimumHeight(3, 6);
+
+    setMinimumWidth(kClientWidth / 2);
+    resize(kClientWidth, sizeHint().height());
+}
+
+void TFrmSaveProgress::Show()
+{
+    FormShow();
+    show();
+    raise();
+    Flush();
+}
+
+void TFrmSaveProgress::Hide()
+{
+    Flush();
+    if (isVisible()) {
+        SavePlacement();
+    }
+    hide();
+}
+
+void TFrmSaveProgress::SetBatchMax(int count)
+{
+    m_state.batchMax = count;
+    m_state.batchPosition = 0;
+    StartSection("", "", "", 100);
+    Flush();
+}
+
+void TFrmSaveProgress::SetBatchPosition(int position)
+{
+    m_state.batchPosition = position;
+    Flush();
+}
+
+void TFrmSaveProgress::StartSection(const std::string& name, const std::string& archive,
+                                    const std::string& directory, int maximum)
+{
+    m_state.title = AppString(sProcessingArchive) + " " + name;
+    m_state.archive = archive;
+    m_state.directory = directory;
+    m_state.zipPosition = 0;
+    m_state.zipMax = maximum;
+    StartFile(AppString(sInitializingFileList), 100);
+    Flush();
+}
+
+void TFrmSaveProgress::SetZipPosition(int position)
+{
+    m_state.zipPosition = position;
+    changed();
+}
+
+void TFrmSaveProgress::ArchiveComplete()
+{
+    m_state.file = AppString(sArchiveComplete);
+    m_state.zipPosition = m_state.zipMax;
+    FileComplete();
+    Flush();
+}
+
+void TFrmSaveProgress::StartFile(const std::string& text, int maximum)
+{
+    m_state.file = text;
+    m_state.filePosition = 0;
+    m_state.fileMax = maximum;
+    changed();
+}
+
+void TFrmSaveProgress::SetFilePosition(int position)
+{
+    m_state.filePosition = position;
+    changed();
+}
+
+void TFrmSaveProgress::FileComplete()
+{
+    m_state.filePosition = m_state.fileMax;
+    changed();
+}
+
+void TFrmSaveProgress::ReportProblem(const std::string& text)
+{
+    if (m_problemSink) {
+        m_problemSink(text);
+    }
+}
+
+void TFrmSaveProgress::changed()
+{
+    m_dirty = true;
+    if (!m_sinceFlush.isValid() || m_sinceFlush.elapsed() >= kRefreshInterval) {
+        Flush();
+    } else if (!m_flushTimer->isActive()) {
+        m_flushTimer->start();
+    }
+}
+
+void TFrmSaveProgress::Flush()
+{
+    m_flushTimer->stop();
+    m_dirty = false;
+    m_sinceFlush.start();
+    setWindowTitle(fromLocal(m_state.title));
+    setText(_idSection, fromLocal(m_state.archive));
+    setText(_idFichier, fromLocal(m_state.file));
+    showDirectory();
+    setBar(Gauge, m_state.batchPosition, m_state.batchMax);
+    setBar(ProgressBar, m_state.zipPosition, m_state.zipMax);
+    setBar(ProgressFile, m_state.filePosition, m_state.fileMax);
+}
+
+void TFrmSaveProgress::showDirectory()
+{
+    const QFontMetrics metrics(_idRepertoire->font());
+    // The text area of the field: its width less the frame and a little air.
+    const int room = std::max(_idRepertoire->contentsRect().width() - 4, 1);
+    const std::string shortened = ShortenDisplayPath(
+        m_state.directory, [&](const std::string& text) { return metrics.horizontalAdvance(fromLocal(text)) <= room; });
+    setText(_idRepertoire, fromLocal(shortened));
+    _idRepertoire->setToolTip(fromLocal(m_state.directory));
+}
+
+void TFrmSaveProgress::RetranslateState()
+{
+    // Only the texts that come from the numbered strings; the names and paths stay.
+    Flush();
+}
+
+void TFrmSaveProgress::tsbZipItClick()
+{
+    if (BatchList != nullptr) {
+        BatchList->QueryStop();
+    }
+}
+
+void TFrmSaveProgress::FormShow()
+{
+    m_state.title = AppString(sProcessingArchive);
+    setWindowTitle(fromLocal(m_state.title));
+}
+
+void TFrmSaveProgress::FormClose()
+{
+    SavePlacement();
+}
+
+void TFrmSaveProgress::closeEvent(QCloseEvent* event)
+{
+    // Closing only hides the window; a run goes on and shows it again at its next start.
+    FormClose();
+    event->accept();
+}
+
+void TFrmSaveProgress::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    showDirectory();
+}
+
+void TFrmSaveProgress::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    showDirectory();
+}
+
+void TFrmSaveProgress::LoadPlacement()
+{
+    QSettings settings(QStringLiteral("Orvane"), QStringLiteral("Vorland"));
+    settings.beginGroup(QString::fromLatin1(kPlacementGroup));
+    bool okLeft = false;
+    bool okTop = false;
+    bool okWidth = false;
+    bool okHeight = false;
+    const int left = settings.value(QStringLiteral("Left")).toInt(&okLeft);
+    const int top = settings.value(QStringLiteral("Top")).toInt(&okTop);
+    const int width = settings.value(QStringLiteral("Width")).toInt(&okWidth);
+    const int height = settings.value(QStringLiteral("Height")).toInt(&okHeight);
+    if (okLeft && okTop) {
+        move(left, top);
+    }
+    if (okWidth && okHeight && width > 0 && height > 0) {
+        resize(std::max(width, minimumWidth()), std::max(height, minimumSizeHint().height()));
+    }
+}
+
+void TFrmSaveProgress::SavePlacement()
+{
+    if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) {
+        return;
+    }
+    QSettings settings(QStringLiteral("Orvane"), QStringLiteral("Vorland"));
+    settings.beginGroup(QString::fromLatin1(kPlacementGroup));
+    settings.setValue(QStringLiteral("Left"), x());
+    settings.setValue(QStringLiteral("Top"), y());
+    settings.setValue(QStringLiteral("Height"), height());
+    settings.setValue(QStringLiteral("Width"), width());
+}
