@@ -146,6 +146,11 @@ void TConsoleProgressView::ReportProblem(const std::string& text)
     std::fflush(m_out);
 }
 
+void TConsoleProgressView::ReportNotice(const std::string& text)
+{
+    ReportProblem(text);
+}
+
 void TConsoleProgressView::ReleaseScreen()
 {
     if (m_live && m_linesShown > 0) {

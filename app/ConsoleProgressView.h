@@ -33,6 +33,8 @@ public:
     void SetFilePosition(int position) override;
     void FileComplete() override;
     void ReportProblem(const std::string& text) override;
+    // Printed like a problem, on its own line; the summary does not count it.
+    void ReportNotice(const std::string& text) override;
 
     // Leaves the live view on screen as it is and starts a new one below it at the next change
     // (before a question is asked on the terminal, for instance).

@@ -150,7 +150,7 @@ int runInConsole()
             batchList.CancelRequested = true;
         }
     });
-    batchList.EventPump = &pump;
+    batchList.SetEventPump(&pump);
 
     try {
         if (!OpenCommandLineFile(batchList)) {

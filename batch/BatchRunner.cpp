@@ -162,9 +162,55 @@ public:
     void ReportProblem(const std::string&) override {}
 };
 
+// Hands every question to the list's prompter, or to the application's when the list has none,
+// looked up when the question is asked. Without either, the unattended answers.
+class TPrompterLink : public IPrompter
+{
+public:
+    explicit TPrompterLink(const TpxBatchList& owner) : m_owner(owner) {}
+
+    bool Confirm(const std::string& text) override
+    {
+        IPrompter* target = current();
+        return target != nullptr && target->Confirm(text);
+    }
+    YesNoCancel ConfirmYesNoCancel(const std::string& text) override
+    {
+        IPrompter* target = current();
+        return target != nullptr ? target->ConfirmYesNoCancel(text) : YesNoCancel::Cancel;
+    }
+    void ShowMessage(const std::string& text, bool isError) override
+    {
+        if (IPrompter* target = current()) {
+            target->ShowMessage(text, isError);
+        }
+    }
+    PasswordResult AskPassword(const std::string& title, const std::string& prompt, int buttons,
+                               std::string& answer) override
+    {
+        IPrompter* target = current();
+        return target != nullptr ? target->AskPassword(title, prompt, buttons, answer) : PasswordResult::Cancel;
+    }
+    bool AskVolume(const std::string& prompt) override
+    {
+        IPrompter* target = current();
+        return target != nullptr && target->AskVolume(prompt);
+    }
+
+private:
+    IPrompter* current() const { return m_owner.Prompter() != nullptr ? m_owner.Prompter() : AppPrompter(); }
+
+    const TpxBatchList& m_owner;
+};
+
+std::unique_ptr<IPrompter> TpxBatchList::CreatePrompterLink(TpxBatchList& owner)
+{
+    return std::make_unique<TPrompterLink>(owner);
+}
+
 std::unique_ptr<TZipComponent> TpxBatchList::CreateZipComponent(TpxBatchList& owner)
 {
-    auto component = std::make_unique<TZipComponent>(AppPrompter(), nullptr);
+    auto component = std::make_unique<TZipComponent>(owner.PrompterLink.get(), nullptr);
     component->OnProgress = [&owner](TZipComponent& sender, ProgressType type, const std::string& fileName,
                                      std::int64_t size) { owner.ZipProgress(sender, type, fileName, size); };
     component->OnMessage = [&owner](TZipComponent& sender, std::int32_t errCode, const std::string& text) {
@@ -184,12 +230,22 @@ void TpxBatchList::SetProgressForm(std::unique_ptr<IProgressView> view)
     ProgressForm = view ? std::move(view) : CreateNullProgressView();
 }
 
+void TpxBatchList::SetPrompter(IPrompter* prompter)
+{
+    m_prompter = prompter;
+}
+
+void TpxBatchList::SetEventPump(IEventPump* pump)
+{
+    m_pump = pump;
+}
+
 // ---- the run ----
 
 void TpxBatchList::ProcessMessages()
 {
-    if (EventPump != nullptr) {
-        EventPump->ProcessMessages();
+    if (m_pump != nullptr) {
+        m_pump->ProcessMessages();
     }
 }
 
@@ -215,7 +271,7 @@ void TpxBatchList::RunBatchCommand(const char* which, const std::string& command
 
 void TpxBatchList::RunSection(int index)
 {
-    if (index < 0 || index >= Count()) {
+    if (index < 0 || index >= Count() || Running()) {
         return;
     }
     CancelRequested = false;
@@ -238,6 +294,9 @@ void TpxBatchList::RunSection(int index)
 
 void TpxBatchList::RunAll()
 {
+    if (Running()) {
+        return;
+    }
     CancelRequested = false;
     RunSummary.Clear();
     TFlagGuard running(BatchRunning);
@@ -279,7 +338,7 @@ bool TpxBatchList::QueryStop()
     if (!Running()) {
         return true;
     }
-    if (Confirm(AppString(sCancelZip))) {
+    if (PrompterLink->Confirm(AppString(sCancelZip))) {
         CancelRequested = true;
         return true;
     }
@@ -503,9 +562,16 @@ void TpxBatchList::ZipMessage(TZipComponent& sender, std::int32_t errCode, const
     if (code == 0 && sender.ErrCode() >= kFirstComponentMessage && sender.Message() == text) {
         code = sender.ErrCode();
     }
-    // Information, "nothing matched" and the engine's confirmation of a stop are no problems.
-    if (code == ZIP_MSG_INFO || code == ZIP_MSG_NOTHING_TO_DO || code == ZIP_MSG_STOPPED) {
-        return;
+    const std::string line = "[" + std::to_string(code) + "] " + text;
+    switch (ZipMessageWeight(code)) {
+    case TZipMessageWeight::Ignored:
+        break;
+    case TZipMessageWeight::Notice:
+        RunSummary.NoticeLines.push_back(line);
+        ProgressForm->ReportNotice(line);
+        break;
+    case TZipMessageWeight::Problem:
+        ReportRunProblem(TRunProblem::ZipError, line);
+        break;
     }
-    ReportRunProblem(TRunProblem::ZipError, "[" + std::to_string(code) + "] " + text);
 }

@@ -1,5 +1,8 @@
 #include "batch/RunSummary.h"
 
+#include "zipcomp/ZipMessages.h"
+#include "zipengine/ZipEngineApi.h"
+
 #include <numeric>
 
 namespace {
@@ -26,6 +29,23 @@ const char* problemName(TRunProblem kind)
 }
 
 } // namespace
+
+TZipMessageWeight ZipMessageWeight(int code)
+{
+    switch (code) {
+    case ZIP_MSG_INFO:
+    case ZIP_MSG_NOTHING_TO_DO:
+    case ZIP_MSG_STOPPED:
+        return TZipMessageWeight::Ignored;
+    // The reader found the directory displaced, or bytes after the archive's end; it read the
+    // archive anyway and the engine wrote it correctly.
+    case zipmsg::kDirDisplaced:
+    case zipmsg::kTrailingBytes:
+        return TZipMessageWeight::Notice;
+    default:
+        return TZipMessageWeight::Problem;
+    }
+}
 
 int TRunSummary::ProblemCount() const
 {

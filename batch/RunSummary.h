@@ -26,6 +26,15 @@ enum TRunExitCode : int
     kExitStoppedByUser = 3,  // the user (or a termination signal) stopped the run
 };
 
+// How a run weighs a message of the zip component or its engine (by its number).
+enum class TZipMessageWeight
+{
+    Ignored, // information, "nothing to do", the engine's confirmation of a stop
+    Notice,  // shown, but the archive was written correctly: no problem of the run
+    Problem, // counted as a problem (exit code 1 at least)
+};
+TZipMessageWeight ZipMessageWeight(int code);
+
 struct TRunSummary
 {
     int SectionsRun = 0;     // sections processed to their end
@@ -35,6 +44,7 @@ struct TRunSummary
     int FilesUnchanged = 0;  // files left alone because the target was the same
     std::array<int, static_cast<int>(TRunProblem::Count)> Problems{};
     std::vector<std::string> ProblemLines; // every problem, in order, as reported
+    std::vector<std::string> NoticeLines;  // messages shown that were no problems
     std::string CurrentSection;            // name of the section being run (or last run)
     bool StoppedByUser = false;
     std::string StopError; // the error that ended the run; empty when none

@@ -122,20 +122,40 @@ public:
     // A stop asked for by the user unwinds with ESilentStop; any other error ends the run and
     // reaches the caller. Either way the progress view is hidden and the running flags cleared.
 
+    // The user interface of a run is wired here, once, for the list and its zip component:
+    // - the progress view (owned): SetProgressForm; a view that shows nothing until one is set;
+    // - the prompter (not owned): SetPrompter; until one is set, and after SetPrompter(nullptr),
+    //   every question goes to the application's prompter (SetAppPrompter) at the moment it is
+    //   asked, so the order in which the program creates the list and its prompter does not matter;
+    // - the event pump (not owned): SetEventPump; called at the run's fixed points and at every
+    //   callback of the engine (the component's progress events reach ZipProgress, which calls it,
+    //   so the component itself gets no pump and each callback processes messages once). It may
+    //   stop the run with ESilentStop (see IEventPump).
+    // Set them while no run goes on; what is set must outlive the list or be replaced first.
+
+    // The forwarding prompter the list and its component ask (declared before the component, which
+    // keeps a pointer to it).
+    std::unique_ptr<IPrompter> PrompterLink = CreatePrompterLink(*this);
     // The zip component of every zip section (created with the list, freed with it).
     std::unique_ptr<TZipComponent> ZipComponent = CreateZipComponent(*this);
-    // The progress view of every run; a view that shows nothing until the program sets its own.
+    // The progress view of every run.
     std::unique_ptr<IProgressView> ProgressForm = CreateNullProgressView();
-    // "Process pending messages" at the run's fixed points (nullptr: nothing to process). Not owned.
-    IEventPump* EventPump = nullptr;
     // What the last run did and what went wrong.
     TRunSummary RunSummary;
 
     // Replaces the progress view (nullptr: back to one that shows nothing).
     void SetProgressForm(std::unique_ptr<IProgressView> view);
-    // Runs one entry with the progress view; nothing for an index outside the list.
+    // Sets the prompter of the list and its component (nullptr: the application's prompter).
+    void SetPrompter(IPrompter* prompter);
+    IPrompter* Prompter() const { return m_prompter; }
+    // Sets the event pump of the run (nullptr: nothing is processed).
+    void SetEventPump(IEventPump* pump);
+    IEventPump* EventPump() const { return m_pump; }
+    // Runs one entry with the progress view; nothing for an index outside the list. Does nothing
+    // while a run goes on (a second click while the event pump runs must not nest a run).
     void RunSection(int index);
-    // Runs the Before command, every entry in order, then the After command.
+    // Runs the Before command, every entry in order, then the After command. Does nothing while a
+    // run goes on.
     void RunAll();
     // While running, asks "Cancel zip ?"; on OK the run stops at its next check. True when the
     // caller may go on (not running, or the stop was confirmed).
@@ -153,6 +173,7 @@ public:
     void ZipMessage(TZipComponent& sender, std::int32_t errCode, const std::string& text);
 
 private:
+    static std::unique_ptr<IPrompter> CreatePrompterLink(TpxBatchList& owner);
     static std::unique_ptr<TZipComponent> CreateZipComponent(TpxBatchList& owner);
     static std::unique_ptr<IProgressView> CreateNullProgressView();
     void ProcessMessages();
@@ -161,6 +182,8 @@ private:
     void ZipSection(const TBatchEntry& entry);
     void CopySection(const TBatchEntry& entry);
 
+    IPrompter* m_prompter = nullptr;  // set by SetPrompter; nullptr: the application's
+    IEventPump* m_pump = nullptr;     // set by SetEventPump
     int m_sectionProblems = 0;        // problems reported since the section started
     std::string m_lastTargetFolder;   // last folder of a copied file known to exist
 };

@@ -314,6 +314,7 @@ void TZipComponent::Add()
 
     m_busy = true;
     m_cancel = false;
+    std::exception_ptr stop;
     try {
         m_processedCount = RunEngine(archivePath);
         if (spanning && m_processedCount > 0) {
@@ -327,6 +328,9 @@ void TZipComponent::Add()
                 }
             }
         }
+    } catch (const ESilentStop&) {
+        m_processedCount = 0;
+        stop = std::current_exception();
     } catch (const std::bad_alloc&) {
         ReportMessage(zipmsg::kEngineCallFailed, MessageText(zipmsg::kOutOfMemory));
     } catch (const std::exception& e) {
@@ -344,6 +348,9 @@ void TZipComponent::Add()
     }
     m_cancel = false;
     m_busy = false;
+    if (stop) {
+        std::rethrow_exception(stop);
+    }
 
     if (m_processedCount > 0) {
         ReadDirectory();

@@ -3,7 +3,7 @@
 // engine's callbacks turned into events, and the directory of the archive named in ZipFileName.
 //
 // Single-threaded: every member, event and callback runs on the thread that calls Add or sets
-// ZipFileName. Add never lets an error escape: it reports numbered messages (ReportMessage) and
+// ZipFileName. Add lets no error escape but the silent stop: it reports numbered messages (ReportMessage) and
 // leaves its outcome in ProcessedCount, ErrCode and Message.
 
 #include "zipcomp/VolumeService.h"
@@ -178,7 +178,10 @@ public:
     void* EngineHandle() const;
 
     // ---- operations ----
-    // Adds what FSpecArgs names (less FSpecArgsExcl) to ZipFileName. Never throws.
+    // Adds what FSpecArgs names (less FSpecArgsExcl) to ZipFileName. Reports every error as a
+    // numbered message and throws nothing, except ESilentStop raised by the event pump or a handler
+    // during the call: the engine is stopped, the component left idle, and the stop goes on to the
+    // caller (the run ends as stopped by the user).
     void Add();
     // Text of the identifier's message followed by `extra` goes to Message; ErrCode := id; the text
     // is shown (unless Unattended); OnMessage(0, text).
@@ -193,7 +196,8 @@ public:
     // The engine's version (loads and unloads a library when none is loaded); 0 when none loads.
     std::int32_t ZipEngineVersion();
     // Reads the directory of ZipFileName into Entries; raises OnNewName per kept entry and
-    // OnDirUpdate at the end (also after a failure). Reports failures; never throws.
+    // OnDirUpdate at the end (also after a failure). Reports failures; throws only ESilentStop from
+    // the event pump.
     void ReadDirectory();
 
     // The volume service (drive types, labels, space, volume requests). The component starts with a
@@ -203,6 +207,8 @@ public:
     IVolumeService& VolumeService() { return *m_volumes; }
     IPrompter* Prompter() const { return m_prompter; }
     IEventPump* EventPump() const { return m_pump; }
+    // Sets the event pump (not owned; nullptr: none). Not while Add runs.
+    void SetEventPump(IEventPump* pump) { m_pump = pump; }
 
     // The callback handed to the engine (a plain C function; no exception leaves it).
     static std::int32_t EngineCallback(ZipCallbackRec* record);

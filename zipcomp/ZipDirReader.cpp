@@ -172,6 +172,12 @@ void ZipDirReader::Run()
     if (!m_zipPath.empty() && IsRegularFile(m_zipPath)) {
         try {
             ReadEntries();
+        } catch (const ESilentStop&) {
+            // The user stopped the run while the directory was read: no message, the stop goes on.
+            z.m_zipFileName.clear();
+            z.m_stubSize = 0;
+            m_file.Close();
+            throw;
         } catch (const EZipComponent& e) {
             const std::string text = e.what();
             z.ReportError(e, text.find(m_zipPath) == std::string::npos ? " (" + m_zipPath + ")" : std::string());

@@ -27,6 +27,10 @@ public:
     // A problem of the run (a failed copy, an unreadable file, a command that failed), shown to the
     // user as it happens. The run goes on.
     virtual void ReportProblem(const std::string& text) = 0;
+    // A message of the run that is worth showing but is no problem: the work it concerns was done
+    // correctly (an archive whose directory was displaced, or had bytes after its end, and was
+    // written anyway). Views that show no such lines may leave this as it is.
+    virtual void ReportNotice(const std::string& text) { (void)text; }
 };
 
 // Answers of ConfirmYesNoCancel, with the platform's codes.
@@ -65,6 +69,12 @@ public:
 
 // "Process pending window messages": lets the user interface react during long work (repaint,
 // an Abort button, Ctrl-C in the console). Called on the working thread at fixed points.
+//
+// What it may throw: ESilentStop (framework/core/CoreErrors.h) when the user's reaction stops the
+// work at once; the run then ends as stopped by the user, wherever the pump was called (also from
+// inside the zip engine's callbacks, which end the engine call first). Any other exception from the
+// pump or from a handler it runs is an error: inside the zip component's Add it is reported as
+// message 10101 and the section goes on to its end; elsewhere it ends the run as an error.
 class IEventPump
 {
 public:

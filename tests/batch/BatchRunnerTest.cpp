@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <stdexcept>
 
 namespace fs = std::filesystem;
 
@@ -117,7 +119,7 @@ protected:
         auto owned = std::make_unique<RecordingView>();
         view = owned.get();
         list.SetProgressForm(std::move(owned));
-        list.EventPump = &pump;
+        list.SetEventPump(&pump);
         list.ZipComponent->SetUnattended(true);
         list.ZipComponent->SetDLLDirectory(testkit::binDir().string());
         for (int i = 0; i < 4; ++i) {
@@ -286,4 +288,117 @@ TEST_F(BatchRunner, an_error_of_the_run_ends_it_and_clears_the_running_state)
     EXPECT_EQ(list.RunSummary.CurrentSection, "Bare");
     EXPECT_FALSE(list.Running());
     EXPECT_EQ(view->calls.back(), "Hide");
+}
+
+// ---- how the user interface is wired to the list and its component ----
+
+TEST(BatchRunnerWiring, a_prompter_installed_after_the_list_answers_the_list_and_its_component)
+{
+    TpxBatchList list; // built before any prompter exists, as a program may do
+    ScriptedPrompter late;
+    late.answer = true;
+    SetAppPrompter(&late);
+    ASSERT_NE(list.ZipComponent->Prompter(), nullptr);
+    EXPECT_TRUE(list.ZipComponent->Prompter()->Confirm("component question"));
+    list.BatchRunning = true;
+    EXPECT_TRUE(list.QueryStop());
+    EXPECT_TRUE(list.CancelRequested);
+
+    // A prompter set on the list wins over the application's; nullptr goes back to it.
+    ScriptedPrompter own;
+    list.SetPrompter(&own);
+    EXPECT_FALSE(list.ZipComponent->Prompter()->Confirm("to the list's own"));
+    list.SetPrompter(nullptr);
+    EXPECT_TRUE(list.ZipComponent->Prompter()->Confirm("back to the application's"));
+    SetAppPrompter(nullptr);
+    EXPECT_FALSE(list.ZipComponent->Prompter()->Confirm("nobody to ask"));
+    list.BatchRunning = false;
+
+    ASSERT_EQ(late.questions.size(), 3U);
+    EXPECT_EQ(late.questions[0], "component question");
+    ASSERT_EQ(own.questions.size(), 1U);
+
+    HookPump pump;
+    list.SetEventPump(&pump);
+    EXPECT_EQ(list.EventPump(), &pump);
+    EXPECT_EQ(list.ZipComponent->EventPump(), nullptr); // its events reach the list, which pumps once
+}
+
+TEST_F(BatchRunner, a_second_run_started_from_the_event_pump_is_refused)
+{
+    if (!haveEngine()) {
+        GTEST_SKIP() << "the engine is not built";
+    }
+    add("One", tmp / "out/one.zip", src.string(), true);
+    add("Two", tmp / "out/two", src.string(), false);
+    int nested = 0;
+    pump.hook = [this, &nested] {
+        if (nested < 3) {
+            ++nested;
+            list.RunAll(); // a second click on Zip it
+            list.RunSection(1);
+        }
+    };
+    list.RunAll();
+    EXPECT_EQ(nested, 3);
+    EXPECT_EQ(list.RunSummary.SectionsRun, 2);
+    EXPECT_EQ(list.RunSummary.ExitCode(), kExitOk);
+    EXPECT_EQ(std::count(view->calls.begin(), view->calls.end(), "Show"), 1);
+    EXPECT_FALSE(list.Running());
+}
+
+TEST_F(BatchRunner, a_silent_stop_from_the_event_pump_inside_the_engine_ends_the_run_as_stopped)
+{
+    if (!haveEngine()) {
+        GTEST_SKIP() << "the engine is not built";
+    }
+    add("One", tmp / "out/one.zip", src.string(), true);
+    add("Two", tmp / "out/two", src.string(), false);
+    pump.hook = [this] {
+        if (list.ZipComponent->Busy()) {
+            throw ESilentStop();
+        }
+    };
+    EXPECT_THROW(list.RunAll(), ESilentStop);
+    EXPECT_TRUE(list.RunSummary.StoppedByUser);
+    EXPECT_EQ(list.RunSummary.ExitCode(), kExitStoppedByUser);
+    EXPECT_TRUE(view->problems.empty()) << view->problems.front();
+    EXPECT_FALSE(fs::exists(tmp.path() / "out/one.zip"));
+    EXPECT_FALSE(fs::exists(tmp.path() / "out/two"));
+    EXPECT_FALSE(list.ZipComponent->Busy());
+    EXPECT_FALSE(list.Running());
+
+    // Any other error from the pump is the engine call's failure (10101); the run goes on.
+    pump.hook = [this] {
+        if (list.ZipComponent->Busy()) {
+            throw std::runtime_error("handler failed");
+        }
+    };
+    list.RunAll();
+    ASSERT_FALSE(view->problems.empty());
+    EXPECT_EQ(view->problems[0].rfind("[10101] ", 0), 0U) << view->problems[0];
+    EXPECT_EQ(list.RunSummary.ExitCode(), kExitWithErrors);
+    EXPECT_TRUE(fs::exists(tmp.path() / "out/two"));
+}
+
+TEST(BatchRunnerMessages, a_displaced_directory_or_trailing_bytes_are_shown_but_are_no_problem)
+{
+    EXPECT_EQ(ZipMessageWeight(10203), TZipMessageWeight::Notice);
+    EXPECT_EQ(ZipMessageWeight(10204), TZipMessageWeight::Notice);
+    EXPECT_EQ(ZipMessageWeight(10102), TZipMessageWeight::Problem);
+    EXPECT_EQ(ZipMessageWeight(10201), TZipMessageWeight::Problem);
+    EXPECT_EQ(ZipMessageWeight(ZIP_MSG_INFO), TZipMessageWeight::Ignored);
+
+    TpxBatchList list;
+    auto owned = std::make_unique<RecordingView>();
+    RecordingView* view = owned.get();
+    list.SetProgressForm(std::move(owned));
+    list.ZipMessage(*list.ZipComponent, 10204, "There are bytes after the end of the archive");
+    EXPECT_EQ(list.RunSummary.ProblemCount(), 0);
+    EXPECT_EQ(list.RunSummary.ExitCode(), kExitOk);
+    ASSERT_EQ(list.RunSummary.NoticeLines.size(), 1U);
+    EXPECT_EQ(list.RunSummary.NoticeLines[0].rfind("[10204] ", 0), 0U);
+    EXPECT_TRUE(view->problems.empty());
+    list.ZipMessage(*list.ZipComponent, 10102, "damaged");
+    EXPECT_EQ(list.RunSummary.ExitCode(), kExitWithErrors);
 }

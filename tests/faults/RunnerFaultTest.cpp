@@ -71,7 +71,7 @@ protected:
         auto owned = std::make_unique<FileLineView>();
         view = owned.get();
         list.SetProgressForm(std::move(owned));
-        list.EventPump = &pump;
+        list.SetEventPump(&pump);
         list.ZipComponent->SetUnattended(true);
         list.ZipComponent->SetDLLDirectory(testkit::binDir().string());
     }

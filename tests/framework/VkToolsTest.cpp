@@ -75,13 +75,23 @@ TEST(FileTimes, same_file_time_allows_about_one_second)
 
 TEST(FileTimes, file_times_are_local_at_two_second_resolution)
 {
-    // Local time of the test zone; the CI zone is not UTC, so a UTC conversion would fail here.
-    std::time_t t = 1700000001; // an odd second
-    std::tm local{};
-    ASSERT_NE(localtime_r(&t, &local), nullptr);
-    const TDateTime expected = EncodeDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                                              local.tm_min, local.tm_sec & ~1);
-    EXPECT_DOUBLE_EQ(FileTimeToDateTime(t), expected);
+    // 1700000001 is 2023-11-14 22:13:21 UTC (an odd second). Two zones away from UTC, with the
+    // wall-clock values written out, so a conversion to UTC or a wrong rounding cannot pass.
+    const std::time_t t = 1700000001;
+    const char* oldZone = std::getenv("TZ");
+    const std::string savedZone = oldZone != nullptr ? oldZone : "";
+    ::setenv("TZ", "America/Sao_Paulo", 1); // UTC-3, no summer time in 2023
+    ::tzset();
+    EXPECT_DOUBLE_EQ(FileTimeToDateTime(t), EncodeDateTime(2023, 11, 14, 19, 13, 20));
+    ::setenv("TZ", "Asia/Kolkata", 1); // UTC+5:30: the next day
+    ::tzset();
+    EXPECT_DOUBLE_EQ(FileTimeToDateTime(t), EncodeDateTime(2023, 11, 15, 3, 43, 20));
+    if (oldZone != nullptr) {
+        ::setenv("TZ", savedZone.c_str(), 1);
+    } else {
+        ::unsetenv("TZ");
+    }
+    ::tzset();
     EXPECT_TRUE(SameFileMTime(1700000000, 1700000001));
     EXPECT_FALSE(SameFileMTime(1700000001, 1700000002));
     EXPECT_FALSE(SameFileMTime(1700000000, 1700000004));
