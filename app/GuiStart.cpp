@@ -136,7 +136,7 @@ int runBatch(const std::string& batchFile)
         // The component's messages reach standard error through the runner, never as a box.
         batchList.ZipComponent->SetUnattended(true);
         TBatchModePump pump(batchList);
-        batchList.EventPump = &pump;
+        batchList.SetEventPump(&pump);
         try {
             batchList.LoadFromFile(batchFile);
         } catch (const std::exception& e) {
@@ -148,7 +148,7 @@ int runBatch(const std::string& batchFile)
         TBatchModeRun runner(batchList);
         QCoreApplication::postEvent(&runner, new QEvent(static_cast<QEvent::Type>(kRunBatchMessage)));
         exitCode = QApplication::exec();
-        batchList.EventPump = nullptr;
+        batchList.SetEventPump(nullptr);
     }
     SetAppPrompter(nullptr);
     return exitCode;

@@ -117,7 +117,7 @@ TEST_F(ProgressWindowTest, a_real_run_fills_the_bars_and_hides_the_window_at_its
     form->SetProblemSink([&](const std::string& text) { problems.push_back(text); });
     batch.SetProgressForm(std::move(window));
     TQtEventPump pump;
-    batch.EventPump = &pump;
+    batch.SetEventPump(&pump);
     batch.AddEntry(std::make_unique<TBatchEntry>("zip", dir / "out.zip", dir / "src", "", "", true, false, true));
     batch.AddEntry(std::make_unique<TBatchEntry>("copy", dir / "copy", dir / "src", "", "", true, false, false));
 
