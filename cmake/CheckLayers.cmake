@@ -4,7 +4,7 @@
 # It prints every offending line (file:line: text) and fails when there is one. The configure step
 # runs the same check, so a tree that breaks the layers does not even configure.
 
-set(VORLAND_CORE_FOLDERS framework/core batch zipcomp zipformat maskmatch)
+set(VORLAND_CORE_FOLDERS framework/core batch zipcomp zipformat zipdir maskmatch)
 # Window toolkit headers (Qt's are all named Q<Something> or <QtModule/...>), and the GUI and
 # program folders.
 set(VORLAND_FORBIDDEN_INCLUDE

@@ -4,5 +4,14 @@ set(VORLAND_FUZZ_TARGETS mask textline batchfile)
 set(VORLAND_FUZZ_SOURCE_mask FuzzMaskMatch.cpp)
 set(VORLAND_FUZZ_SOURCE_textline FuzzTextLine.cpp)
 set(VORLAND_FUZZ_SOURCE_batchfile FuzzBatchFile.cpp)
+# The zip component's reading of an archive's directory into its Entries.
 list(APPEND VORLAND_FUZZ_TARGETS zipdir)
 set(VORLAND_FUZZ_SOURCE_zipdir FuzzZipDirectory.cpp)
+# The shared reader of zip directories itself (zipdir/): end record, ZIP64 records, central headers.
+list(APPEND VORLAND_FUZZ_TARGETS zipdirectory)
+set(VORLAND_FUZZ_SOURCE_zipdirectory FuzzZipDirectoryParser.cpp)
+# The engine's reading of an existing archive before it updates it. The engine library exports
+# none of its units, so the target compiles these from engine/src.
+list(APPEND VORLAND_FUZZ_TARGETS enginearchive)
+set(VORLAND_FUZZ_SOURCE_enginearchive FuzzEngineArchive.cpp)
+set(VORLAND_FUZZ_ENGINE_SOURCES_enginearchive ArchiveReader.cpp Callbacks.cpp FileLayer.cpp)

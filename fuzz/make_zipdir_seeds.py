@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the seed corpus of the archive directory reader's fuzz target (fuzz/corpus/zipdir).
+"""Writes the seed corpus of the archive directory readers' fuzz targets (fuzz/corpus/zipdir; the same
+seeds serve zipdirectory and enginearchive).
 
 Small archives of every shape the reader must handle: empty, stored and deflated entries, comments,
 folder entries, a stub in front, zero padding and trailing bytes, ZIP64 records, names of MS-DOS
@@ -87,3 +88,13 @@ cut = bytearray(simple)
 central = cut.index(b"PK\x01\x02")
 struct.pack_into("<H", cut, central + 28, 0xFFF0)
 save("name_length_past_end", bytes(cut))
+
+# End records inside the archive comment: one whose fields run past the file, one that states an
+# empty directory at offset 0, and one that looks like an exact empty archive where it stands.
+for name, fake in (("fake_end_past_file", b"PK\x05\x06" + b"\xff" * 18),
+                   ("fake_end_empty", b"PK\x05\x06" + b"\0" * 18)):
+    save(name, archive([("a.txt", b"kept", b"")], comment=b"note " + fake + b" end"))
+base = archive([("a.txt", b"kept", b"")], comment=b"x" * 40)
+at = len(base) - 40 + 5
+fake = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 0, 0, 0, at, 13)
+save("fake_end_exact", base[:at] + fake + base[at + 22:])

@@ -2,6 +2,7 @@
 
 #include "zipcomp/OemCharset.h"
 #include "zipcomp/ZipComp.h"
+#include "zipdir/ZipDirectory.h"
 #include "zipformat/ZipRecords.h"
 
 #include <algorithm>
@@ -213,15 +214,12 @@ void ZipDirReader::ReadEntries()
     m_lastVolume = static_cast<int>(std::min<std::uint32_t>(m_end.thisDisk, 0xFFFF));
     m_currentVolume = m_lastVolume;
     std::int64_t position = 0;
-    if (m_end.thisDisk != m_end.centralDisk) {
+    if (m_end.otherVolume()) {
         RequestVolume(static_cast<int>(std::min<std::uint32_t>(m_end.centralDisk, 0xFFFF)));
         m_endOfZipData = m_file.Size();
         position = static_cast<std::int64_t>(std::min<std::uint64_t>(m_end.centralOffset, INT64_MAX));
     } else {
-        const std::int64_t directoryEnd = m_end.zip64Position >= 0 ? m_end.zip64Position : z.m_endRecordOffset;
-        const std::uint64_t size = m_end.centralSize;
-        position =
-            size > static_cast<std::uint64_t>(directoryEnd) ? -1 : directoryEnd - static_cast<std::int64_t>(size);
+        position = m_end.directoryFits ? static_cast<std::int64_t>(m_end.directoryStart) : -1;
     }
 
     z.m_stubSize = m_endOfZipData == static_cast<std::int64_t>(zipfmt::endrec::kSize) ? 0 : m_endOfZipData;
@@ -236,89 +234,61 @@ void ZipDirReader::ReadEntries()
 
     // Never reserve more than the directory could hold: the count comes from the file.
     const std::uint64_t plausible = m_end.centralSize / zipfmt::central::kSize;
-    z.m_entries.reserve(static_cast<std::size_t>(std::min<std::uint64_t>({m_end.totalEntries, plausible, 1u << 20})));
+    z.m_entries.reserve(static_cast<std::size_t>(std::min<std::uint64_t>({m_end.entries, plausible, 1u << 20})));
 
-    std::uint8_t header[zipfmt::central::kSize];
-    for (std::uint64_t seq = 1; seq <= m_end.totalEntries; ++seq) {
-        if (!m_file.ReadExact(header, sizeof header)) {
+    std::string record;
+    for (std::uint64_t seq = 1; seq <= m_end.entries; ++seq) {
+        record.resize(zipfmt::central::kSize);
+        if (!m_file.ReadExact(record.data(), record.size())) {
             if (m_currentVolume >= m_lastVolume) {
                 throw EZipComponent(zipmsg::kCentralHeaderShort, true);
             }
             RequestVolume(m_currentVolume + 1);
-            if (!m_file.ReadExact(header, sizeof header)) {
+            if (!m_file.ReadExact(record.data(), record.size())) {
                 throw EZipComponent(zipmsg::kCentralHeaderShort, true);
             }
         }
-        const zipfmt::ByteView h(header, sizeof header);
-        std::uint32_t signature = 0;
-        h.u32(zipfmt::central::kSignature, signature);
-        if (signature != zipfmt::kCentralHeaderSig) {
+        zipdir::CentralHeader h;
+        if (zipdir::readFixedHeader(zipfmt::ByteView(record.data(), record.size()), h) != zipdir::HeaderFault::None) {
             throw EZipComponent(zipmsg::kCentralHeaderSignature, true);
         }
-
-        ZipDirEntry entry;
-        std::uint16_t madeBy = 0;
-        std::uint32_t compressed = 0;
-        std::uint32_t uncompressed = 0;
-        std::uint16_t diskStart = 0;
-        std::uint32_t localOffset = 0;
-        h.u16(zipfmt::central::kVersionMadeBy, madeBy);
-        entry.MadeByVersion = static_cast<std::uint8_t>(madeBy & 0xFF);
-        entry.HostSys = static_cast<std::uint8_t>(madeBy >> 8);
-        h.u16(zipfmt::central::kVersionNeeded, entry.ExtrVersion);
-        h.u16(zipfmt::central::kFlags, entry.Flag);
-        h.u16(zipfmt::central::kMethod, entry.ComprMethod);
-        h.u32(zipfmt::central::kTime, entry.DateTime); // time, then date: one 32-bit value
-        h.u32(zipfmt::central::kCrc32, entry.CRC32);
-        h.u32(zipfmt::central::kCompressedSize, compressed);
-        h.u32(zipfmt::central::kSize32, uncompressed);
-        h.u16(zipfmt::central::kNameLength, entry.FileNameLength);
-        h.u16(zipfmt::central::kExtraLength, entry.ExtraFieldLength);
-        h.u16(zipfmt::central::kCommentLength, entry.FileCommentLen);
-        h.u16(zipfmt::central::kDiskStart, diskStart);
-        h.u16(zipfmt::central::kInternalAttrs, entry.IntFileAttrib);
-        h.u32(zipfmt::central::kExternalAttrs, entry.ExtFileAttrib);
-        h.u32(zipfmt::central::kLocalHeaderOffset, localOffset);
-        entry.CompressedSize = compressed;
-        entry.UncompressedSize = uncompressed;
-        entry.StartOnDisk = diskStart;
-        entry.RelOffLocalHdr = localOffset;
-        entry.Encrypted = (entry.Flag & zipfmt::kFlagEncrypted) != 0;
-
-        std::string name;
-        if (!m_file.ReadString(entry.FileNameLength, name)) {
+        std::string part;
+        if (!m_file.ReadString(h.nameLength, part)) {
             throw EZipComponent(zipmsg::kCentralNameShort, true);
         }
-        entry.FileName = ConvertNameCharset(name, entry.HostSys, entry.MadeByVersion, entry.Flag);
-
-        if (entry.ExtraFieldLength > 0) {
-            entry.ExtraData.resize(entry.ExtraFieldLength);
-            if (!m_file.ReadExact(entry.ExtraData.data(), entry.ExtraData.size())) {
-                throw EZipComponent(zipmsg::kDirSeekFailed, true);
-            }
-            // Values too large for their fixed fields are in the ZIP64 extra field, in this order,
-            // each present only when its fixed field is full.
-            const zipfmt::ByteView zip64 = zipfmt::findExtra(
-                zipfmt::ByteView(entry.ExtraData.data(), entry.ExtraData.size()), zipfmt::kExtraZip64);
-            std::size_t at = 0;
-            auto take64 = [&](std::uint64_t& value) {
-                if (value == zipfmt::kMax32 && zip64.u64(at, value)) {
-                    at += 8;
-                }
-            };
-            take64(entry.UncompressedSize);
-            take64(entry.CompressedSize);
-            take64(entry.RelOffLocalHdr);
-            if (diskStart == zipfmt::kMax16) {
-                zip64.u32(at, entry.StartOnDisk);
-            }
+        record += part;
+        if (!m_file.ReadString(h.extraLength, part)) {
+            throw EZipComponent(zipmsg::kDirSeekFailed, true);
         }
+        record += part;
+        if (!m_file.ReadString(h.commentLength, part)) {
+            throw EZipComponent(zipmsg::kEntryCommentShort, true);
+        }
+        record += part;
+        zipdir::readCentralHeader(zipfmt::ByteView(record.data(), record.size()), h);
 
-        if (entry.FileCommentLen > 0) {
-            std::string comment;
-            if (!m_file.ReadString(entry.FileCommentLen, comment)) {
-                throw EZipComponent(zipmsg::kEntryCommentShort, true);
-            }
+        ZipDirEntry entry;
+        entry.MadeByVersion = static_cast<std::uint8_t>(h.versionMadeBy & 0xFF);
+        entry.HostSys = static_cast<std::uint8_t>(h.versionMadeBy >> 8);
+        entry.ExtrVersion = h.versionNeeded;
+        entry.Flag = h.flags;
+        entry.ComprMethod = h.method;
+        entry.DateTime = static_cast<std::uint32_t>(h.dosTime) | (static_cast<std::uint32_t>(h.dosDate) << 16);
+        entry.CRC32 = h.crc;
+        entry.CompressedSize = h.compressedSize;
+        entry.UncompressedSize = h.size;
+        entry.FileNameLength = h.nameLength;
+        entry.ExtraFieldLength = h.extraLength;
+        entry.FileCommentLen = h.commentLength;
+        entry.StartOnDisk = h.diskStart;
+        entry.IntFileAttrib = h.internalAttrs;
+        entry.ExtFileAttrib = h.externalAttrs;
+        entry.RelOffLocalHdr = h.localOffset;
+        entry.Encrypted = (entry.Flag & zipfmt::kFlagEncrypted) != 0;
+        entry.FileName = ConvertNameCharset(h.nameText(), entry.HostSys, entry.MadeByVersion, entry.Flag);
+        entry.ExtraData.assign(h.extra.data(), h.extra.data() + h.extra.size());
+        if (h.commentLength > 0) {
+            const std::string comment(reinterpret_cast<const char*>(h.comment.data()), h.comment.size());
             entry.FileComment = ConvertNameCharset(comment, entry.HostSys, entry.MadeByVersion, entry.Flag);
         }
 
@@ -342,9 +312,28 @@ void ZipDirReader::ReadEntries()
     z.m_stubSize = std::clamp<std::int64_t>(z.m_stubSize, 0, m_multiVolume ? m_fileSize : position);
 }
 
+namespace {
+
+// The volume file as the shared directory reader sees it.
+class VolumeFileSource final : public zipdir::ByteSource
+{
+public:
+    explicit VolumeFileSource(ZipVolumeFile& file) : m_file(file) {}
+    std::uint64_t size() const override { return static_cast<std::uint64_t>(m_file.Size()); }
+    bool read(std::uint64_t offset, void* out, std::size_t count) override
+    {
+        return offset <= static_cast<std::uint64_t>(m_file.Size()) &&
+               m_file.Seek(static_cast<std::int64_t>(offset)) && m_file.ReadExact(out, count);
+    }
+
+private:
+    ZipVolumeFile& m_file;
+};
+
+} // namespace
+
 void ZipDirReader::LocateEndRecord()
 {
-    namespace er = zipfmt::endrec;
     TZipComponent& z = m_zip;
     z.m_archiveComment.clear();
     z.m_endRecordOffset = 0;
@@ -363,54 +352,13 @@ void ZipDirReader::LocateEndRecord()
     const std::int64_t size = m_file.Size();
     m_fileSize = size;
     m_endOfZipData = size;
-    bool found = false;
-    if (size >= static_cast<std::int64_t>(er::kSize) && m_file.Seek(size - static_cast<std::int64_t>(er::kSize)) &&
-        m_file.ReadExact(m_endRecord, er::kSize) && zipfmt::getU32(m_endRecord) == zipfmt::kEndRecordSig) {
-        z.m_endRecordOffset = size - static_cast<std::int64_t>(er::kSize);
-        found = true;
-        // A comment length here runs past the end of the file: there is no comment to read.
-    }
-    if (!found) {
-        const auto n =
-            static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(er::kMaxSearch), size));
-        std::vector<std::uint8_t> tail(n);
-        if (!m_file.Seek(size - static_cast<std::int64_t>(n))) {
-            throw EZipComponent(zipmsg::kEndSeekFailed, true);
-        }
-        if (!m_file.ReadExact(tail.data(), n)) {
-            throw EZipComponent(zipmsg::kEndReadFailed, true);
-        }
-        for (std::int64_t at = static_cast<std::int64_t>(n) - static_cast<std::int64_t>(er::kSize) - 1; at >= 0; --at) {
-            const auto i = static_cast<std::size_t>(at);
-            if (tail[i] == 0x50 && tail[i + 1] == 0x4B && tail[i + 2] == 0x05 && tail[i + 3] == 0x06) {
-                found = true;
-                z.m_endRecordOffset = size - static_cast<std::int64_t>(n) + static_cast<std::int64_t>(i);
-                std::memcpy(m_endRecord, tail.data() + i, er::kSize);
-                const std::size_t commentLength = zipfmt::getU16(m_endRecord + er::kCommentLength);
-                const std::size_t recordEnd = i + er::kSize + commentLength;
-                if (recordEnd < n) {
-                    const std::size_t extra = n - recordEnd;
-                    m_endOfZipData = size - static_cast<std::int64_t>(extra);
-                    const bool allZero = std::all_of(tail.begin() + static_cast<std::ptrdiff_t>(recordEnd), tail.end(),
-                                                     [](std::uint8_t b) { return b == 0; });
-                    if (!(static_cast<std::int64_t>(extra) < kPaddingBlock && size % kPaddingBlock == 0 && allZero)) {
-                        z.ReportMessage(zipmsg::kTrailingBytes, " (" + m_volumePath + ")");
-                    }
-                }
-                if (commentLength > 0) {
-                    const std::size_t from = i + er::kSize;
-                    const std::size_t available = std::min(commentLength, n - from);
-                    const auto* begin = reinterpret_cast<const char*>(tail.data() + from);
-                    const void* nul = std::memchr(begin, 0, available);
-                    const std::size_t length =
-                        nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - begin) : available;
-                    z.m_archiveComment.assign(begin, length);
-                }
-                break;
-            }
-        }
-    }
-    if (!found) {
+    VolumeFileSource source(m_file);
+    switch (zipdir::findEndRecord(source, m_end)) {
+    case zipdir::EndFault::None:
+        break;
+    case zipdir::EndFault::ReadFailed:
+        throw EZipComponent(zipmsg::kEndReadFailed, true);
+    case zipdir::EndFault::NoEndRecord:
         if (!m_firstVolumeOfSet && m_labelVolume != 0) {
             throw EZipComponent(zipmsg::kNoEndRecordOtherLabel, static_cast<std::int64_t>(m_labelVolume));
         }
@@ -422,77 +370,18 @@ void ZipDirReader::LocateEndRecord()
         }
         throw EZipComponent(zipmsg::kNoEndRecordVolume, true);
     }
-
-    const zipfmt::ByteView r(m_endRecord, er::kSize);
-    std::uint16_t thisDisk = 0, centralDisk = 0, entries = 0;
-    std::uint32_t centralSize = 0, centralOffset = 0;
-    r.u16(er::kDiskNumber, thisDisk);
-    r.u16(er::kCentralDisk, centralDisk);
-    r.u16(er::kEntriesTotal, entries);
-    r.u32(er::kCentralSize, centralSize);
-    r.u32(er::kCentralOffset, centralOffset);
-    m_end = EndInfo{thisDisk, centralDisk, entries, centralSize, centralOffset, -1};
-    ReadZip64(m_end);
-}
-
-// A ZIP64 end record is used when its locator sits right before the end record and the record is
-// found where the locator says, or right before the locator (archives with data in front whose
-// offsets do not count it). Its values replace the fields of the end record that are full.
-void ZipDirReader::ReadZip64(EndInfo& info)
-{
-    namespace z64 = zipfmt::zip64end;
-    namespace loc = zipfmt::zip64loc;
-    const std::int64_t locatorPos = m_zip.m_endRecordOffset - static_cast<std::int64_t>(loc::kSize);
-    std::uint8_t locator[loc::kSize];
-    if (locatorPos < 0 || !m_file.Seek(locatorPos) || !m_file.ReadExact(locator, sizeof locator) ||
-        zipfmt::getU32(locator) != zipfmt::kZip64LocatorSig) {
-        return;
+    z.m_endRecordOffset = static_cast<std::int64_t>(m_end.offset);
+    if (m_end.trailing > 0) {
+        m_endOfZipData = static_cast<std::int64_t>(m_end.dataEnd);
+        // Zero padding up to a block boundary is what some media and tools add; anything else is
+        // worth a warning.
+        if (!(m_end.trailing < static_cast<std::uint64_t>(kPaddingBlock) && size % kPaddingBlock == 0 &&
+              m_end.trailingAllZero)) {
+            z.ReportMessage(zipmsg::kTrailingBytes, " (" + m_volumePath + ")");
+        }
     }
-    const std::uint64_t stated = zipfmt::getU64(locator + loc::kEndOffset);
-    const std::int64_t candidates[2] = {
-        stated <= static_cast<std::uint64_t>(locatorPos) ? static_cast<std::int64_t>(stated) : -1,
-        locatorPos - static_cast<std::int64_t>(z64::kSize)};
-    for (std::int64_t pos : candidates) {
-        std::uint8_t record[z64::kSize];
-        if (pos < 0 || !m_file.Seek(pos) || !m_file.ReadExact(record, sizeof record)) {
-            continue;
-        }
-        const zipfmt::ByteView v(record, sizeof record);
-        std::uint32_t signature = 0;
-        std::uint64_t recordSize = 0;
-        v.u32(z64::kSignature, signature);
-        v.u64(z64::kRecordSize, recordSize);
-        // The record must end where the locator begins.
-        if (signature != zipfmt::kZip64EndRecordSig || recordSize < z64::kSize - 12 ||
-            recordSize > static_cast<std::uint64_t>(locatorPos - pos) ||
-            static_cast<std::uint64_t>(locatorPos - pos) != recordSize + 12) {
-            continue;
-        }
-        std::uint32_t thisDisk = 0, centralDisk = 0;
-        std::uint64_t entries = 0, size = 0, offset = 0;
-        v.u32(z64::kDiskNumber, thisDisk);
-        v.u32(z64::kCentralDisk, centralDisk);
-        v.u64(z64::kEntriesTotal, entries);
-        v.u64(z64::kCentralSize, size);
-        v.u64(z64::kCentralOffset, offset);
-        if (info.thisDisk == zipfmt::kMax16) {
-            info.thisDisk = thisDisk;
-        }
-        if (info.centralDisk == zipfmt::kMax16) {
-            info.centralDisk = centralDisk;
-        }
-        if (info.totalEntries == zipfmt::kMax16) {
-            info.totalEntries = entries;
-        }
-        if (info.centralSize == zipfmt::kMax32) {
-            info.centralSize = size;
-        }
-        if (info.centralOffset == zipfmt::kMax32) {
-            info.centralOffset = offset;
-        }
-        info.zip64Position = pos;
-        return;
-    }
+    // The comment ends early at a zero byte.
+    z.m_archiveComment = m_end.comment.substr(0, m_end.comment.find('\0'));
 }
 
 bool ZipDirReader::ValidateDrive()

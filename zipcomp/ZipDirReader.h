@@ -5,6 +5,7 @@
 // taken from the file is checked before use; a damaged file ends in a numbered message.
 
 #include "zipcomp/VolumeService.h"
+#include "zipdir/ZipDirectory.h"
 
 #include <cstdint>
 #include <string>
@@ -53,20 +54,8 @@ public:
     void Run();
 
 private:
-    struct EndInfo
-    {
-        std::uint32_t thisDisk = 0;
-        std::uint32_t centralDisk = 0;
-        std::uint64_t totalEntries = 0;
-        std::uint64_t centralSize = 0;
-        std::uint64_t centralOffset = 0;
-        // File position of the ZIP64 end record when one is used; -1 otherwise.
-        std::int64_t zip64Position = -1;
-    };
-
     void ReadEntries();
     void LocateEndRecord();
-    void ReadZip64(EndInfo& info);
     bool ValidateDrive();
     void QueryDiskSpace(int mode);
     void RequestVolume(int number);
@@ -91,6 +80,5 @@ private:
     bool m_firstVolumeOfSet = false;
     std::int64_t m_fileSize = 0;
     std::int64_t m_endOfZipData = 0;
-    std::uint8_t m_endRecord[22] = {};
-    EndInfo m_end;
+    zipdir::EndRecord m_end;
 };

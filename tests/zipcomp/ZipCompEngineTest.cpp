@@ -1,6 +1,7 @@
 // The component driving the real engine library built beside the program.
 
 #include "FakeEngineHarness.h"
+#include "ZipBuilder.h"
 #include "zipcomp/ZipComp.h"
 
 #include <gtest/gtest.h>
@@ -137,5 +138,43 @@ TEST_F(ZipCompEngineTest, encrypted_entries_are_flagged_and_open_with_the_passwo
     if (testkit::haveProgram("unzip")) {
         auto r = testkit::runProcess({"unzip", "-t", "-P", "s3cret", archive}, {}, 60);
         EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    }
+}
+
+TEST_F(ZipCompEngineTest, end_records_inside_the_archive_comment_are_comment_text)
+{
+    // A record whose fields run past the file, and an empty directory stated at offset 0: both are
+    // only text of the real archive's comment, which the component reads and the engine updates.
+    const std::string fakes[] = {std::string("PK\x05\x06", 4) + std::string(18, '\xFF'),
+                                 std::string("PK\x05\x06", 4) + std::string(18, '\0')};
+    for (const std::string& fake : fakes) {
+        zipbuild::Options options;
+        options.comment = "before " + fake;
+        const std::string original = zipbuild::Build({{"old.txt", "old entry"}, {"keep/me.txt", "kept"}}, options);
+        testkit::writeFile(archive, original);
+        messages.clear();
+        Prepare(false);
+        EXPECT_TRUE(messages.empty()) << messages.front();
+        EXPECT_EQ(Names(zip), (std::set<std::string>{"old.txt", "keep/me.txt"}));
+        // The comment the engine is told to keep ends at its first zero byte.
+        const std::string kept = options.comment.substr(0, options.comment.find('\0'));
+        EXPECT_EQ(zip.ArchiveComment(), kept);
+
+        zip.Add();
+        EXPECT_EQ(zip.ProcessedCount(), 2) << (messages.empty() ? "" : messages.back());
+        EXPECT_TRUE(messages.empty()) << messages.front();
+        EXPECT_EQ(Names(zip), (std::set<std::string>{"old.txt", "keep/me.txt", ".hidden", "a.txt"}));
+        // The common readers take the record in the comment for the end as well: they see the
+        // archive only without its comment.
+        std::string after = testkit::readFile(archive);
+        ASSERT_GT(after.size(), kept.size() + 22);
+        EXPECT_EQ(after.substr(after.size() - kept.size()), kept);
+        after.resize(after.size() - kept.size());
+        after[after.size() - 2] = after[after.size() - 1] = '\0';
+        testkit::writeFile(dir.path() / "uncommented.zip", after);
+        if (testkit::haveProgram("unzip")) {
+            auto r = testkit::runProcess({"unzip", "-t", (dir.path() / "uncommented.zip").string()}, {}, 60);
+            EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+        }
     }
 }

@@ -1,0 +1,102 @@
+// Fuzz target of the engine's reading of an existing archive before an update: the input is written
+// to a file as the archive, and the engine's reader decides whether it takes the archive (and where
+// every entry it would carry over lies) or refuses it. Nothing may crash, hang or over-read; a
+// refusal is an EngineError saying the archive was left as it is; what is taken must lie in the file.
+
+#include "ArchiveReader.h"
+#include "EngineError.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+void checkAt(bool condition, int line)
+{
+    if (!condition) {
+        std::fprintf(stderr, "property broken at %s:%d\n", __FILE__, line);
+        std::abort();
+    }
+}
+#define check(condition) checkAt((condition), __LINE__)
+
+// One archive file for the whole process, rewritten for every input (in /dev/shm when there is one).
+class ArchiveFile
+{
+public:
+    ArchiveFile()
+    {
+        std::error_code ec;
+        const std::filesystem::path folder = std::filesystem::is_directory("/dev/shm", ec)
+                                                 ? std::filesystem::path("/dev/shm")
+                                                 : std::filesystem::temp_directory_path();
+        m_path = (folder / ("vorland-fuzz-engine-" + std::to_string(::getpid()) + ".zip")).string();
+        m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        check(m_fd >= 0);
+    }
+    ~ArchiveFile()
+    {
+        ::close(m_fd);
+        ::unlink(m_path.c_str());
+    }
+    ArchiveFile(const ArchiveFile&) = delete;
+    ArchiveFile& operator=(const ArchiveFile&) = delete;
+
+    void Fill(const std::uint8_t* data, std::size_t size)
+    {
+        check(::ftruncate(m_fd, 0) == 0);
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t n = ::pwrite(m_fd, data + done, size - done, static_cast<off_t>(done));
+            check(n > 0);
+            done += static_cast<std::size_t>(n);
+        }
+    }
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+    int m_fd = -1;
+};
+
+bool refusal(const zipengine::EngineError& e, const std::string& path)
+{
+    const std::string text = e.what();
+    return e.code() == ZIP_MSG_BAD_ARCHIVE && text.find(path) != std::string::npos &&
+           text.find("left as it is") != std::string::npos;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static ArchiveFile file;
+    file.Fill(data, size);
+    try {
+        zipengine::ExistingArchive archive(file.Path());
+        check(archive.entries().size() * 46 <= size);
+        check(archive.prefixSize() <= size);
+        check(archive.comment().size() <= size);
+        for (const zipengine::ExistingEntry& entry : archive.entries()) {
+            check(archive.find(entry.name) >= 0);
+            check(entry.localOffset >= archive.prefixSize());
+            try {
+                std::uint64_t start = 0;
+                std::uint64_t length = 0;
+                archive.localSpan(entry, start, length);
+                check(start == entry.localOffset && length >= 30 && start + length <= size);
+            } catch (const zipengine::EngineError& e) {
+                check(refusal(e, file.Path()));
+            }
+        }
+    } catch (const zipengine::EngineError& e) {
+        check(refusal(e, file.Path()));
+    }
+    return 0;
+}
