@@ -2,6 +2,7 @@
 
 #include "EngineError.h"
 #include "FileLayer.h"
+#include "zipdir/ZipDirectory.h"
 #include "zipformat/ZipRecords.h"
 
 #include <algorithm>
@@ -51,13 +52,20 @@ void ExistingArchive::bad(const std::string& why) const
                       "the archive " + m_path + " is damaged or not a zip archive (" + why + "); it was left as it is");
 }
 
+void ExistingArchive::readFailed(int error) const
+{
+    if (error == 0) {
+        bad("it ends too early");
+    }
+    throw EngineError(ZIP_MSG_BAD_ARCHIVE,
+                      "cannot read the archive " + m_path + ": " + errnoText(error) + "; it was left as it is");
+}
+
 void ExistingArchive::read(std::uint64_t offset, void* buffer, std::size_t size) const
 {
     const ssize_t n = readFully(m_fd, buffer, size, offset);
     if (n < 0) {
-        const int error = errno;
-        throw EngineError(ZIP_MSG_BAD_ARCHIVE,
-                          "cannot read the archive " + m_path + ": " + errnoText(error) + "; it was left as it is");
+        readFailed(errno);
     }
     if (static_cast<std::size_t>(n) != size) {
         bad("it ends too early");
@@ -84,143 +92,85 @@ void ExistingArchive::readDirectory()
     if (m_fileSize < endrec::kSize) {
         bad(m_fileSize == 0 ? "the file is empty" : "the file is too short");
     }
-    const std::uint64_t tailSize = std::min<std::uint64_t>(m_fileSize, endrec::kMaxSearch);
-    const std::uint64_t tailStart = m_fileSize - tailSize;
-    std::string tail(tailSize, '\0');
-    read(tailStart, tail.data(), tail.size());
-    const ByteView tailView(tail.data(), tail.size());
-
-    // The last end record whose comment reaches exactly or nearly to the end of the file.
-    std::optional<std::size_t> endPos;
-    for (std::size_t pos = tail.size() - endrec::kSize + 1; pos-- > 0;) {
-        std::uint32_t sig = 0;
-        std::uint16_t commentLength = 0;
-        if (tailView.u32(pos + endrec::kSignature, sig) && sig == kEndRecordSig &&
-            tailView.u16(pos + endrec::kCommentLength, commentLength) &&
-            pos + endrec::kSize + commentLength <= tail.size()) {
-            endPos = pos;
-            break;
-        }
-    }
-    if (!endPos) {
+    zipdir::FileSource source(m_fd, m_fileSize);
+    zipdir::EndRecord end;
+    switch (zipdir::findEndRecord(source, end)) {
+    case zipdir::EndFault::None:
+        break;
+    case zipdir::EndFault::ReadFailed:
+        readFailed(source.error());
+    case zipdir::EndFault::NoEndRecord:
         bad("no end of central directory record");
     }
-    const ByteView end = tailView.sub(*endPos, tail.size() - *endPos);
-    std::uint16_t disk = 0, centralDisk = 0, onDisk = 0, total16 = 0, commentLength = 0;
-    std::uint32_t centralSize32 = 0, centralOffset32 = 0;
-    end.u16(endrec::kDiskNumber, disk);
-    end.u16(endrec::kCentralDisk, centralDisk);
-    end.u16(endrec::kEntriesOnDisk, onDisk);
-    end.u16(endrec::kEntriesTotal, total16);
-    end.u32(endrec::kCentralSize, centralSize32);
-    end.u32(endrec::kCentralOffset, centralOffset32);
-    end.u16(endrec::kCommentLength, commentLength);
-    end.bytes(endrec::kSize, commentLength, m_comment);
-
-    std::uint64_t entryCount = total16;
-    std::uint64_t centralSize = centralSize32;
-    std::uint64_t centralOffset = centralOffset32;
-    std::uint64_t directoryEnd = tailStart + *endPos; // where the central directory must end
-    const std::uint64_t endRecordPos = directoryEnd;
-    if (endRecordPos >= zip64loc::kSize) {
-        std::uint8_t locator[zip64loc::kSize];
-        read(endRecordPos - zip64loc::kSize, locator, sizeof locator);
-        if (getU32(locator + zip64loc::kSignature) == kZip64LocatorSig) {
-            const std::uint64_t recordPos = getU64(locator + zip64loc::kEndOffset);
-            if (recordPos > endRecordPos - zip64loc::kSize - zip64end::kSize) {
-                bad("ZIP64 end record outside the file");
-            }
-            std::uint8_t record[zip64end::kSize];
-            read(recordPos, record, sizeof record);
-            if (getU32(record + zip64end::kSignature) != kZip64EndRecordSig) {
-                bad("ZIP64 end record not found");
-            }
-            if (getU32(record + zip64end::kDiskNumber) != 0 || getU32(record + zip64end::kCentralDisk) != 0) {
-                bad("archive split over several volumes");
-            }
-            entryCount = getU64(record + zip64end::kEntriesTotal);
-            centralSize = getU64(record + zip64end::kCentralSize);
-            centralOffset = getU64(record + zip64end::kCentralOffset);
-            directoryEnd = recordPos;
-        }
+    if (end.comment.size() != end.commentLength) {
+        bad("the archive comment runs past the end of the file");
     }
-    if (disk != 0 || centralDisk != 0 || onDisk != total16) {
+    if (end.zip64 == zipdir::Zip64State::Broken) {
+        bad("ZIP64 end record not found");
+    }
+    if (end.thisDisk != 0 || end.centralDisk != 0 || end.entriesOnDisk != end.entries) {
         bad("archive split over several volumes");
     }
-    if (centralOffset > directoryEnd || centralSize != directoryEnd - centralOffset) {
+    // A prefix glued on without adjusting the offsets: refused rather than rewritten with guesses.
+    if (end.displaced()) {
         bad("central directory not where the end record says");
     }
     // Every central header takes at least 46 bytes; a count that cannot fit is damage, not a reason
     // to reserve memory.
-    if (entryCount > centralSize / central::kSize) {
+    if (end.entries > end.centralSize / central::kSize) {
         bad("entry count larger than the central directory");
     }
-    m_centralOffset = centralOffset;
-    m_prefixSize = centralOffset;
+    m_comment = end.comment;
+    m_centralOffset = end.centralOffset;
+    m_prefixSize = end.centralOffset;
 
-    std::string directory(centralSize, '\0');
-    read(centralOffset, directory.data(), directory.size());
-    const ByteView dir(directory.data(), directory.size());
-    m_entries.reserve(entryCount);
-    std::size_t pos = 0;
-    for (std::uint64_t i = 0; i < entryCount; ++i) {
-        std::uint32_t sig = 0;
-        if (!dir.u32(pos + central::kSignature, sig) || sig != kCentralHeaderSig || !dir.has(pos, central::kSize)) {
+    std::string directory(end.centralSize, '\0');
+    read(end.centralOffset, directory.data(), directory.size());
+    zipdir::CentralWalker walker(ByteView(directory.data(), directory.size()));
+    m_entries.reserve(end.entries);
+    for (std::uint64_t i = 0; i < end.entries; ++i) {
+        zipdir::CentralHeader h;
+        switch (walker.next(h)) {
+        case zipdir::HeaderFault::None:
+            break;
+        case zipdir::HeaderFault::Short:
+        case zipdir::HeaderFault::Signature:
             bad("central directory header " + std::to_string(i + 1) + " is damaged");
-        }
-        const std::uint8_t* h = dir.data() + pos;
-        ExistingEntry e;
-        e.versionMadeBy = getU16(h + central::kVersionMadeBy);
-        e.versionNeeded = getU16(h + central::kVersionNeeded);
-        e.flags = getU16(h + central::kFlags);
-        e.method = getU16(h + central::kMethod);
-        e.dosTime = getU16(h + central::kTime);
-        e.dosDate = getU16(h + central::kDate);
-        e.crc = getU32(h + central::kCrc32);
-        e.compressedSize = getU32(h + central::kCompressedSize);
-        e.size = getU32(h + central::kSize32);
-        const std::uint16_t nameLength = getU16(h + central::kNameLength);
-        const std::uint16_t extraLength = getU16(h + central::kExtraLength);
-        const std::uint16_t commentLen = getU16(h + central::kCommentLength);
-        std::uint32_t diskStart = getU16(h + central::kDiskStart);
-        e.internalAttrs = getU16(h + central::kInternalAttrs);
-        e.externalAttrs = getU32(h + central::kExternalAttrs);
-        e.localOffset = getU32(h + central::kLocalHeaderOffset);
-        pos += central::kSize;
-        if (!dir.bytes(pos, nameLength, e.name) || !dir.bytes(pos + nameLength, extraLength, e.extra) ||
-            !dir.bytes(pos + nameLength + extraLength, commentLen, e.comment)) {
+        case zipdir::HeaderFault::NameShort:
+        case zipdir::HeaderFault::ExtraShort:
+        case zipdir::HeaderFault::CommentShort:
             bad("central directory header " + std::to_string(i + 1) + " runs past the directory");
         }
-        pos += std::size_t{nameLength} + extraLength + commentLen;
-
-        const ByteView extra(e.extra.data(), e.extra.size());
-        const ByteView zip64 = findExtra(extra, kExtraZip64);
-        std::size_t at = 0;
-        auto wide = [&](std::uint64_t& field) {
-            if (field == kMax32) {
-                if (!zip64.u64(at, field)) {
-                    bad("ZIP64 field missing for " + e.name);
-                }
-                at += kZip64FieldSize;
-            }
-        };
-        wide(e.size);
-        wide(e.compressedSize);
-        wide(e.localOffset);
-        if (diskStart == kMax16) {
-            zip64.u32(at, diskStart);
+        ExistingEntry e;
+        e.name = h.nameText();
+        e.versionMadeBy = h.versionMadeBy;
+        e.versionNeeded = h.versionNeeded;
+        e.flags = h.flags;
+        e.method = h.method;
+        e.dosTime = h.dosTime;
+        e.dosDate = h.dosDate;
+        e.crc = h.crc;
+        e.compressedSize = h.compressedSize;
+        e.size = h.size;
+        e.localOffset = h.localOffset;
+        e.internalAttrs = h.internalAttrs;
+        e.externalAttrs = h.externalAttrs;
+        e.extra.assign(reinterpret_cast<const char*>(h.extra.data()), h.extra.size());
+        e.comment.assign(reinterpret_cast<const char*>(h.comment.data()), h.comment.size());
+        if ((h.zip64Missing & (zipdir::kMissingSize | zipdir::kMissingCompressed | zipdir::kMissingOffset)) != 0) {
+            bad("ZIP64 field missing for " + e.name);
         }
-        if (diskStart != 0) {
+        if (h.diskStart != 0) {
             bad("archive split over several volumes");
         }
-        const ByteView stamp = findExtra(extra, kExtraTimestamp);
+        const ByteView stamp = findExtra(h.extra, kExtraTimestamp);
         std::uint8_t stampFlags = 0;
         std::uint32_t mtime = 0;
         if (stamp.size() >= kTimestampMtimeSize && (stampFlags = stamp.data()[0], stampFlags & kTimestampHasMtime) &&
             stamp.u32(1, mtime)) {
             e.utcMtime = static_cast<std::int64_t>(mtime);
         }
-        if (e.localOffset >= centralOffset) {
+        if (e.localOffset >= end.centralOffset) {
             bad("entry " + e.name + " starts past the central directory");
         }
         m_prefixSize = std::min(m_prefixSize, e.localOffset);

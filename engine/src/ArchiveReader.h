@@ -69,6 +69,8 @@ public:
 private:
     void readDirectory();
     [[noreturn]] void bad(const std::string& why) const;
+    // A read failed with the system error `error`, or found the file shorter (error 0).
+    [[noreturn]] void readFailed(int error) const;
 
     std::string m_path;
     int m_fd = -1;

@@ -2,6 +2,7 @@
 
 #include "EngineHarness.h"
 #include "testkit/TestKit.h"
+#include "zipcomp/ZipBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -365,4 +366,35 @@ TEST(EngineUpdate, prefix_glued_on_without_adjusting_offsets_leaves_the_archive_
     }
     EXPECT_TRUE(named);
     EXPECT_EQ(testkit::readFile(dir / "t.zip"), glued);
+}
+
+TEST(EngineUpdate, end_records_inside_the_archive_comment_are_comment_text)
+{
+    // One record whose fields run past the file, one that states an empty directory at offset 0:
+    // taking either for the archive's end would refuse the archive or drop its entries.
+    const std::string fakes[] = {std::string("PK\5\6", 4) + std::string(18, '\xFF'),
+                                 std::string("PK\5\6", 4) + std::string(18, '\0')};
+    for (const std::string& fake : fakes) {
+        TempDir dir;
+        makeTree(dir / "src");
+        zipbuild::Options built;
+        built.comment = "note " + fake + " end";
+        writeFile(dir / "t.zip", zipbuild::Build({{"old.txt", "old entry"}}, built));
+        const auto run = runEngine(treeOptions(dir));
+        EXPECT_EQ(run.result, 4);
+        EXPECT_TRUE(run.messages().empty()) << run.messages().front().second;
+
+        const std::string after = testkit::readFile(dir / "t.zip");
+        ASSERT_GT(after.size(), built.comment.size() + 22);
+        EXPECT_EQ(after.substr(after.size() - built.comment.size()), built.comment) << "the comment is kept";
+        // The common readers take the record in the comment for the end as well, so they are shown
+        // the archive without its comment.
+        std::string uncommented = after.substr(0, after.size() - built.comment.size());
+        uncommented[uncommented.size() - 2] = uncommented[uncommented.size() - 1] = '\0';
+        writeFile(dir / "uncommented.zip", uncommented);
+        expectUnzipTestsCleanly(dir / "uncommented.zip");
+        const auto entries = entryDigests(dir / "uncommented.zip");
+        EXPECT_EQ(entries.count("old.txt"), 1u) << "the old entry is carried over";
+        EXPECT_EQ(entries.count("sub/deeper/d.log"), 1u);
+    }
 }
