@@ -2,6 +2,7 @@
 
 #include "framework/core/PosixIo.h"
 #include "zipcomp/PeIconPatch.h"
+#include "zipdir/ZipDirectory.h"
 #include "zipformat/ZipRecords.h"
 
 #include <algorithm>
@@ -126,71 +127,6 @@ std::int64_t copyBytes(int in, int out, std::int64_t size, ISfxHost& host)
         host.ProcessMessages();
     }
     return size >= 0 && copied != size ? -1 : copied;
-}
-
-// Where the archive's records are, as found at its end.
-struct ArchiveTail
-{
-    std::uint64_t endRecord = 0;     // position of the end record
-    std::uint64_t centralOffset = 0; // where the central directory is said to start
-    std::uint64_t centralSize = 0;
-    std::uint64_t entries = 0;
-    bool zip64 = false;
-    std::uint64_t zip64End = 0;     // position of the ZIP64 end record
-    std::uint64_t zip64Locator = 0; // position of its locator
-};
-
-// Finds the end record (the one nearest the end of the file) and, when present, the ZIP64 records.
-bool locateTail(const std::string& tail, std::uint64_t tailStart, ArchiveTail& out)
-{
-    zipfmt::ByteView view(tail.data(), tail.size());
-    if (tail.size() < zipfmt::endrec::kSize) {
-        return false;
-    }
-    for (std::size_t pos = tail.size() - zipfmt::endrec::kSize + 1; pos-- > 0;) {
-        std::uint32_t sig = 0;
-        if (!view.u32(pos, sig) || sig != zipfmt::kEndRecordSig) {
-            continue;
-        }
-        std::uint16_t entries = 0;
-        std::uint32_t size = 0;
-        std::uint32_t offset = 0;
-        view.u16(pos + zipfmt::endrec::kEntriesTotal, entries);
-        view.u32(pos + zipfmt::endrec::kCentralSize, size);
-        view.u32(pos + zipfmt::endrec::kCentralOffset, offset);
-        out.endRecord = tailStart + pos;
-        out.entries = entries;
-        out.centralSize = size;
-        out.centralOffset = offset;
-        std::uint32_t locatorSig = 0;
-        if (pos >= zipfmt::zip64loc::kSize && view.u32(pos - zipfmt::zip64loc::kSize, locatorSig) &&
-            locatorSig == zipfmt::kZip64LocatorSig) {
-            std::uint64_t zip64End = 0;
-            view.u64(pos - zipfmt::zip64loc::kSize + zipfmt::zip64loc::kEndOffset, zip64End);
-            out.zip64 = true;
-            out.zip64Locator = out.endRecord - zipfmt::zip64loc::kSize;
-            out.zip64End = zip64End;
-        }
-        return true;
-    }
-    return false;
-}
-
-// Adds `shift` to the 64-bit local header offset in a central header's ZIP64 extra field.
-bool shiftZip64Offset(std::string& headers, std::size_t extraStart, std::size_t extraLength, bool sizeFull,
-                      bool compressedFull, std::uint64_t shift)
-{
-    zipfmt::ByteView extra(headers.data() + extraStart, extraLength);
-    zipfmt::ByteView field = zipfmt::findExtra(extra, zipfmt::kExtraZip64);
-    std::size_t at = (sizeFull ? 8 : 0) + (compressedFull ? 8 : 0);
-    std::uint64_t offset = 0;
-    if (field.data() == nullptr || !field.u64(at, offset)) {
-        return false;
-    }
-    std::size_t pos =
-        static_cast<std::size_t>(field.data() - reinterpret_cast<const std::uint8_t*>(headers.data())) + at;
-    zipfmt::putU64(reinterpret_cast<std::uint8_t*>(headers.data()) + pos, offset + shift);
-    return true;
 }
 
 class Builder
@@ -330,28 +266,16 @@ private:
             throw BuildFailure{kSfxStubFailed, 0, systemText("cannot open", m_job.zipFileName)};
         }
         const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
-        const std::uint64_t tailSize = std::min<std::uint64_t>(size, zipfmt::endrec::kMaxSearch);
-        std::string tail(tailSize, '\0');
-        std::size_t got = 0;
-        if (::lseek(zip.get(), static_cast<off_t>(size - tailSize), SEEK_SET) < 0 ||
-            !ReadFully(zip.get(), tail.data(), tail.size(), got) || got != tail.size()) {
+        zipdir::FileSource source(zip.get(), size);
+        zipdir::EndRecord t;
+        if (zipdir::findEndRecord(source, t) != zipdir::EndFault::None) {
             throw BuildFailure{kSfxStubFailed, 0,
                                "no end of central directory record found in \"" + m_job.zipFileName + "\""};
         }
-        ArchiveTail t;
-        if (!locateTail(tail, size - tailSize, t)) {
-            throw BuildFailure{kSfxStubFailed, 0,
-                               "no end of central directory record found in \"" + m_job.zipFileName + "\""};
+        if (t.zip64 == zipdir::Zip64State::Broken) {
+            throw BuildFailure{kSfxStubFailed, kMsgEndRecordSkip, m_job.zipFileName};
         }
-        if (t.zip64) {
-            readZip64End(zip.get(), size, t);
-        }
-        if (::lseek(zip.get(), 0, SEEK_SET) < 0) {
-            throw BuildFailure{kSfxStubFailed, 0,
-                               "no end of central directory record found in \"" + m_job.zipFileName + "\""};
-        }
-        const std::uint64_t directoryEnd = t.zip64 ? t.zip64End : t.endRecord;
-        if (t.centralOffset + t.centralSize != directoryEnd) {
+        if (t.displaced()) {
             // The central directory is not where the end record says (the archive already carries
             // something in front): its offsets are not plain file positions, so it is copied as it is.
             if (copyBytes(zip.get(), m_out.get(), static_cast<std::int64_t>(size), m_host) < 0) {
@@ -363,6 +287,7 @@ private:
             throw BuildFailure{kSfxCopyFailed, kMsgEntryCopy, m_job.zipFileName};
         }
         std::string rest(size - t.centralOffset, '\0');
+        std::size_t got = 0;
         if (!ReadFully(zip.get(), rest.data(), rest.size(), got) || got != rest.size()) {
             throw BuildFailure{kSfxCopyFailed, kMsgCentralShort, m_job.zipFileName};
         }
@@ -373,68 +298,42 @@ private:
         return size;
     }
 
-    void readZip64End(int fd, std::uint64_t size, ArchiveTail& t)
-    {
-        std::uint8_t record[zipfmt::zip64end::kSize];
-        zipfmt::ByteView view(record, sizeof record);
-        std::uint32_t sig = 0;
-        ssize_t n = t.zip64End <= size ? ::pread(fd, record, sizeof record, static_cast<off_t>(t.zip64End)) : -1;
-        if (n != static_cast<ssize_t>(sizeof record) || !view.u32(0, sig) || sig != zipfmt::kZip64EndRecordSig) {
-            throw BuildFailure{kSfxStubFailed, kMsgEndRecordSkip, m_job.zipFileName};
-        }
-        view.u64(zipfmt::zip64end::kEntriesTotal, t.entries);
-        view.u64(zipfmt::zip64end::kCentralSize, t.centralSize);
-        view.u64(zipfmt::zip64end::kCentralOffset, t.centralOffset);
-    }
-
     // `rest` holds the archive from its central directory to its end.
-    void shiftCentralDirectory(std::string& rest, const ArchiveTail& t, std::uint64_t shift)
+    void shiftCentralDirectory(std::string& rest, const zipdir::EndRecord& t, std::uint64_t shift)
     {
         zipfmt::ByteView view(rest.data(), rest.size());
         auto* bytes = reinterpret_cast<std::uint8_t*>(rest.data());
-        std::size_t pos = 0;
         const std::string beyond = "offset beyond 4 GiB without ZIP64 records in \"" + m_job.zipFileName + "\"";
+        zipdir::CentralWalker walker(view.sub(0, static_cast<std::size_t>(t.centralSize)));
         for (std::uint64_t i = 0; i < t.entries; ++i) {
-            std::uint32_t sig = 0;
-            if (!view.has(pos, zipfmt::central::kSize) || pos + zipfmt::central::kSize > t.centralSize) {
+            const std::size_t pos = walker.position();
+            zipdir::CentralHeader h;
+            switch (walker.next(h)) {
+            case zipdir::HeaderFault::None:
+                break;
+            case zipdir::HeaderFault::Short:
                 throw BuildFailure{kSfxCopyFailed, kMsgCentralShort, m_job.zipFileName};
-            }
-            view.u32(pos, sig);
-            if (sig != zipfmt::kCentralHeaderSig) {
+            case zipdir::HeaderFault::Signature:
                 throw BuildFailure{kSfxCopyFailed, kMsgCentralSignature, m_job.zipFileName};
-            }
-            std::uint16_t nameLength = 0;
-            std::uint16_t extraLength = 0;
-            std::uint16_t commentLength = 0;
-            std::uint32_t size32 = 0;
-            std::uint32_t compressed32 = 0;
-            std::uint32_t offset = 0;
-            view.u16(pos + zipfmt::central::kNameLength, nameLength);
-            view.u16(pos + zipfmt::central::kExtraLength, extraLength);
-            view.u16(pos + zipfmt::central::kCommentLength, commentLength);
-            view.u32(pos + zipfmt::central::kSize32, size32);
-            view.u32(pos + zipfmt::central::kCompressedSize, compressed32);
-            view.u32(pos + zipfmt::central::kLocalHeaderOffset, offset);
-            const std::size_t total = zipfmt::central::kSize + nameLength + extraLength + commentLength;
-            if (!view.has(pos, total)) {
+            case zipdir::HeaderFault::NameShort:
+            case zipdir::HeaderFault::ExtraShort:
+            case zipdir::HeaderFault::CommentShort:
                 throw BuildFailure{kSfxCopyFailed, kMsgEntryCopy, m_job.zipFileName};
             }
-            if (offset == zipfmt::kMax32) {
-                if (!shiftZip64Offset(rest, pos + zipfmt::central::kSize + nameLength, extraLength,
-                                      size32 == zipfmt::kMax32, compressed32 == zipfmt::kMax32, shift)) {
-                    throw BuildFailure{kSfxCopyFailed, kMsgEntryCopy, m_job.zipFileName};
-                }
-            } else if (offset + shift >= zipfmt::kMax32) {
+            if (h.zip64OffsetAt != zipdir::CentralHeader::npos) {
+                zipfmt::putU64(bytes + pos + h.zip64OffsetAt, h.localOffset + shift);
+            } else if (h.offset32 == zipfmt::kMax32) {
+                throw BuildFailure{kSfxCopyFailed, kMsgEntryCopy, m_job.zipFileName};
+            } else if (h.offset32 + shift >= zipfmt::kMax32) {
                 throw BuildFailure{kSfxCopyFailed, kMsgCentralWrite, beyond};
             } else {
                 zipfmt::putU32(bytes + pos + zipfmt::central::kLocalHeaderOffset,
-                               static_cast<std::uint32_t>(offset + shift));
+                               static_cast<std::uint32_t>(h.offset32 + shift));
             }
-            pos += total;
         }
         const std::uint64_t base = t.centralOffset;
-        if (t.zip64) {
-            const std::size_t end64 = static_cast<std::size_t>(t.zip64End - base);
+        if (t.zip64 == zipdir::Zip64State::Found) {
+            const std::size_t end64 = static_cast<std::size_t>(t.zip64Offset - base);
             const std::size_t locator = static_cast<std::size_t>(t.zip64Locator - base);
             std::uint64_t value = 0;
             if (!view.u64(end64 + zipfmt::zip64end::kCentralOffset, value)) {
@@ -446,7 +345,7 @@ private:
             }
             zipfmt::putU64(bytes + locator + zipfmt::zip64loc::kEndOffset, value + shift);
         }
-        const std::size_t end = static_cast<std::size_t>(t.endRecord - base);
+        const std::size_t end = static_cast<std::size_t>(t.offset - base);
         std::uint32_t offset32 = 0;
         if (!view.u32(end + zipfmt::endrec::kCentralOffset, offset32)) {
             throw BuildFailure{kSfxCopyFailed, kMsgEndRecordSkip, m_job.zipFileName};

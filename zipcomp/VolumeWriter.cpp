@@ -1,6 +1,7 @@
 #include "zipcomp/VolumeWriter.h"
 
 #include "framework/core/PosixIo.h"
+#include "zipdir/ZipDirectory.h"
 #include "zipformat/ZipRecords.h"
 
 #include <algorithm>
@@ -68,54 +69,6 @@ std::string folderOf(const std::string& path)
     return path.substr(0, slash + 1);
 }
 
-// Where the 64-bit fields of a ZIP64 extra field are: each is present only when its fixed field
-// is full, in the order uncompressed size, compressed size, local header offset, disk number.
-struct Zip64Fields
-{
-    std::size_t size = std::string::npos;
-    std::size_t compressed = std::string::npos;
-    std::size_t offset = std::string::npos;
-    std::size_t disk = std::string::npos;
-};
-
-// Positions (inside `record`) of the ZIP64 fields of the central header at the start of `record`.
-Zip64Fields zip64Fields(const std::string& record)
-{
-    Zip64Fields f;
-    zipfmt::ByteView view(record.data(), record.size());
-    std::uint16_t nameLength = 0;
-    std::uint16_t extraLength = 0;
-    std::uint32_t size32 = 0;
-    std::uint32_t compressed32 = 0;
-    std::uint32_t offset32 = 0;
-    std::uint16_t disk16 = 0;
-    view.u16(zipfmt::central::kNameLength, nameLength);
-    view.u16(zipfmt::central::kExtraLength, extraLength);
-    view.u32(zipfmt::central::kSize32, size32);
-    view.u32(zipfmt::central::kCompressedSize, compressed32);
-    view.u32(zipfmt::central::kLocalHeaderOffset, offset32);
-    view.u16(zipfmt::central::kDiskStart, disk16);
-    zipfmt::ByteView extra = view.sub(zipfmt::central::kSize + nameLength, extraLength);
-    zipfmt::ByteView field = zipfmt::findExtra(extra, zipfmt::kExtraZip64);
-    if (field.data() == nullptr) {
-        return f;
-    }
-    const std::size_t base =
-        static_cast<std::size_t>(field.data() - reinterpret_cast<const std::uint8_t*>(record.data()));
-    std::size_t at = 0;
-    auto take = [&](bool full, std::size_t width, std::size_t& out) {
-        if (full && field.has(at, width)) {
-            out = base + at;
-            at += width;
-        }
-    };
-    take(size32 == zipfmt::kMax32, 8, f.size);
-    take(compressed32 == zipfmt::kMax32, 8, f.compressed);
-    take(offset32 == zipfmt::kMax32, 8, f.offset);
-    take(disk16 == zipfmt::kMax16, 4, f.disk);
-    return f;
-}
-
 } // namespace
 
 // One archive entry as read from the central directory before copying, and where its local header
@@ -124,6 +77,7 @@ struct VolumeWriter::Entry
 {
     std::uint64_t sourceOffset = 0; // of its local header in the source
     std::uint64_t compressed = 0;   // its data's size (the central directory's value is always right)
+    std::size_t header = 0;         // where its central header starts in the directory
     int volume = -1;                // where its local header went
     std::uint64_t volumeOffset = 0;
     std::string name;
@@ -139,6 +93,7 @@ struct VolumeWriter::Source
     bool zip64 = false;
     std::uint64_t zip64End = 0;
     std::uint64_t zip64Locator = 0;
+    std::string directory; // the central directory as read
     std::vector<Entry> table;
     std::map<std::uint64_t, std::size_t> byOffset;
 };
@@ -261,117 +216,65 @@ void VolumeWriter::Finish()
 
 void VolumeWriter::ReadCentralDirectory(Source& src)
 {
-    // The end record is within the last 64 KiB + 22 bytes; the one nearest the end counts.
-    const std::uint64_t tailSize =
-        std::min<std::uint64_t>(static_cast<std::uint64_t>(m_sourceSize), zipfmt::endrec::kMaxSearch);
-    std::string tail(tailSize, '\0');
-    if (::lseek(m_sourceFd, static_cast<off_t>(m_sourceSize - static_cast<std::int64_t>(tailSize)), SEEK_SET) < 0) {
-        Fail(kMsgSeek, true);
-    }
-    ReadSource(tail.data(), tail.size(), kMsgEndRead);
-    zipfmt::ByteView view(tail.data(), tail.size());
-    const std::uint64_t tailStart = static_cast<std::uint64_t>(m_sourceSize) - tailSize;
-    bool found = false;
-    for (std::size_t pos = tail.size() >= zipfmt::endrec::kSize ? tail.size() - zipfmt::endrec::kSize + 1 : 0;
-         pos-- > 0;) {
-        std::uint32_t sig = 0;
-        if (view.u32(pos, sig) && sig == zipfmt::kEndRecordSig) {
-            std::uint16_t entries = 0;
-            std::uint32_t size = 0;
-            std::uint32_t offset = 0;
-            view.u16(pos + zipfmt::endrec::kEntriesTotal, entries);
-            view.u32(pos + zipfmt::endrec::kCentralSize, size);
-            view.u32(pos + zipfmt::endrec::kCentralOffset, offset);
-            view.u16(pos + zipfmt::endrec::kCommentLength, src.commentLength);
-            src.entries = entries;
-            src.centralSize = size;
-            src.centralOffset = offset;
-            src.endRecord = tailStart + pos;
-            std::uint32_t locatorSig = 0;
-            if (pos >= zipfmt::zip64loc::kSize && view.u32(pos - zipfmt::zip64loc::kSize, locatorSig) &&
-                locatorSig == zipfmt::kZip64LocatorSig) {
-                src.zip64 = true;
-                src.zip64Locator = src.endRecord - zipfmt::zip64loc::kSize;
-                view.u64(pos - zipfmt::zip64loc::kSize + zipfmt::zip64loc::kEndOffset, src.zip64End);
-            }
-            found = true;
-            break;
-        }
-    }
-    if (!found) {
+    zipdir::FileSource source(m_sourceFd, static_cast<std::uint64_t>(m_sourceSize));
+    zipdir::EndRecord end;
+    switch (zipdir::findEndRecord(source, end)) {
+    case zipdir::EndFault::None:
+        break;
+    case zipdir::EndFault::ReadFailed:
+        Fail(kMsgEndRead, true);
+    case zipdir::EndFault::NoEndRecord:
         Fail(kMsgNoEndRecord, true);
     }
-    if (src.zip64) {
-        std::string record(zipfmt::zip64end::kSize, '\0');
-        std::uint32_t sig = 0;
-        if (src.zip64End >= src.zip64Locator ||
-            ::pread(m_sourceFd, record.data(), record.size(), static_cast<off_t>(src.zip64End)) !=
-                static_cast<ssize_t>(record.size())) {
-            Fail(kMsgEndRead, true);
-        }
-        zipfmt::ByteView z(record.data(), record.size());
-        z.u32(0, sig);
-        if (sig != zipfmt::kZip64EndRecordSig) {
-            Fail(kMsgEndRead, true);
-        }
-        z.u64(zipfmt::zip64end::kEntriesTotal, src.entries);
-        z.u64(zipfmt::zip64end::kCentralSize, src.centralSize);
-        z.u64(zipfmt::zip64end::kCentralOffset, src.centralOffset);
+    if (end.zip64 == zipdir::Zip64State::Broken) {
+        Fail(kMsgEndRead, true);
     }
-    const std::uint64_t directoryEnd = src.zip64 ? src.zip64End : src.endRecord;
-    if (src.centralOffset > directoryEnd || src.centralSize != directoryEnd - src.centralOffset) {
+    src.entries = end.entries;
+    src.centralSize = end.centralSize;
+    src.centralOffset = end.centralOffset;
+    src.endRecord = end.offset;
+    src.commentLength = end.commentLength;
+    src.zip64 = end.zip64 == zipdir::Zip64State::Found;
+    src.zip64End = end.zip64Offset;
+    src.zip64Locator = end.zip64Locator;
+    // The volumes are written from the stated offsets: a directory elsewhere cannot be copied.
+    if (end.displaced()) {
         Fail(kMsgOther, true, m_host.Text(kMsgOther) + "the central directory is not where the end record says");
     }
-    std::string directory(src.centralSize, '\0');
-    if (::pread(m_sourceFd, directory.data(), directory.size(), static_cast<off_t>(src.centralOffset)) !=
-        static_cast<ssize_t>(directory.size())) {
+    src.directory.assign(src.centralSize, '\0');
+    if (!source.read(src.centralOffset, src.directory.data(), src.directory.size())) {
         Fail(kMsgCentralShort, true);
     }
-    zipfmt::ByteView dir(directory.data(), directory.size());
-    std::size_t pos = 0;
+    zipdir::CentralWalker walker(zipfmt::ByteView(src.directory.data(), src.directory.size()));
     src.table.reserve(
-        static_cast<std::size_t>(std::min<std::uint64_t>(src.entries, directory.size() / zipfmt::central::kSize)));
+        static_cast<std::size_t>(std::min<std::uint64_t>(src.entries, src.directory.size() / zipfmt::central::kSize)));
     for (std::uint64_t i = 0; i < src.entries; ++i) {
-        std::uint32_t sig = 0;
-        if (!dir.u32(pos, sig) || !dir.has(pos, zipfmt::central::kSize)) {
+        Entry e;
+        e.header = walker.position();
+        zipdir::CentralHeader h;
+        switch (walker.next(h)) {
+        case zipdir::HeaderFault::None:
+            break;
+        case zipdir::HeaderFault::Short:
             Fail(kMsgCentralShort, true);
-        }
-        if (sig != zipfmt::kCentralHeaderSig) {
+        case zipdir::HeaderFault::Signature:
             Fail(kMsgCentralSignature, true);
-        }
-        std::uint16_t nameLength = 0;
-        std::uint16_t extraLength = 0;
-        std::uint16_t commentLength = 0;
-        std::uint32_t compressed32 = 0;
-        std::uint32_t offset32 = 0;
-        dir.u16(pos + zipfmt::central::kNameLength, nameLength);
-        dir.u16(pos + zipfmt::central::kExtraLength, extraLength);
-        dir.u16(pos + zipfmt::central::kCommentLength, commentLength);
-        dir.u32(pos + zipfmt::central::kCompressedSize, compressed32);
-        dir.u32(pos + zipfmt::central::kLocalHeaderOffset, offset32);
-        const std::size_t total = zipfmt::central::kSize + nameLength + extraLength + commentLength;
-        if (!dir.has(pos, total)) {
+        case zipdir::HeaderFault::NameShort:
+        case zipdir::HeaderFault::ExtraShort:
+        case zipdir::HeaderFault::CommentShort:
             Fail(kMsgCentralName, true);
         }
-        Entry e;
-        dir.bytes(pos + zipfmt::central::kSize, nameLength, e.name);
-        e.compressed = compressed32;
-        e.sourceOffset = offset32;
-        std::string record(directory, pos, total);
-        Zip64Fields f = zip64Fields(record);
-        zipfmt::ByteView r(record.data(), record.size());
-        if (compressed32 == zipfmt::kMax32 &&
-            (f.compressed == std::string::npos || !r.u64(f.compressed, e.compressed))) {
+        // The data's size and the local header's place are needed to copy the entry.
+        if ((h.zip64Missing & (zipdir::kMissingCompressed | zipdir::kMissingOffset)) != 0) {
             Fail(kMsgCentralExtra, true);
         }
-        if (offset32 == zipfmt::kMax32 && (f.offset == std::string::npos || !r.u64(f.offset, e.sourceOffset))) {
-            Fail(kMsgCentralExtra, true);
-        }
+        e.name = h.nameText();
+        e.compressed = h.compressedSize;
+        e.sourceOffset = h.localOffset;
         if (!src.byOffset.emplace(e.sourceOffset, src.table.size()).second) {
             Fail(kMsgOther, true, m_host.Text(kMsgOther) + "two central directory entries share one local header");
         }
         src.table.push_back(std::move(e));
-        pos += total;
     }
 }
 
@@ -445,48 +348,28 @@ void VolumeWriter::CopyCentralDirectory(Source& src)
         m_host.ReportProgress(Progress::NewFile, directoryName,
                               static_cast<std::int64_t>(src.centralSize + src.commentLength + zipfmt::endrec::kSize));
     }
-    if (::lseek(m_sourceFd, static_cast<off_t>(src.centralOffset), SEEK_SET) < 0) {
-        Fail(kMsgSeek, true);
-    }
+    const zipfmt::ByteView directory(src.directory.data(), src.directory.size());
     int centralDisk = -1;
     std::uint64_t centralOffset = 0;
     for (std::uint64_t i = 0; i < src.entries; ++i) {
-        std::string record(zipfmt::central::kSize, '\0');
-        ReadSource(record.data(), record.size(), kMsgCentralShort);
-        zipfmt::ByteView h(record.data(), record.size());
-        std::uint32_t sig = 0;
-        std::uint16_t nameLength = 0;
-        std::uint16_t extraLength = 0;
-        std::uint16_t commentLength = 0;
-        std::uint32_t offset32 = 0;
-        h.u32(zipfmt::central::kSignature, sig);
-        h.u16(zipfmt::central::kNameLength, nameLength);
-        h.u16(zipfmt::central::kExtraLength, extraLength);
-        h.u16(zipfmt::central::kCommentLength, commentLength);
-        h.u32(zipfmt::central::kLocalHeaderOffset, offset32);
-        if (sig != zipfmt::kCentralHeaderSig) {
-            Fail(kMsgCentralSignature, true);
-        }
-        record.resize(zipfmt::central::kSize + nameLength + extraLength + commentLength);
-        ReadSource(record.data() + zipfmt::central::kSize, nameLength, kMsgCentralName);
-        ReadSource(record.data() + zipfmt::central::kSize + nameLength, extraLength, kMsgCentralExtra);
-        ReadSource(record.data() + zipfmt::central::kSize + nameLength + extraLength, commentLength, kMsgEntryComment);
-
         const Entry& entry = src.table[static_cast<std::size_t>(i)];
+        // Read and checked with the whole directory before anything was written.
+        zipdir::CentralHeader h;
+        zipdir::readCentralHeader(directory.sub(entry.header, directory.size() - entry.header), h);
+        std::string record(src.directory, entry.header, h.recordSize());
         if (entry.volume < 0) {
             Fail(kMsgNoLocalHeader, true, m_host.Text(kMsgNoLocalHeader) + " " + entry.name);
         }
-        const Zip64Fields f = zip64Fields(record);
         std::uint8_t* p = bytesOf(record);
-        if (f.disk != std::string::npos) {
-            zipfmt::putU32(p + f.disk, static_cast<std::uint32_t>(entry.volume));
+        if (h.zip64DiskAt != zipdir::CentralHeader::npos) {
+            zipfmt::putU32(p + h.zip64DiskAt, static_cast<std::uint32_t>(entry.volume));
         } else if (entry.volume >= zipfmt::kMax16) {
             Fail(kMsgOther, true, m_host.Text(kMsgOther) + "too many volumes for the archive's records");
         } else {
             zipfmt::putU16(p + zipfmt::central::kDiskStart, static_cast<std::uint16_t>(entry.volume));
         }
-        if (offset32 == zipfmt::kMax32 && f.offset != std::string::npos) {
-            zipfmt::putU64(p + f.offset, entry.volumeOffset);
+        if (h.zip64OffsetAt != zipdir::CentralHeader::npos) {
+            zipfmt::putU64(p + h.zip64OffsetAt, entry.volumeOffset);
         } else if (entry.volumeOffset >= zipfmt::kMax32) {
             Fail(kMsgOther, true, m_host.Text(kMsgOther) + "a volume offset passes 4 GiB");
         } else {
