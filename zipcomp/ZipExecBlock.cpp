@@ -34,6 +34,27 @@ std::string ZipExecBlock::StoreSuffixText(AddStoreExts set)
     return text;
 }
 
+bool ZipExecBlock::StoreSuffixSet(const std::string& text, AddStoreExts& set)
+{
+    static const char* const kSuffixes[ZIP_STORE_SUFFIX_COUNT] = ZIP_STORE_SUFFIXES;
+    set = AddStoreExts();
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find(':', start), text.size());
+        const std::string item = text.substr(start, end - start);
+        unsigned i = 0;
+        while (i < ZIP_STORE_SUFFIX_COUNT && item != std::string(".") + kSuffixes[i]) {
+            ++i;
+        }
+        if (i == ZIP_STORE_SUFFIX_COUNT) {
+            return false;
+        }
+        set.Include(static_cast<AddStoreExt>(i));
+        start = end + 1;
+    }
+    return true;
+}
+
 ZipExecBlock::SpecLine ZipExecBlock::ParseSpecLine(const std::string& line)
 {
     SpecLine spec;

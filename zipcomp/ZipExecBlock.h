@@ -54,6 +54,9 @@ public:
 
     // The store-suffix text of a set: ".gif:.png:..." in member order; empty for an empty set.
     static std::string StoreSuffixText(AddStoreExts set);
+    // The set of a store-suffix text (the inverse of StoreSuffixText, members in any order); false
+    // when the text names a suffix that is not a member.
+    static bool StoreSuffixSet(const std::string& text, AddStoreExts& set);
 
     // One parsed specification line: optional leading ">" (recurse) or "|" (do not recurse),
     // optional "<" followed by the line's own password ("<" with nothing after it: no password and

@@ -15,7 +15,14 @@
 //   --stop-after N      answer "stop" to the N-th progress callback
 //   --password-answer P answer P when the engine asks for a password
 //   -q            print no progress (action 2) lines
+//
+// The block is built by the zip component's block builder, as for the program. Exit code: 0 when
+// the operation ran to its end (files it had to skip are reported as action-4 lines with codes
+// below ZIP_MSG_FATAL_FIRST), 1 when the engine stopped with a failure or on request (a code from
+// ZIP_MSG_FATAL_FIRST on; the archive was left as it was), 2 for a usage error, 3 when the library
+// cannot be loaded.
 
+#include "zipcomp/ZipExecBlock.h"
 #include "zipengine/ZipEngineApi.h"
 
 #include <cstdio>
@@ -34,7 +41,13 @@ struct DriverState
     long progressCount = 0;
     std::string passwordAnswer;
     bool quiet = false;
+    bool failed = false; // a message from ZIP_MSG_FATAL_FIRST on came
 };
+
+constexpr int kExitDone = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitNoLibrary = 3;
 
 DriverState g_state;
 
@@ -42,6 +55,9 @@ int32_t onCallback(ZipCallbackRec* rec)
 {
     if (rec->Action == ZIP_ACTION_PROGRESS) {
         ++g_state.progressCount;
+    }
+    if (rec->Action == ZIP_ACTION_MESSAGE && rec->Arg1 >= ZIP_MSG_FATAL_FIRST) {
+        g_state.failed = true;
     }
     if (!(g_state.quiet && rec->Action == ZIP_ACTION_PROGRESS)) {
         std::printf("action=%d arg1=%d arg2=%d size=%lld text=%s\n", rec->Action, rec->Arg1, rec->Arg2,
@@ -73,57 +89,52 @@ std::string ownFolder()
 int usage()
 {
     std::fprintf(stderr, "usage: zipengine-driver [options] ARCHIVE [SPEC...] (see the source for options)\n");
-    return 2;
+    return kExitUsage;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    ZipExecParams block;
-    std::memset(&block, 0, sizeof block);
-    block.Version = ZIP_ENGINE_INTERFACE_VERSION;
-    block.Callback = onCallback;
-    block.Level = 9;
-    block.AlwaysTrue56 = -1;
-    block.AlwaysTrue80 = -1;
-    block.Check = ZIP_EXEC_CHECK_VALUE;
-    std::string rootDir, password, suffixes, tempDir, comment, archive;
-    std::vector<std::string> excludes, specs;
+    ZipBlockSettings settings;
+    settings.callback = onCallback;
+    settings.howToDelete = DeleteOpts::htdFinal;
+    settings.options = {AddOpt::AddDirNames, AddOpt::AddSeparateDirs};
+    std::string suffixes;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
         const char* v = nullptr;
         if (arg == "-C" && (v = value())) {
-            rootDir = v;
+            settings.rootDir = v;
         } else if (arg == "-r") {
-            block.Recurse = 0xFFFF;
+            settings.options.Include(AddOpt::AddRecurseDirs);
         } else if (arg == "-u") {
-            block.Update = -1;
+            settings.options.Include(AddOpt::AddUpdate);
         } else if (arg == "-f") {
-            block.Freshen = -1;
+            settings.options.Include(AddOpt::AddFreshen);
         } else if (arg == "-e") {
-            block.Encrypt = -1;
+            settings.options.Include(AddOpt::AddEncrypt);
         } else if (arg == "-P" && (v = value())) {
-            password = v;
+            settings.password = v;
         } else if (arg == "-x" && (v = value())) {
-            excludes.emplace_back(v);
+            settings.excludes.emplace_back(v);
         } else if (arg == "-H") {
-            block.HiddenFiles = -1;
+            settings.options.Include(AddOpt::AddHiddenFiles);
         } else if (arg == "-j") {
-            block.JunkDirNames = -1;
+            settings.options.Exclude(AddOpt::AddDirNames);
         } else if (arg == "-D") {
-            block.NoDirEntries = -1;
+            settings.options.Exclude(AddOpt::AddSeparateDirs);
         } else if (arg == "-m") {
-            block.Move = -1;
+            settings.options.Include(AddOpt::AddMove);
         } else if (arg.size() == 2 && arg[0] == '-' && arg[1] >= '0' && arg[1] <= '9') {
-            block.Level = arg[1] - '0';
+            settings.level = arg[1] - '0';
         } else if (arg == "-S" && (v = value())) {
             suffixes = v;
         } else if (arg == "-T" && (v = value())) {
-            tempDir = v;
+            settings.tempDir = v;
         } else if (arg == "-z" && (v = value())) {
-            comment = v;
+            settings.archiveComment = v;
         } else if (arg == "--stop-after" && (v = value())) {
             g_state.stopAfter = std::atol(v);
         } else if (arg == "--password-answer" && (v = value())) {
@@ -132,78 +143,48 @@ int main(int argc, char** argv)
             g_state.quiet = true;
         } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
             return usage();
-        } else if (archive.empty()) {
-            archive = arg;
+        } else if (settings.archivePath.empty()) {
+            settings.archivePath = arg;
         } else {
-            specs.push_back(arg);
+            settings.specs.push_back(arg);
         }
     }
-    if (archive.empty()) {
+    if (settings.archivePath.empty()) {
         return usage();
     }
     if (suffixes == "default") {
-        suffixes = ".gif:.png:.z:.zip:.zoo:.arc:.lzh:.arj:.taz:.tgz:.lha:.rar:.ace:.cab:.gz:.gzip:.jar";
-    }
-    if (block.Update) {
-        block.Freshen = 0;
-    }
-
-    // The file specification records, built as the zip component builds them.
-    std::vector<ZipSpecData> records(specs.size());
-    std::vector<std::string> patterns(specs.size()), ownPasswords(specs.size());
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        std::string line = specs[i];
-        ZipSpecData& rec = records[i];
-        std::memset(&rec, 0, sizeof rec);
-        rec.Recurse = block.Recurse;
-        rec.Encrypt = block.Encrypt;
-        if (!line.empty() && (line[0] == '>' || line[0] == '|')) {
-            rec.Recurse = line[0] == '>' ? 0xFFFF : 0;
-            line.erase(0, 1);
+        // The program's default: every suffix but "exe".
+        for (unsigned i = 0; i + 1 < ZIP_STORE_SUFFIX_COUNT; ++i) {
+            settings.storeSuffixes.Include(static_cast<AddStoreExt>(i));
         }
-        const auto lt = line.find('<');
-        bool own = false;
-        if (lt != std::string::npos) {
-            ownPasswords[i] = line.substr(lt + 1);
-            line.erase(lt);
-            own = true;
-            rec.Encrypt = ownPasswords[i].empty() ? 0 : 0xFFFF;
-        }
-        patterns[i] = line;
-        rec.FileSpec = patterns[i].c_str();
-        rec.Password = own ? (ownPasswords[i].empty() ? nullptr : ownPasswords[i].c_str())
-                           : (password.empty() ? nullptr : password.c_str());
-        rec.RootDir = rootDir.empty() ? nullptr : rootDir.c_str();
+    } else if (!ZipExecBlock::StoreSuffixSet(suffixes, settings.storeSuffixes)) {
+        return usage();
     }
-    std::vector<const char*> excludePointers;
-    for (const auto& e : excludes) {
-        excludePointers.push_back(e.c_str());
+    if (!settings.rootDir.empty() && settings.rootDir.back() != '/') {
+        settings.rootDir += '/';
     }
-    block.Password = password.empty() ? nullptr : password.c_str();
-    block.StoreSuffixes = suffixes.empty() ? nullptr : suffixes.c_str();
-    block.SpecCount = static_cast<int32_t>(records.size());
-    block.Specs = records.data();
-    block.ArchivePath = archive.c_str();
-    block.TempDir = tempDir.empty() ? nullptr : tempDir.c_str();
-    block.ArchiveComment = comment.empty() ? nullptr : comment.c_str();
-    block.ExcludeCount = static_cast<int32_t>(excludePointers.size());
-    block.Excludes = excludePointers.data();
 
     const std::string library = ownFolder() + "/libzipengine.so";
     void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         std::fprintf(stderr, "cannot load %s: %s\n", library.c_str(), dlerror());
-        return 3;
+        return kExitNoLibrary;
     }
     auto version = reinterpret_cast<GetZipEngineVersionFn>(dlsym(handle, ZIP_ENGINE_VERSION_EXPORT));
     auto exec = reinterpret_cast<ZipEngineExecFn>(dlsym(handle, ZIP_ENGINE_EXEC_EXPORT));
     if (version == nullptr || exec == nullptr) {
         std::fprintf(stderr, "%s lacks its exports\n", library.c_str());
-        return 3;
+        dlclose(handle);
+        return kExitNoLibrary;
     }
-    std::printf("version=%d\n", version());
-    const int32_t result = exec(&block);
+    const int engineVersion = version();
+    std::printf("version=%d\n", engineVersion);
+    int32_t result = 0;
+    {
+        ZipExecBlock block(settings, engineVersion);
+        result = exec(block.Data());
+    }
     std::printf("result=%d\n", result);
     dlclose(handle);
-    return 0;
+    return g_state.failed ? kExitFailed : kExitDone;
 }

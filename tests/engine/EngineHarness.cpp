@@ -1,6 +1,7 @@
 #include "EngineHarness.h"
 
 #include "testkit/TestKit.h"
+#include "zipcomp/ZipExecBlock.h"
 
 #include <gtest/gtest.h>
 
@@ -108,66 +109,35 @@ EngineResult runEngine(const EngineOptions& options)
     }
     RunState state{&options, &result, 0};
 
-    ZipExecParams block;
-    std::memset(&block, 0, sizeof block);
-    block.Caller = &state;
-    block.Version = ZIP_ENGINE_INTERFACE_VERSION;
-    block.Callback = recordCallback;
-    block.Password = options.password.empty() ? nullptr : options.password.c_str();
-    block.StoreSuffixes = options.storeSuffixes.empty() ? nullptr : options.storeSuffixes.c_str();
-    block.Encrypt = options.encrypt ? -1 : 0;
-    block.HiddenFiles = options.hidden ? -1 : 0;
-    block.NoDirEntries = options.noDirEntries ? -1 : 0;
-    block.AlwaysTrue56 = -1;
-    block.Level = options.level;
-    block.JunkDirNames = options.junkNames ? -1 : 0;
-    block.Recurse = options.recurse ? 0xFFFF : 0;
-    block.AlwaysTrue80 = -1;
-    block.Move = options.move ? -1 : 0;
-    block.Update = options.update ? -1 : 0;
-    block.Freshen = options.freshen && !options.update ? -1 : 0;
-    block.ArchivePath = options.archive.c_str();
-    block.TempDir = options.tempDir.empty() ? nullptr : options.tempDir.c_str();
-    block.ArchiveComment = options.comment.empty() ? nullptr : options.comment.c_str();
-    block.Check = ZIP_EXEC_CHECK_VALUE;
-
-    // Specification records as the component builds them from its lines.
-    std::vector<ZipSpecData> records(options.specs.size());
-    std::vector<std::string> patterns(options.specs.size()), passwords(options.specs.size());
-    const std::string rootDir =
+    // The block as the zip component builds it.
+    ZipBlockSettings settings;
+    settings.caller = &state;
+    settings.callback = recordCallback;
+    settings.password = options.password;
+    if (!ZipExecBlock::StoreSuffixSet(options.storeSuffixes, settings.storeSuffixes)) {
+        ADD_FAILURE() << "store suffixes the component cannot give: " << options.storeSuffixes;
+        return result;
+    }
+    settings.options.Set(AddOpt::AddEncrypt, options.encrypt);
+    settings.options.Set(AddOpt::AddHiddenFiles, options.hidden);
+    settings.options.Set(AddOpt::AddSeparateDirs, !options.noDirEntries);
+    settings.options.Set(AddOpt::AddDirNames, !options.junkNames);
+    settings.options.Set(AddOpt::AddRecurseDirs, options.recurse);
+    settings.options.Set(AddOpt::AddMove, options.move);
+    settings.options.Set(AddOpt::AddUpdate, options.update);
+    settings.options.Set(AddOpt::AddFreshen, options.freshen);
+    settings.level = options.level;
+    settings.specs = options.specs;
+    settings.excludes = options.excludes;
+    settings.archivePath = options.archive;
+    settings.tempDir = options.tempDir;
+    settings.archiveComment = options.comment;
+    settings.rootDir =
         options.rootDir.empty() || options.rootDir.back() == '/' ? options.rootDir : options.rootDir + "/";
-    for (std::size_t i = 0; i < options.specs.size(); ++i) {
-        std::string line = options.specs[i];
-        ZipSpecData& rec = records[i];
-        std::memset(&rec, 0, sizeof rec);
-        rec.Recurse = block.Recurse;
-        rec.Encrypt = block.Encrypt;
-        if (!line.empty() && (line[0] == '>' || line[0] == '|')) {
-            rec.Recurse = line[0] == '>' ? 0xFFFF : 0;
-            line.erase(0, 1);
-        }
-        bool own = false;
-        if (const auto lt = line.find('<'); lt != std::string::npos) {
-            passwords[i] = line.substr(lt + 1);
-            line.erase(lt);
-            own = true;
-            rec.Encrypt = passwords[i].empty() ? 0 : 0xFFFF;
-        }
-        patterns[i] = line;
-        rec.FileSpec = patterns[i].c_str();
-        rec.Password = own ? (passwords[i].empty() ? nullptr : passwords[i].c_str()) : block.Password;
-        rec.RootDir = rootDir.empty() ? nullptr : rootDir.c_str();
-    }
-    std::vector<const char*> excludes;
-    for (const auto& e : options.excludes) {
-        excludes.push_back(e.c_str());
-    }
-    block.SpecCount = static_cast<int32_t>(records.size());
-    block.Specs = records.data();
-    block.ExcludeCount = static_cast<int32_t>(excludes.size());
-    block.Excludes = excludes.data();
+    settings.howToDelete = DeleteOpts::htdFinal;
+    ZipExecBlock block(settings, lib.version != nullptr ? lib.version() : ZIP_ENGINE_INTERFACE_VERSION);
 
-    result.result = lib.exec(&block);
+    result.result = lib.exec(block.Data());
     return result;
 }
 

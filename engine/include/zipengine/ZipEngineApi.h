@@ -23,9 +23,22 @@
  * Layout: every field keeps its order and the width of the original 32-bit block; pointers are
  * native pointers. "Flag" fields hold -1 for true and 0 for false. Texts are NUL-terminated 8-bit
  * strings (UTF-8 on Linux); a null pointer means "absent". The block is zero-filled by the caller,
- * so every field not named here is 0.
+ * so every field not named here is 0. The number at the start of a field's comment is its offset
+ * with 64-bit pointers (Linux x86-64 and AArch64, 64-bit Windows); the number in brackets is its
+ * offset in the original 32-bit layout, which a 32-bit build has. The checks at the end of this
+ * header pin both, and the sizes, so a change of layout does not build.
+ *
+ * Threads and nesting: the engine keeps no state between calls or across them. Calls may run at the
+ * same time on different threads, each with its own block, callback and worker threads; callbacks
+ * of a call arrive only on the thread that made it. Two calls on the same archive at the same time
+ * both complete, each replacing the archive atomically with its own result: the archive is always
+ * one of the two complete results, never a mix, but the changes of the call that renames first are
+ * lost. A call from inside a callback is a separate, nested operation under the same rules (on the
+ * archive of the outer call, the outer call's rename comes last and wins); the zip component never
+ * makes one. The temporary archive of a running call is never removed by another call.
  */
 
+#include <stddef.h>
 #include <stdint.h>
 
 #ifdef __cplusplus
@@ -109,84 +122,84 @@ typedef int32_t (*ZipCallbackFn)(struct ZipCallbackRec* record);
 /* The record of one callback. The engine owns it; the component reads it and writes answers into
  * it before returning. */
 typedef struct ZipCallbackRec {
-    void* Handle;          /* 0: not read */
-    void* Caller;          /* 4: the Caller pointer of the block, copied */
-    int32_t RecordVersion; /* 8: ZIP_CALLBACK_RECORD_WIDE when Size64 is filled, else 0 */
-    int32_t IsZipAction;   /* 12: action 8 only: nonzero for an add operation */
-    int32_t Action;        /* 16: ZipCallbackAction; action 8 answer 0 = cancel-all */
-    int32_t Arg1;          /* 20: A20, first argument / first answer */
-    int32_t Arg2;          /* 24: A24, second argument / second answer (sizes cut to 32 bits) */
-    char Text[ZIP_CALLBACK_TEXT_SIZE]; /* 28: file name or message in; answer text out */
+    void* Handle;          /* 0 [0]: not read */
+    void* Caller;          /* 8 [4]: the Caller pointer of the block, copied */
+    int32_t RecordVersion; /* 16 [8]: ZIP_CALLBACK_RECORD_WIDE when Size64 is filled, else 0 */
+    int32_t IsZipAction;   /* 20 [12]: action 8 only: nonzero for an add operation */
+    int32_t Action;        /* 24 [16]: ZipCallbackAction; action 8 answer 0 = cancel-all */
+    int32_t Arg1;          /* 28 [20]: A20, first argument / first answer */
+    int32_t Arg2;          /* 32 [24]: A24, second argument / second answer (sizes cut to 32 bits) */
+    char Text[ZIP_CALLBACK_TEXT_SIZE]; /* 36 [28]: file name or message in; answer text out */
     /* Extension of this engine (RecordVersion >= 1): the full 64-bit value of A24 for actions 1, 2
      * and 6, so files and archives past 2 GiB are reported exactly. */
-    int64_t Size64;
+    int64_t Size64; /* 552 [540] */
 } ZipCallbackRec;
 
 /* How our engine reads the records: Recurse and Encrypt of each record decide for its files (the
  * caller copies the block's values into every record unless the line overrides them, so the block's
  * Recurse and Encrypt are not consulted on their own). An encrypting record without Password uses the
  * block's Password, and when that is absent too the engine asks once with action 8. */
-/* One file specification (104 bytes in the original layout), built from one line of FSpecArgs. */
+/* One file specification, built from one line of FSpecArgs. */
 typedef struct ZipSpecData {
-    const char* FileSpec; /* 0: path pattern, without its leading marker and "<" part */
-    int32_t Reserved4;    /* 4 */
-    int32_t Reserved8;    /* 8 */
-    const char* Password; /* 12: this file specification's password; null for none */
-    int32_t Encrypt;      /* 16: 0, -1, or 0xFFFF when the line has its own password */
-    uint16_t Recurse;     /* 20: 0xFFFF to recurse, 0 not to */
-    uint16_t Reserved22;  /* 22 */
-    int32_t Reserved24[3]; /* 24 to 35 */
-    const char* RootDir;  /* 36: base directory of a relative pattern (ends with the separator); null: none */
-    int32_t Reserved40[16]; /* 40 to 103 */
+    const char* FileSpec; /* 0 [0]: path pattern, without its leading marker and "<" part */
+    int32_t Reserved4;    /* 8 [4] */
+    int32_t Reserved8;    /* 12 [8] */
+    const char* Password; /* 16 [12]: this file specification's password; null for none */
+    int32_t Encrypt;      /* 24 [16]: 0, -1, or 0xFFFF when the line has its own password */
+    uint16_t Recurse;     /* 28 [20]: 0xFFFF to recurse, 0 not to */
+    uint16_t Reserved22;  /* 30 [22] */
+    int32_t Reserved24[3]; /* 32 [24] */
+    const char* RootDir;  /* 48 [36]: base directory of a relative pattern (ends with the separator); null: none */
+    int32_t Reserved40[16]; /* 56 [40] to the end: 120 [104] bytes */
 } ZipSpecData;
 
-/* The parameter block of engines of version 151 or more (216 bytes in the original layout). */
+/* The parameter block of engines of version 151 or more: 272 [216] bytes. */
 typedef struct ZipExecParams {
-    void* Handle;                 /* 0: main window handle; null when unattended */
-    void* Caller;                 /* 4: opaque, copied into every callback record */
-    int32_t Version;              /* 8: ZIP_ENGINE_INTERFACE_VERSION */
-    ZipCallbackFn Callback;       /* 12 */
-    int32_t Trace;                /* 16: flag */
-    const char* Password;         /* 20: at most 81 characters; null when empty */
-    const char* StoreSuffixes;    /* 24: ".gif:.png:..."; null when empty */
-    int32_t Encrypt;              /* 28: flag */
-    int32_t HiddenFiles;          /* 32: flag: include hidden files and folders */
-    int32_t Volume;               /* 36: flag */
-    int32_t Reserved40;           /* 40: 0 */
-    int32_t NoDirEntries;         /* 44: flag: store no directory entries */
-    int32_t Reserved48;           /* 48: 0 */
-    int32_t Verbose;              /* 52: flag */
-    int32_t AlwaysTrue56;         /* 56: -1 */
-    int32_t Level;                /* 60: 0 to 9 */
-    int32_t Reserved64;           /* 64: 0 */
-    int32_t Reserved68;           /* 68: 0 */
-    int32_t JunkDirNames;         /* 72: flag: store file names without their path */
-    uint16_t Recurse;             /* 76: 0xFFFF to recurse */
-    uint16_t Reserved78;          /* 78: 0 */
-    int32_t AlwaysTrue80;         /* 80: -1 */
-    int32_t ForceDOS;             /* 84: flag */
-    int32_t Move;                 /* 88: flag: delete the sources once the archive is in place */
-    int32_t Reserved92;           /* 92: 0 */
-    int32_t Update;               /* 96: flag */
-    int32_t Freshen;              /* 100: flag; 0 when Update is set */
-    int32_t Reserved104;          /* 104: 0 */
-    int32_t ZipTime;              /* 108: flag */
-    uint8_t Date[8];              /* 112: never set */
-    int32_t SpecCount;            /* 120: number of ZipSpecData at Specs */
-    const char* ArchivePath;      /* 124: the archive to write */
-    const char* TempDir;          /* 128: folder for the temporary archive; null: the archive's folder */
-    const char* ArchiveComment;   /* 132: comment to keep; null when none (160 and later) */
-    uint16_t ArchiveOnly;         /* 136 */
-    uint16_t ResetArchive;        /* 138 */
-    ZipSpecData* Specs;           /* 140 */
-    int32_t Reserved144;          /* 144: 0 */
-    int32_t ExcludeCount;         /* 148 */
-    const char* const* Excludes;  /* 152: ExcludeCount exclusion masks */
-    int32_t StreamFields[8];      /* 156: memory streams; never used, 0 */
-    int32_t AllowUndo;            /* 188: flag */
-    uint16_t CodePage;            /* 192: 2 = OEM names, else 0 */
-    uint8_t Reserved194[18];      /* 194 */
-    int32_t Check;                /* 212: ZIP_EXEC_CHECK_VALUE */
+    void* Handle;                 /* 0 [0]: main window handle; null when unattended */
+    void* Caller;                 /* 8 [4]: opaque, copied into every callback record */
+    int32_t Version;              /* 16 [8]: ZIP_ENGINE_INTERFACE_VERSION */
+    ZipCallbackFn Callback;       /* 24 [12] */
+    int32_t Trace;                /* 32 [16]: flag */
+    const char* Password;         /* 40 [20]: at most 81 characters; null when empty */
+    const char* StoreSuffixes;    /* 48 [24]: ".gif:.png:..."; null when empty */
+    int32_t Encrypt;              /* 56 [28]: flag */
+    int32_t HiddenFiles;          /* 60 [32]: flag: include hidden files and folders */
+    int32_t Volume;               /* 64 [36]: flag */
+    int32_t Reserved40;           /* 68 [40]: 0 */
+    int32_t NoDirEntries;         /* 72 [44]: flag: store no directory entries */
+    int32_t Reserved48;           /* 76 [48]: 0 */
+    int32_t Verbose;              /* 80 [52]: flag */
+    int32_t AlwaysTrue56;         /* 84 [56]: -1 */
+    int32_t Level;                /* 88 [60]: 0 to 9 */
+    int32_t Reserved64;           /* 92 [64]: 0 */
+    int32_t Reserved68;           /* 96 [68]: 0 */
+    int32_t JunkDirNames;         /* 100 [72]: flag: store file names without their path */
+    uint16_t Recurse;             /* 104 [76]: 0xFFFF to recurse */
+    uint16_t Reserved78;          /* 106 [78]: 0 */
+    int32_t AlwaysTrue80;         /* 108 [80]: -1 */
+    int32_t ForceDOS;             /* 112 [84]: flag */
+    int32_t Move;                 /* 116 [88]: flag: delete the sources once the archive is in place */
+    int32_t Reserved92;           /* 120 [92]: 0 */
+    int32_t Update;               /* 124 [96]: flag */
+    int32_t Freshen;              /* 128 [100]: flag; 0 when Update is set */
+    int32_t Reserved104;          /* 132 [104]: 0 */
+    int32_t ZipTime;              /* 136 [108]: flag */
+    uint8_t Date[8];              /* 140 [112]: never set */
+    int32_t SpecCount;            /* 148 [120]: number of ZipSpecData at Specs */
+    const char* ArchivePath;      /* 152 [124]: the archive to write */
+    const char* TempDir;          /* 160 [128]: folder for the temporary archive; null: the archive's folder */
+    const char* ArchiveComment;   /* 168 [132]: comment to keep; null when none (160 and later) */
+    uint16_t ArchiveOnly;         /* 176 [136] */
+    uint16_t ResetArchive;        /* 178 [138] */
+    ZipSpecData* Specs;           /* 184 [140] */
+    int32_t Reserved144;          /* 192 [144]: 0 */
+    int32_t ExcludeCount;         /* 196 [148] */
+    const char* const* Excludes;  /* 200 [152]: ExcludeCount exclusion masks */
+    int32_t StreamFields[8];      /* 208 [156]: memory streams; never used, 0 */
+    int32_t AllowUndo;            /* 240 [188]: flag */
+    uint16_t CodePage;            /* 244 [192]: 2 = OEM names, else 0 */
+    uint8_t Reserved194[18];      /* 246 [194] */
+    int32_t Check;                /* 264 [212]: ZIP_EXEC_CHECK_VALUE */
 } ZipExecParams;
 
 /* The block of engines of version 150 or less: the fields up to SpecCount and ArchivePath as in
@@ -222,14 +235,99 @@ typedef struct ZipLegacyExecParams {
     int32_t Reserved104;
     int32_t ZipTime;
     uint8_t Date[8];
-    int32_t SpecCount;            /* 120 */
-    const char* ArchivePath;      /* 124 */
-    int32_t Check;                /* 128: ZIP_EXEC_CHECK_VALUE */
-    const char* Specs[ZIP_LEGACY_MAX_SPECS]; /* 132 */
+    int32_t SpecCount;            /* 148 [120] */
+    const char* ArchivePath;      /* 152 [124] */
+    int32_t Check;                /* 160 [128]: ZIP_EXEC_CHECK_VALUE */
+    const char* Specs[ZIP_LEGACY_MAX_SPECS]; /* 168 [132] */
 } ZipLegacyExecParams;
 
 typedef int32_t (*ZipEngineExecFn)(void* params);
 typedef int32_t (*GetZipEngineVersionFn)(void);
+
+/* The layout pinned: the offsets of the comments above, for 64-bit and for 32-bit pointers. */
+#ifdef __cplusplus
+#define ZIP_ENGINE_ASSERT(condition, text) static_assert(condition, text)
+#else
+#define ZIP_ENGINE_ASSERT(condition, text) _Static_assert(condition, text)
+#endif
+#if UINTPTR_MAX == 0xFFFFFFFFFFFFFFFFu
+#define ZIP_ENGINE_AT(type, field, at64, at32) \
+    ZIP_ENGINE_ASSERT(offsetof(type, field) == (at64), #type "." #field " is not at " #at64)
+ZIP_ENGINE_ASSERT(sizeof(ZipExecParams) == 272, "ZipExecParams is not 272 bytes");
+ZIP_ENGINE_ASSERT(sizeof(ZipSpecData) == 120, "ZipSpecData is not 120 bytes");
+ZIP_ENGINE_ASSERT(sizeof(ZipCallbackRec) == 560, "ZipCallbackRec is not 560 bytes");
+ZIP_ENGINE_ASSERT(sizeof(ZipLegacyExecParams) == 168 + 8 * ZIP_LEGACY_MAX_SPECS, "ZipLegacyExecParams size");
+#elif UINTPTR_MAX == 0xFFFFFFFFu
+#define ZIP_ENGINE_AT(type, field, at64, at32) \
+    ZIP_ENGINE_ASSERT(offsetof(type, field) == (at32), #type "." #field " is not at " #at32)
+ZIP_ENGINE_ASSERT(sizeof(ZipExecParams) == 216, "ZipExecParams is not 216 bytes");
+ZIP_ENGINE_ASSERT(sizeof(ZipSpecData) == 104, "ZipSpecData is not 104 bytes");
+ZIP_ENGINE_ASSERT(sizeof(ZipLegacyExecParams) == 132 + 4 * ZIP_LEGACY_MAX_SPECS, "ZipLegacyExecParams size");
+#else
+#error "the engine interface is laid out for 32-bit or 64-bit pointers only"
+#endif
+ZIP_ENGINE_AT(ZipCallbackRec, Caller, 8, 4);
+ZIP_ENGINE_AT(ZipCallbackRec, RecordVersion, 16, 8);
+ZIP_ENGINE_AT(ZipCallbackRec, IsZipAction, 20, 12);
+ZIP_ENGINE_AT(ZipCallbackRec, Action, 24, 16);
+ZIP_ENGINE_AT(ZipCallbackRec, Arg1, 28, 20);
+ZIP_ENGINE_AT(ZipCallbackRec, Arg2, 32, 24);
+ZIP_ENGINE_AT(ZipCallbackRec, Text, 36, 28);
+ZIP_ENGINE_AT(ZipCallbackRec, Size64, 552, 540);
+ZIP_ENGINE_AT(ZipSpecData, Password, 16, 12);
+ZIP_ENGINE_AT(ZipSpecData, Encrypt, 24, 16);
+ZIP_ENGINE_AT(ZipSpecData, Recurse, 28, 20);
+ZIP_ENGINE_AT(ZipSpecData, RootDir, 48, 36);
+ZIP_ENGINE_AT(ZipExecParams, Caller, 8, 4);
+ZIP_ENGINE_AT(ZipExecParams, Version, 16, 8);
+ZIP_ENGINE_AT(ZipExecParams, Callback, 24, 12);
+ZIP_ENGINE_AT(ZipExecParams, Trace, 32, 16);
+ZIP_ENGINE_AT(ZipExecParams, Password, 40, 20);
+ZIP_ENGINE_AT(ZipExecParams, StoreSuffixes, 48, 24);
+ZIP_ENGINE_AT(ZipExecParams, Encrypt, 56, 28);
+ZIP_ENGINE_AT(ZipExecParams, HiddenFiles, 60, 32);
+ZIP_ENGINE_AT(ZipExecParams, Volume, 64, 36);
+ZIP_ENGINE_AT(ZipExecParams, Reserved40, 68, 40);
+ZIP_ENGINE_AT(ZipExecParams, NoDirEntries, 72, 44);
+ZIP_ENGINE_AT(ZipExecParams, Reserved48, 76, 48);
+ZIP_ENGINE_AT(ZipExecParams, Verbose, 80, 52);
+ZIP_ENGINE_AT(ZipExecParams, AlwaysTrue56, 84, 56);
+ZIP_ENGINE_AT(ZipExecParams, Level, 88, 60);
+ZIP_ENGINE_AT(ZipExecParams, Reserved64, 92, 64);
+ZIP_ENGINE_AT(ZipExecParams, Reserved68, 96, 68);
+ZIP_ENGINE_AT(ZipExecParams, JunkDirNames, 100, 72);
+ZIP_ENGINE_AT(ZipExecParams, Recurse, 104, 76);
+ZIP_ENGINE_AT(ZipExecParams, Reserved78, 106, 78);
+ZIP_ENGINE_AT(ZipExecParams, AlwaysTrue80, 108, 80);
+ZIP_ENGINE_AT(ZipExecParams, ForceDOS, 112, 84);
+ZIP_ENGINE_AT(ZipExecParams, Move, 116, 88);
+ZIP_ENGINE_AT(ZipExecParams, Reserved92, 120, 92);
+ZIP_ENGINE_AT(ZipExecParams, Update, 124, 96);
+ZIP_ENGINE_AT(ZipExecParams, Freshen, 128, 100);
+ZIP_ENGINE_AT(ZipExecParams, Reserved104, 132, 104);
+ZIP_ENGINE_AT(ZipExecParams, ZipTime, 136, 108);
+ZIP_ENGINE_AT(ZipExecParams, Date, 140, 112);
+ZIP_ENGINE_AT(ZipExecParams, SpecCount, 148, 120);
+ZIP_ENGINE_AT(ZipExecParams, ArchivePath, 152, 124);
+ZIP_ENGINE_AT(ZipExecParams, TempDir, 160, 128);
+ZIP_ENGINE_AT(ZipExecParams, ArchiveComment, 168, 132);
+ZIP_ENGINE_AT(ZipExecParams, ArchiveOnly, 176, 136);
+ZIP_ENGINE_AT(ZipExecParams, ResetArchive, 178, 138);
+ZIP_ENGINE_AT(ZipExecParams, Specs, 184, 140);
+ZIP_ENGINE_AT(ZipExecParams, Reserved144, 192, 144);
+ZIP_ENGINE_AT(ZipExecParams, ExcludeCount, 196, 148);
+ZIP_ENGINE_AT(ZipExecParams, Excludes, 200, 152);
+ZIP_ENGINE_AT(ZipExecParams, StreamFields, 208, 156);
+ZIP_ENGINE_AT(ZipExecParams, AllowUndo, 240, 188);
+ZIP_ENGINE_AT(ZipExecParams, CodePage, 244, 192);
+ZIP_ENGINE_AT(ZipExecParams, Reserved194, 246, 194);
+ZIP_ENGINE_AT(ZipExecParams, Check, 264, 212);
+ZIP_ENGINE_AT(ZipLegacyExecParams, SpecCount, 148, 120);
+ZIP_ENGINE_AT(ZipLegacyExecParams, ArchivePath, 152, 124);
+ZIP_ENGINE_AT(ZipLegacyExecParams, Check, 160, 128);
+ZIP_ENGINE_AT(ZipLegacyExecParams, Specs, 168, 132);
+#undef ZIP_ENGINE_AT
+#undef ZIP_ENGINE_ASSERT
 
 #ifdef __cplusplus
 }
