@@ -35,7 +35,6 @@ constexpr int kMsgLocalExtra = 11018;
 constexpr int kMsgCentralExtra = 11019;
 constexpr int kMsgDescriptor = 11020;
 constexpr int kMsgData = 11021;
-constexpr int kMsgEntryComment = 11022;
 constexpr int kMsgArchiveComment = 11023;
 constexpr int kMsgOther = 11024;
 constexpr int kMsgUnattended = 11025;
