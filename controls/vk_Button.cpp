@@ -204,8 +204,14 @@ bool TvkButton::event(QEvent* e)
 
 void TvkButton::changeEvent(QEvent* e)
 {
-    if (e->type() == QEvent::EnabledChange || e->type() == QEvent::FontChange)
+    if (e->type() == QEvent::EnabledChange) {
+        // A disabled button misses the mouse leaving it.
+        m_hot = m_hot && underMouse();
         update();
+    } else if (e->type() == QEvent::FontChange) {
+        updateGeometry();
+        update();
+    }
     QAbstractButton::changeEvent(e);
 }
 

@@ -4,6 +4,7 @@
 
 #include <QDesktopServices>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegularExpression>
@@ -234,7 +235,10 @@ void TvkCustomLabel::AdjustBounds()
     m_adjusting = true;
     const QSize size = MeasuredSize();
     const QRect old = geometry();
-    if (size != old.size()) {
+    // In a layout the size hint carries the measure; the layout places the label.
+    const QWidget* parent = parentWidget();
+    const bool inLayout = parent != nullptr && parent->layout() != nullptr && parent->layout()->indexOf(this) >= 0;
+    if (size != old.size() && !inLayout) {
         if (m_alignment == taRightJustify)
             setGeometry(old.right() + 1 - size.width(), old.top(), size.width(), size.height());
         else
@@ -251,7 +255,33 @@ QSize TvkCustomLabel::sizeHint() const
 
 QSize TvkCustomLabel::minimumSizeHint() const
 {
-    return m_autoSize ? MeasuredSize() : QSize(0, 0);
+    if (!m_autoSize)
+        return QSize(0, 0);
+    // A wrapped text can get narrower: it only needs its longest word.
+    if (m_wordWrap)
+        return QSize(std::min(MeasuredSize().width(), 20), MeasuredSize().height());
+    return MeasuredSize();
+}
+
+bool TvkCustomLabel::hasHeightForWidth() const
+{
+    return m_autoSize && m_wordWrap;
+}
+
+int TvkCustomLabel::heightForWidth(int w) const
+{
+    if (!hasHeightForWidth())
+        return -1;
+    const QFontMetrics fm(PaintFont());
+    const int frame = m_borderStyle != lbsNone ? 2 * m_borderWidth : 0;
+    int extra = frame;
+    if (m_options & loShadow)
+        extra += m_shadowY;
+    if (!isEnabled())
+        extra += 1;
+    const int wrapWidth = std::max(1, w - frame - ((m_options & loShadow) ? m_shadowX : 0));
+    const QRect measured = fm.boundingRect(QRect(0, 0, wrapWidth, QWIDGETSIZE_MAX), textFlags(false), measuredText());
+    return std::max(measured.height(), fm.height()) + extra;
 }
 
 bool TvkCustomLabel::event(QEvent* e)

@@ -93,8 +93,11 @@ public:
     // The size AutoSize gives the label.
     QSize MeasuredSize() const;
 
+    // With AutoSize the measured size; in a layout this is how the label gets its size.
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+    bool hasHeightForWidth() const override;
+    int heightForWidth(int w) const override;
 
 signals:
     // A left-button click on the label (press and release inside it).

@@ -146,6 +146,34 @@ TEST(Label, disabled_label_with_shadow_draws_only_the_disabled_look)
     EXPECT_EQ(light.bottom() - dark.bottom(), 1);
 }
 
+TEST(Label, auto_size_keeps_the_right_edge_of_a_right_aligned_label_and_leaves_layouts_alone)
+{
+    QWidget parent;
+    auto* label = new TvkLabel(QStringLiteral("Short"), &parent);
+    label->SetAlignment(TvkLabel::taRightJustify);
+    label->move(100, 10);
+    const int right = label->geometry().right();
+    label->SetCaption(QStringLiteral("A much longer caption"));
+    EXPECT_EQ(label->geometry().right(), right);
+    EXPECT_EQ(label->size(), label->MeasuredSize());
+    // An empty caption measures as a blank, so the label never collapses.
+    label->SetCaption(QString());
+    EXPECT_GT(label->width(), 0);
+    EXPECT_EQ(label->height(), QFontMetrics(label->font()).height());
+
+    QWidget form;
+    auto* layout = new QVBoxLayout(&form);
+    auto* inLayout = new TvkLabel(QStringLiteral("Caption"), &form);
+    layout->addWidget(inLayout);
+    form.resize(300, 100);
+    form.show();
+    QApplication::processEvents();
+    const QSize placed = inLayout->size();
+    inLayout->SetCaption(QStringLiteral("Caption that is longer"));
+    EXPECT_EQ(inLayout->size(), placed);
+    EXPECT_EQ(inLayout->sizeHint(), inLayout->MeasuredSize());
+}
+
 TEST(Label, alignment_moves_the_text_and_the_shadow)
 {
     auto label = makeLabel(QStringLiteral("Ab"));
