@@ -14,6 +14,9 @@ struct sigaction g_previousInt
 struct sigaction g_previousTerm
 {
 };
+struct sigaction g_previousHup
+{
+};
 
 extern "C" void noteSignal(int signal)
 {
@@ -34,12 +37,15 @@ TConsoleEventPump::TConsoleEventPump(std::function<void(int)> onSignal) : m_onSi
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, &g_previousInt);
     sigaction(SIGTERM, &action, &g_previousTerm);
+    // A closed terminal or session stops the run as SIGTERM does.
+    sigaction(SIGHUP, &action, &g_previousHup);
 }
 
 TConsoleEventPump::~TConsoleEventPump()
 {
     sigaction(SIGINT, &g_previousInt, nullptr);
     sigaction(SIGTERM, &g_previousTerm, nullptr);
+    sigaction(SIGHUP, &g_previousHup, nullptr);
 }
 
 void TConsoleEventPump::ProcessMessages()

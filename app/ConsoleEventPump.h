@@ -1,7 +1,7 @@
 #pragma once
-// The console's "process pending messages": SIGINT and SIGTERM only set a flag (their handlers do
-// nothing else); the pump, called by the runner at its fixed points, sees the flag and hands the
-// signal to the program's reaction (ask "Cancel zip ?" or stop at once).
+// The console's "process pending messages": SIGINT, SIGTERM and SIGHUP only set a flag (their
+// handlers do nothing else); the pump, called by the runner at its fixed points, sees the flag and
+// hands the signal to the program's reaction (ask "Cancel zip ?" or stop at once).
 
 #include "framework/core/UiInterfaces.h"
 
@@ -10,8 +10,8 @@
 class TConsoleEventPump : public IEventPump
 {
 public:
-    // Installs the SIGINT and SIGTERM handlers; the destructor puts the previous ones back. One
-    // instance at a time.
+    // Installs the SIGINT, SIGTERM and SIGHUP handlers; the destructor puts the previous ones back.
+    // One instance at a time.
     explicit TConsoleEventPump(std::function<void(int signal)> onSignal);
     ~TConsoleEventPump() override;
     TConsoleEventPump(const TConsoleEventPump&) = delete;

@@ -4,13 +4,15 @@
 // Usage: vorland BATCHFILE /B    runs every section of the batch unattended and ends
 //        vorland /?              shows the usage text
 // Switches are recognised anywhere, by prefix and in any letter case (/b, /Batch); the batch file
-// is always the first argument.
+// is always the first argument. An argument that names an existing file or folder is never a switch
+// (a batch file such as /backup/daily.vrl is no "/B"), except "/B" and "/?" standing alone.
+// --batch is another name of /B; --help and -h of /?.
 //
 // Without a display (neither DISPLAY nor WAYLAND_DISPLAY set), or with VORLAND_CONSOLE=1, the run
 // shows its progress and problems on standard error. Exit codes of a run: 0 every section completed
 // without an error, 1 the run finished but problems were reported, 2 an error stopped the run or the
 // batch file could not be opened, 3 the user stopped it (Ctrl-C answered with "y", SIGINT or SIGTERM
-// without a terminal).
+// without a terminal, SIGHUP).
 
 #include "app/ConsoleEventPump.h"
 #include "app/ConsoleProgressView.h"
@@ -43,7 +45,8 @@ namespace {
 
 std::vector<std::string> g_arguments;
 
-const char* const kUsageText = "Pellamar - Vorland\r\nOptions :\r\nFileName : Batch filename\r\n/B : Batch mode";
+const char* const kUsageText = "Pellamar - Vorland\r\nOptions :\r\nFileName : Batch filename\r\n/B : Batch mode\r\n"
+                               "--batch : Batch mode (as /B)\r\n/?, --help, -h : This text";
 
 std::string upperCased(std::string text)
 {
@@ -74,12 +77,36 @@ std::string consoleLines(std::string text)
 
 } // namespace
 
-// True when some argument, upper-cased, begins with the upper-cased switch.
+namespace {
+
+// Whether the argument may be a switch: not when it names something that exists (a path beginning
+// with "/b" is a batch file, not batch mode), but "/B" and "/?" alone always are.
+bool MayBeSwitch(const std::string& argument)
+{
+    const std::string upper = upperCased(argument);
+    if (upper == "/B" || upper == "/?") {
+        return true;
+    }
+    struct stat st
+    {
+    };
+    return ::lstat(argument.c_str(), &st) != 0;
+}
+
+bool HasArgument(const char* text)
+{
+    return std::find(g_arguments.begin(), g_arguments.end(), text) != g_arguments.end();
+}
+
+} // namespace
+
+// True when some argument that may be a switch, upper-cased, begins with the upper-cased switch.
 bool HasSwitch(const std::string& switchText)
 {
     const std::string wanted = upperCased(switchText);
-    return std::any_of(g_arguments.begin(), g_arguments.end(),
-                       [&](const std::string& argument) { return upperCased(argument).rfind(wanted, 0) == 0; });
+    return std::any_of(g_arguments.begin(), g_arguments.end(), [&](const std::string& argument) {
+        return upperCased(argument).rfind(wanted, 0) == 0 && MayBeSwitch(argument);
+    });
 }
 
 // Whether the program goes on: false after the usage text was shown.
@@ -88,13 +115,13 @@ bool ParseCommandLine()
     if (g_arguments.empty()) {
         return true;
     }
-    if (HasSwitch("/?")) {
+    if (HasSwitch("/?") || HasArgument("--help") || HasArgument("-h")) {
         // Without windows the usage text goes to standard output.
         std::printf("%s\n", consoleLines(kUsageText).c_str());
         std::fflush(stdout);
         return false;
     }
-    BatchMode = HasSwitch("/B");
+    BatchMode = HasSwitch("/B") || HasArgument("--batch");
     return true;
 }
 
@@ -184,6 +211,10 @@ int runInConsole()
 
 int main(int argc, char** argv)
 {
+    // A write that fails is reported through its error: a closed pipe on standard error or a
+    // file-size limit must not kill a backup half-way (commands started get these signals back).
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     BatchMode = false;
     g_arguments.assign(argv + 1, argv + argc);
     if (!ParseCommandLine()) {

@@ -21,8 +21,8 @@
 
 namespace {
 
-// Suffix of the name under which a rebuilt section's previous archive waits until the new one is
-// complete.
+// Suffix of the name under which earlier versions set a rebuilt section's previous archive aside
+// until the new one was complete.
 constexpr const char* kSetAsideSuffix = ".vorland-old";
 
 // The zip component's own messages are numbered from here on; engine codes are far below.
@@ -55,63 +55,26 @@ bool fileExists(const std::string& path)
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-// The previous archive of a rebuilt section, renamed aside until the new one is complete. Unless
-// discarded, it is put back when the object goes (a stop, an error, a failed engine run).
-class TArchiveSetAside
+bool isRegularFile(const std::string& path)
 {
-public:
-    TArchiveSetAside() = default;
-    ~TArchiveSetAside() { Restore(); }
-    TArchiveSetAside(const TArchiveSetAside&) = delete;
-    TArchiveSetAside& operator=(const TArchiveSetAside&) = delete;
-
-    // Renames the archive aside; true when there was none or it was renamed.
-    bool SetAside(const std::string& archive, std::string& error)
+    struct stat st
     {
-        const std::string aside = archive + kSetAsideSuffix;
-        if (::rename(archive.c_str(), aside.c_str()) != 0) {
-            if (errno == ENOENT) {
-                return true;
-            }
-            error = "Cannot set the previous archive \"" + archive + "\" aside: " + std::strerror(errno);
-            return false;
-        }
-        m_archive = archive;
-        m_aside = aside;
-        return true;
-    }
-    // The new archive is in place (or nothing is to be kept): the previous one goes.
-    void Discard()
-    {
-        if (!m_aside.empty()) {
-            ::unlink(m_aside.c_str());
-            m_aside.clear();
-        }
-    }
-    void Restore()
-    {
-        if (!m_aside.empty()) {
-            ::rename(m_aside.c_str(), m_archive.c_str());
-            m_aside.clear();
-        }
-    }
+    };
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
 
-private:
-    std::string m_archive;
-    std::string m_aside;
-};
-
-// A previous run that ended without cleaning up (a crash, a kill) may have left the set-aside
-// archive: it comes back when no new archive was completed, and goes when one was.
+// An earlier version that ended without cleaning up (a crash, a kill) may have left a rebuilt
+// section's previous archive set aside: it comes back when no new archive was completed, and goes
+// when one was.
 void recoverSetAside(const std::string& archive)
 {
     const std::string aside = archive + kSetAsideSuffix;
-    if (!fileExists(aside)) {
+    if (!isRegularFile(aside)) {
         return;
     }
-    if (fileExists(archive)) {
+    if (isRegularFile(archive)) {
         ::unlink(aside.c_str());
-    } else {
+    } else if (!fileExists(archive)) {
         ::rename(aside.c_str(), archive.c_str());
     }
 }
@@ -378,14 +341,10 @@ void TpxBatchList::ZipSection(const TBatchEntry& entry)
 {
     const std::string& archive = entry.Zip;
     recoverSetAside(archive);
-    TArchiveSetAside previous;
-    if (!UpdateZip) {
-        std::string error;
-        if (!previous.SetAside(archive, error)) {
-            ReportRunProblem(TRunProblem::ZipError, error);
-            return;
-        }
-    }
+    // A rebuild writes the new archive beside the previous one, which stays at its name until the new
+    // one replaces it (in the engine, as an update does).
+    const bool rebuild = !UpdateZip;
+    ZipComponent->SetRebuildArchive(rebuild);
     ZipComponent->SetZipFileName("");
     ZipComponent->SetZipFileName(archive);
     ZipComponent->SetPassword(Password);
@@ -417,15 +376,18 @@ void TpxBatchList::ZipSection(const TBatchEntry& entry)
     const int problemsBefore = m_sectionProblems;
     ZipComponent->Add();
     const bool failed = m_sectionProblems > problemsBefore || CancelRequested;
-    if (fileExists(archive)) {
-        previous.Discard();
-        if (ZipComponent->ProcessedCount() > 0) {
-            ++RunSummary.ArchivesWritten;
+    if (ZipComponent->ProcessedCount() > 0) {
+        ++RunSummary.ArchivesWritten;
+    } else if (rebuild && !failed) {
+        // Nothing was added: a rebuild ends without an archive. An empty or missing source folder
+        // would so remove the last backup, so that is reported.
+        const std::string real = FollowLinks(archive);
+        if (isRegularFile(real) && ::unlink(real.c_str()) == 0) {
+            ReportRunProblem(TRunProblem::ArchiveRemoved, "Section \"" + entry.Name +
+                                                              "\": nothing to add; the previous archive \"" +
+                                                              archive + "\" was removed");
         }
-    } else if (!failed) {
-        previous.Discard(); // nothing was added: a rebuild ends without an archive
     }
-    // Otherwise the previous archive comes back as the guard goes.
 }
 
 void TpxBatchList::CopySection(const TBatchEntry& entry)
@@ -484,7 +446,9 @@ void TpxBatchList::CopyFoundFile(const std::string& fullPath, const TSearchRec& 
     if (CancelRequested) {
         throw ESilentStop();
     }
-    if (!MatchesMaskList(IncludeMasks, file.Name, true) || MatchesMaskList(ExcludeMasks, file.Name, false)) {
+    // Temporary files of runs (also of a killed one) are never backed up.
+    if (IsWorkFileName(file.Name) || !MatchesMaskList(IncludeMasks, file.Name, true) ||
+        MatchesMaskList(ExcludeMasks, file.Name, false)) {
         return;
     }
     // The walk reports "<SourceDir>/<relative part>".

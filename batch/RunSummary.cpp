@@ -22,6 +22,8 @@ const char* problemName(TRunProblem kind)
         return "unusable target folders";
     case TRunProblem::ZipError:
         return "zip errors";
+    case TRunProblem::ArchiveRemoved:
+        return "archives removed (nothing to add)";
     case TRunProblem::Count:
         break;
     }

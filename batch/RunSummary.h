@@ -14,6 +14,7 @@ enum class TRunProblem
     CopyFailed,       // a file could not be copied (unreadable source, write error, ...)
     TargetUnusable,   // a copy target folder could not be created
     ZipError,         // the zip component or its engine reported an error
+    ArchiveRemoved,   // a rebuild found nothing to add and removed the previous archive
     Count
 };
 

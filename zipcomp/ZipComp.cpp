@@ -67,8 +67,16 @@ TZipComponent::~TZipComponent() = default;
 
 void TZipComponent::SetZipFileName(const std::string& value)
 {
+    if (m_rebuildArchive) {
+        // The archive is about to be written from nothing: its directory is not read (an empty name
+        // clears the one read before), so a damaged old archive is no obstacle.
+        m_zipFileName.clear();
+        ReadDirectory();
+    }
     m_zipFileName = value;
-    ReadDirectory();
+    if (!m_rebuildArchive) {
+        ReadDirectory();
+    }
 }
 
 void TZipComponent::SetPassword(const std::string& value)
@@ -245,6 +253,7 @@ std::int32_t TZipComponent::RunEngine(const std::string& archivePath)
     s.rootDir = m_rootDir;
     s.howToDelete = m_howToDelete;
     s.codePage = m_codePage;
+    s.rebuild = m_rebuildArchive;
     ZipExecBlock block(s, version);
 
     m_callbackError = nullptr;

@@ -140,6 +140,11 @@ public:
     const std::string& RootDir() const { return m_rootDir; }
     // A non-empty value is stored with a trailing "/".
     void SetRootDir(const std::string& value);
+    // Rebuild: the next Add writes the archive from nothing. What the archive holds now plays no part
+    // (setting ZipFileName reads no directory, the engine keeps no entry of it), but it is replaced
+    // only once the new archive is complete, and stays when nothing was added.
+    bool RebuildArchive() const { return m_rebuildArchive; }
+    void SetRebuildArchive(bool value) { m_rebuildArchive = value; }
 
     // ---- events ----
     TNotifyEvent OnDirUpdate;
@@ -276,6 +281,7 @@ private:
     std::vector<std::string> m_fspecArgsExcl;
     bool m_useDirOnlyEntries = false;
     std::string m_rootDir;
+    bool m_rebuildArchive = false;
 
     bool m_cancel = false;
     bool m_busy = false;

@@ -192,5 +192,6 @@ void ZipExecBlock::BuildFull(const ZipBlockSettings& s, int engineVersion)
         b.Excludes = m_excludes.empty() ? nullptr : m_excludes.data();
         b.AllowUndo = Flag(s.howToDelete == DeleteOpts::htdAllowUndo);
         b.CodePage = s.codePage == CodePageOpts::cpOEM ? kCodePageOem : 0;
+        b.Rebuild = s.rebuild ? 1 : 0;
     }
 }

@@ -31,6 +31,7 @@ struct ZipBlockSettings
     std::string rootDir;        // empty: none; otherwise ends with "/"
     DeleteOpts howToDelete = DeleteOpts::htdAllowUndo;
     CodePageOpts codePage = CodePageOpts::cpAuto;
+    bool rebuild = false; // write the archive from nothing (engines of 160 and later)
 };
 
 class ZipExecBlock

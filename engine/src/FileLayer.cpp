@@ -21,6 +21,10 @@ namespace {
 // the memory budget.
 constexpr std::size_t kWriteBuffer = 1 << 20;
 constexpr const char* kTempMarker = ".vorland-tmp-";
+// Temporary copies of the program's copy sections, and the name under which earlier versions set a
+// rebuilt archive aside.
+constexpr const char* kCopyMarker = ".vorland-copy-";
+constexpr const char* kSetAsideSuffix = ".vorland-old";
 
 std::string folderOf(const std::string& path)
 {
@@ -131,7 +135,9 @@ std::string tempPrefix(const std::string& archivePath)
     return baseName(archivePath) + kTempMarker;
 }
 
-void removeStaleTemps(const std::string& archivePath, const std::string& folder)
+namespace {
+
+void removeStaleTempsIn(const std::string& archivePath, const std::string& folder)
 {
     const std::string prefix = tempPrefix(archivePath);
     DIR* dir = opendir(folder.c_str());
@@ -167,15 +173,63 @@ void removeStaleTemps(const std::string& archivePath, const std::string& folder)
     closedir(dir);
 }
 
+bool endsWith(const std::string& text, const std::string& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+} // namespace
+
+void removeStaleTemps(const std::string& archivePath, const std::string& tempFolder)
+{
+    const std::string archiveFolder = folderOf(archivePath);
+    removeStaleTempsIn(archivePath, archiveFolder);
+    if (!tempFolder.empty() && tempFolder != archiveFolder) {
+        removeStaleTempsIn(archivePath, tempFolder);
+    }
+}
+
+std::string followLinks(const std::string& path)
+{
+    std::string current = path;
+    // As many links as the system itself follows in one path.
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st;
+        if (lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            return current;
+        }
+        std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+        const ssize_t n = readlink(current.c_str(), target.data(), target.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) {
+            return current;
+        }
+        target.resize(static_cast<std::size_t>(n));
+        if (target[0] != '/') {
+            const std::string folder = folderOf(current);
+            target = (folder == "/" ? folder : folder + "/") + target;
+        }
+        current = target;
+    }
+    return current;
+}
+
+bool isWorkFileName(const std::string& name)
+{
+    // "<archive>.vorland-tmp-XXXXXX", ".vorland-copy-XXXXXX", "<archive>.vorland-old"
+    const auto temp = name.rfind(kTempMarker);
+    if (temp != std::string::npos && temp > 0 && name.size() == temp + std::strlen(kTempMarker) + 6) {
+        return true;
+    }
+    if (name.size() == std::strlen(kCopyMarker) + 6 && name.compare(0, std::strlen(kCopyMarker), kCopyMarker) == 0) {
+        return true;
+    }
+    return name.size() > std::strlen(kSetAsideSuffix) && endsWith(name, kSetAsideSuffix);
+}
+
 TempArchive::TempArchive(const std::string& archivePath, const std::string& folder, const FaultSeams& seams)
     : m_archivePath(archivePath), m_failAfter(seams.writeFailAfter)
 {
-    const std::string archiveFolder = folderOf(archivePath);
-    const std::string where = folder.empty() ? archiveFolder : folder;
-    removeStaleTemps(archivePath, archiveFolder);
-    if (where != archiveFolder) {
-        removeStaleTemps(archivePath, where);
-    }
+    const std::string where = folder.empty() ? folderOf(archivePath) : folder;
     m_fd = createLockedTemp(where, tempPrefix(archivePath), m_path);
     if (m_fd < 0) {
         const int error = errno;
@@ -304,6 +358,11 @@ void TempArchive::commit()
     mode_t mode;
     if (stat(m_archivePath.c_str(), &old) == 0) {
         mode = old.st_mode & 07777;
+        // The owner and group too, as far as this process may give them (before the mode, which a
+        // change of owner may narrow).
+        if (fchown(m_fd, old.st_uid, old.st_gid) != 0) {
+            [[maybe_unused]] const int ignored = fchown(m_fd, static_cast<uid_t>(-1), old.st_gid);
+        }
     } else {
         const mode_t mask = umask(0);
         umask(mask);

@@ -41,8 +41,8 @@ ssize_t readFully(int fd, void* buffer, std::size_t size, std::uint64_t offset);
 class TempArchive
 {
 public:
-    // Creates the temporary file in `folder` (the archive's own folder when empty) and removes stale
-    // temporary files of the same archive there. Raises EngineError(ZIP_MSG_CANNOT_CREATE).
+    // Creates the temporary file in `folder` (the archive's own folder when empty). Raises
+    // EngineError(ZIP_MSG_CANNOT_CREATE).
     TempArchive(const std::string& archivePath, const std::string& folder, const FaultSeams& seams);
     ~TempArchive();
     TempArchive(const TempArchive&) = delete;
@@ -63,8 +63,8 @@ public:
     // Drops everything from `at` on; writing continues there.
     void truncate(std::uint64_t at);
 
-    // Flushes, syncs and renames the file over the archive (keeping the old archive's permissions,
-    // or the usual ones for a new file). Raises EngineError(ZIP_MSG_WRITE_FAILED or _REPLACE_FAILED).
+    // Flushes, syncs and renames the file over the archive (keeping the old archive's permissions, and
+    // its owner and group where permitted; the usual permissions for a new file). Raises EngineError(ZIP_MSG_WRITE_FAILED or _REPLACE_FAILED).
     void commit();
 
 private:
@@ -88,7 +88,16 @@ private:
 // Name prefix of the temporary files of `archivePath` (without folder).
 std::string tempPrefix(const std::string& archivePath);
 
-// Removes, in `folder`, the temporary files of `archivePath` that no live run holds.
-void removeStaleTemps(const std::string& archivePath, const std::string& folder);
+// Removes the temporary files of `archivePath` that no live run holds, in the archive's folder and in
+// `tempFolder` (when not empty).
+void removeStaleTemps(const std::string& archivePath, const std::string& tempFolder);
+
+// The path with every symbolic link at its end followed (also to a file that does not exist yet), so
+// that the archive a link leads to is the one read and replaced. Other paths come back unchanged.
+std::string followLinks(const std::string& path);
+
+// True for the names of files our runs keep only while they work (temporary archives and copies,
+// archives set aside by earlier versions): never part of a backup.
+bool isWorkFileName(const std::string& name);
 
 } // namespace zipengine

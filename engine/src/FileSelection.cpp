@@ -4,6 +4,7 @@
 #include "zipengine/ZipEngineApi.h"
 
 #include "EngineError.h"
+#include "FileLayer.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -174,6 +175,9 @@ void Walker::consider(const std::string& fullPath, const std::string& name, cons
         }
     }
     if (!m_options.tempPrefix.empty() && name.compare(0, m_options.tempPrefix.size(), m_options.tempPrefix) == 0) {
+        return;
+    }
+    if (isWorkFileName(name)) {
         return;
     }
     // Exclusions with a folder part see the path with its folders, also when names are stripped.

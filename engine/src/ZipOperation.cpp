@@ -95,6 +95,7 @@ private:
     bool m_update = false;
     bool m_freshen = false;
     bool m_move = false;
+    bool m_rebuild = false;
     SelectionOptions m_selectionOptions;
     std::vector<SpecSecurity> m_security;
     std::vector<std::string> m_storeSuffixes;
@@ -130,6 +131,9 @@ void Operation::readBlock()
     m_update = m_block.Update != 0;
     m_freshen = !m_update && m_block.Freshen != 0;
     m_move = m_block.Move != 0;
+    m_rebuild = m_block.Rebuild != 0;
+    // An archive reached through symbolic links is written where it is: the links stay links.
+    m_archivePath = followLinks(m_archivePath);
 
     auto& options = m_selectionOptions;
     options.hiddenFiles = m_block.HiddenFiles != 0;
@@ -470,12 +474,17 @@ std::int32_t Operation::run()
     readBlock();
     m_seams = FaultSeams::fromEnvironment();
 
+    // Temporary archives of a killed run go whether or not this run writes anything.
+    removeStaleTemps(m_archivePath, m_tempDir);
+
     struct stat archiveStat;
     if (stat(m_archivePath.c_str(), &archiveStat) == 0) {
         if (!S_ISREG(archiveStat.st_mode)) {
             throw EngineError(ZIP_MSG_BAD_ARCHIVE, m_archivePath + " is not a regular file; it was left as it is");
         }
-        m_archive = std::make_unique<ExistingArchive>(m_archivePath);
+        if (!m_rebuild) {
+            m_archive = std::make_unique<ExistingArchive>(m_archivePath);
+        }
         m_selectionOptions.never.emplace_back(archiveStat.st_dev, archiveStat.st_ino);
     } else if (errno != ENOENT) {
         const int error = errno;

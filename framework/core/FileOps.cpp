@@ -285,6 +285,47 @@ bool DeleteFiles(const std::string& path, bool /*confirm*/, bool /*progress*/)
     return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
+std::string FollowLinks(const std::string& path)
+{
+    std::string current = path;
+    // As many links as the system itself follows in one path.
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st
+        {
+        };
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            return current;
+        }
+        std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+        const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) {
+            return current;
+        }
+        target.resize(static_cast<std::size_t>(n));
+        if (target[0] != '/') {
+            const std::string folder = ExtractFileDir(current);
+            target = (folder.empty() ? std::string() : folder == "/" ? folder : folder + "/") + target;
+        }
+        current = target;
+    }
+    return current;
+}
+
+bool IsWorkFileName(const std::string& name)
+{
+    // "<archive>.vorland-tmp-XXXXXX" (the engine's), ".vorland-copy-XXXXXX", "<archive>.vorland-old"
+    static const std::string tempMarker = ".vorland-tmp-";
+    static const std::string setAside = ".vorland-old";
+    const auto temp = name.rfind(tempMarker);
+    if (temp != std::string::npos && temp > 0 && name.size() == temp + tempMarker.size() + 6) {
+        return true;
+    }
+    if (name.size() == kCopyTempNameLength && name.rfind(kCopyTempPrefix, 0) == 0) {
+        return true;
+    }
+    return name.size() > setAside.size() && name.compare(name.size() - setAside.size(), setAside.size(), setAside) == 0;
+}
+
 std::string ExtractFileDir(const std::string& path)
 {
     const std::size_t slash = path.rfind('/');
@@ -306,11 +347,37 @@ std::string AbsolutePath(const std::string& path)
     if (ec) {
         absolute = fs::path(path);
     }
-    std::string text = absolute.lexically_normal().string();
-    while (text.size() > 1 && text.back() == '/') {
-        text.pop_back();
+    const std::string text = absolute.string();
+    if (text.empty() || text[0] != '/') {
+        return absolute.lexically_normal().string();
     }
-    return text;
+    std::string result = "/";
+    for (std::size_t pos = 1; pos <= text.size();) {
+        std::size_t end = text.find('/', pos);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        const std::string part = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (part.empty() || part == ".") {
+            continue;
+        }
+        if (part == "..") {
+            // ".." leaves the folder the system reached, which a link leads elsewhere: the parent of
+            // where the path so far really is, not the name before "..".
+            if (result != "/") {
+                if (char* real = ::realpath(result.c_str(), nullptr)) {
+                    result = real;
+                    std::free(real);
+                }
+                const std::size_t slash = result.rfind('/');
+                result = slash == 0 ? std::string("/") : result.substr(0, slash);
+            }
+            continue;
+        }
+        result += (result == "/" ? "" : "/") + part;
+    }
+    return result;
 }
 
 bool ForceDirectories(const std::string& dir, std::string& error)

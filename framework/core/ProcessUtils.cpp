@@ -47,7 +47,9 @@ pid_t spawnWords(const std::vector<std::string>& words, std::string& error)
     sigemptyset(&defaults);
     sigaddset(&defaults, SIGINT);
     sigaddset(&defaults, SIGTERM);
+    sigaddset(&defaults, SIGHUP);
     sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGXFSZ);
     posix_spawnattr_setsigdefault(&attr, &defaults);
     sigset_t noMask;
     sigemptyset(&noMask);

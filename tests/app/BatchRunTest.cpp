@@ -256,11 +256,15 @@ TEST_F(BatchRun, rebuild_keeps_no_old_entries_and_writes_no_archive_when_nothing
     EXPECT_TRUE(entries.count("a.txt") == 1 && entries.count(".hidden") == 1);
     expectUnzipTestPasses(archive);
 
-    // Nothing matches: a rebuild ends without an archive, and nothing is left beside it.
+    // Nothing matches: a rebuild ends without an archive, and nothing is left beside it. Removing the
+    // last backup is a problem of the run.
     batch.sections[0].suffix = "*.nothing";
     writeBatch(batchFile, batch);
     auto empty = run({batchFile, "/B"});
-    EXPECT_EQ(empty.exitCode, 0) << empty.err;
+    EXPECT_EQ(empty.exitCode, 1) << empty.err;
+    EXPECT_NE(empty.err.find("Section \"Zip\": nothing to add; the previous archive \"" + archive + "\" was removed"),
+              std::string::npos)
+        << empty.err;
     EXPECT_FALSE(fs::exists(archive));
     EXPECT_TRUE(fs::is_empty(tmp.path() / "out"));
 }
@@ -328,9 +332,14 @@ TEST_F(BatchRun, usage_switch_anywhere_prints_the_usage_and_does_nothing_else)
     batch.before = markerCommand(markers, "before");
     batch.sections.push_back({"Copy", (tmp.path() / "copy").string(), false, src.string(), "", "", true, false});
     writeBatch(batchFile, batch);
-    const std::string usage = "Pellamar - Vorland\nOptions :\nFileName : Batch filename\n/B : Batch mode\n";
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"/?"}, {batchFile, "/B", "/?"}, {batchFile, "/?help", "/B"}, {"/?", batchFile}}) {
+    const std::string usage = "Pellamar - Vorland\nOptions :\nFileName : Batch filename\n/B : Batch mode\n"
+                              "--batch : Batch mode (as /B)\n/?, --help, -h : This text\n";
+    for (const auto& args : std::vector<std::vector<std::string>>{{"/?"},
+                                                                  {batchFile, "/B", "/?"},
+                                                                  {batchFile, "/?help", "/B"},
+                                                                  {"/?", batchFile},
+                                                                  {batchFile, "--help"},
+                                                                  {"-h"}}) {
         const auto result = run(args);
         EXPECT_EQ(result.exitCode, 0);
         EXPECT_EQ(result.out, usage);
@@ -399,6 +408,30 @@ TEST_F(BatchRun, a_relative_source_folder_is_copied_with_its_structure)
     EXPECT_EQ(testkit::readFile(tmp.path() / "out/copy/sub/c.txt"), "gamma gamma gamma\n");
     EXPECT_EQ(testkit::readFile(tmp.path() / "out/copy/a.txt"), "alpha\n");
     EXPECT_FALSE(fs::exists(tmp.path() / "out/copy/b.dat"));
+}
+
+TEST_F(BatchRun, a_batch_file_path_beginning_with_b_is_no_batch_switch_and_batch_is_another_name)
+{
+    const fs::path markers = tmp.path() / "markers";
+    Batch batch;
+    batch.before = markerCommand(markers, "before");
+    writeBatch(batchFile, batch);
+    // "/bin/../.." leads back to the root whether /bin is a folder or a link to usr/bin.
+    const std::string fromB = "/bin/../.." + fs::absolute(batchFile).string();
+    ASSERT_TRUE(fs::exists(fromB));
+    const auto noSwitch = run({fromB});
+    EXPECT_EQ(noSwitch.exitCode, 2) << noSwitch.err;
+    EXPECT_NE(noSwitch.err.find("editor"), std::string::npos) << noSwitch.err;
+    EXPECT_FALSE(fs::exists(markers));
+    // A path that exists is no switch anywhere; "/B" alone, "/batch" and --batch are.
+    EXPECT_EQ(run({batchFile, fromB}).exitCode, 2);
+    EXPECT_FALSE(fs::exists(markers));
+    for (const char* batchSwitch : {"--batch", "/batch", "/B"}) {
+        const auto result = run({fromB, batchSwitch});
+        EXPECT_EQ(result.exitCode, 0) << batchSwitch << "\n" << result.err;
+        EXPECT_EQ(testkit::readFile(markers), "before\n");
+        fs::remove(markers);
+    }
 }
 
 TEST(StartUp, without_the_batch_switch_it_says_the_editor_is_missing)

@@ -66,6 +66,23 @@ class CrashSafety : public ::testing::Test
 protected:
     void SetUp() override { ASSERT_TRUE(faultkit::fs::exists(faultkit::VorlandPath())) << faultkit::VorlandPath(); }
 
+    // About 8 MB in 18 files: long enough to be killed inside the engine's work, short enough for
+    // 30 rounds.
+    void makeZipSource()
+    {
+        for (int d = 0; d < 3; ++d) {
+            const path folder = src / ("folder" + std::to_string(d));
+            for (int i = 0; i < 4; ++i) {
+                testkit::writeFile(folder / ("text" + std::to_string(i) + ".txt"),
+                                   wordText(500000, static_cast<std::uint32_t>(10 * d + i)));
+            }
+            for (int i = 0; i < 2; ++i) {
+                testkit::writeFile(folder / ("data" + std::to_string(i) + ".bin"),
+                                   testkit::randomBytes(400000, static_cast<std::uint32_t>(100 + 10 * d + i)));
+            }
+        }
+    }
+
     testkit::TempDir tmp;
     path src = tmp.path() / "src";
     path batch = tmp.path() / "batch.vrl";
@@ -73,19 +90,7 @@ protected:
 
 TEST_F(CrashSafety, a_killed_zip_run_never_damages_the_previous_archive)
 {
-    // About 8 MB in 18 files: long enough to be killed inside the engine's work, short enough for
-    // 30 rounds.
-    for (int d = 0; d < 3; ++d) {
-        const path folder = src / ("folder" + std::to_string(d));
-        for (int i = 0; i < 4; ++i) {
-            testkit::writeFile(folder / ("text" + std::to_string(i) + ".txt"),
-                               wordText(500000, static_cast<std::uint32_t>(10 * d + i)));
-        }
-        for (int i = 0; i < 2; ++i) {
-            testkit::writeFile(folder / ("data" + std::to_string(i) + ".bin"),
-                               testkit::randomBytes(400000, static_cast<std::uint32_t>(100 + 10 * d + i)));
-        }
-    }
+    makeZipSource();
     const path out = tmp.path() / "out";
     const path archive = out / "backup.zip";
     const std::time_t base = std::time(nullptr) - 100000;
@@ -105,7 +110,6 @@ TEST_F(CrashSafety, a_killed_zip_run_never_damages_the_previous_archive)
     runTime = std::max(runTime, timedRun(batch, result));
     ASSERT_EQ(result.exitCode, 0) << result.output;
 
-    int setAside = 0;
     const auto delays = killDelays(runTime, kKillPoints, 2024);
     for (int round = 0; round < kKillPoints; ++round) {
         // Even rounds rebuild the archive, odd rounds update it with every file changed; both
@@ -117,19 +121,11 @@ TEST_F(CrashSafety, a_killed_zip_run_never_damages_the_previous_archive)
         touchSources(round + 1);
 
         runAndKill(batch, delays[static_cast<std::size_t>(round)]);
-        // The previous archive (or the complete new one) is there and valid. A rebuild may have
-        // been killed while the previous archive was set aside: then it is complete under the
-        // set-aside name, and the next run puts it back.
-        path intact = archive;
-        if (!faultkit::fs::exists(archive)) {
-            ASSERT_FALSE(update) << "an update run lost the archive";
-            intact = out / "backup.zip.vorland-old";
-            ASSERT_TRUE(faultkit::fs::exists(intact)) << "no archive after the kill";
-            ++setAside;
-        }
+        // The previous archive (or the complete new one) is at its name and valid.
+        ASSERT_TRUE(faultkit::fs::exists(archive)) << "no archive after the kill";
         std::string report;
-        ASSERT_TRUE(faultkit::ArchiveTestsOk(intact, &report)) << report;
-        ASSERT_EQ(faultkit::ArchiveNames(intact), names);
+        ASSERT_TRUE(faultkit::ArchiveTestsOk(archive, &report)) << report;
+        ASSERT_EQ(faultkit::ArchiveNames(archive), names);
 
         result = faultkit::RunBatch(batch);
         ASSERT_EQ(result.exitCode, 0) << result.output;
@@ -138,7 +134,48 @@ TEST_F(CrashSafety, a_killed_zip_run_never_damages_the_previous_archive)
         ASSERT_EQ(faultkit::FolderNames(out), std::vector<std::string>{"backup.zip"});
     }
     RecordProperty("run_time_us", static_cast<int>(runTime.count()));
-    RecordProperty("killed_while_set_aside", setAside);
+}
+
+TEST_F(CrashSafety, a_killed_rebuild_always_leaves_the_previous_or_the_new_archive_at_its_name)
+{
+    makeZipSource();
+    const path out = tmp.path() / "out";
+    const path archive = out / "backup.zip";
+    faultkit::WriteBatch(batch, {faultkit::ZipSection("Backup", archive, src)}, false);
+    faultkit::RunResult result;
+    const microseconds runTime = timedRun(batch, result);
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+
+    int killedBefore = 0;
+    int killedAfter = 0;
+    const auto delays = killDelays(runTime, kKillPoints, 1234);
+    for (int round = 0; round < kKillPoints; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round) + ", killed after " +
+                     std::to_string(delays[static_cast<std::size_t>(round)].count()) + " us");
+        // Each round adds a file, so the previous and the new archive tell apart by their names.
+        const std::vector<std::string> previous = faultkit::ArchiveNames(archive);
+        testkit::writeFile(src / ("round" + std::to_string(round) + ".txt"), "round\n");
+        runAndKill(batch, delays[static_cast<std::size_t>(round)]);
+        ASSERT_TRUE(faultkit::fs::exists(archive)) << "no archive at its name after the kill";
+        std::string report;
+        ASSERT_TRUE(faultkit::ArchiveTestsOk(archive, &report)) << report;
+        const std::vector<std::string> now = faultkit::ArchiveNames(archive);
+        if (now == previous) {
+            ++killedBefore;
+        } else {
+            ++killedAfter;
+            ASSERT_EQ(now.size(), previous.size() + 1) << "neither the previous nor the new archive";
+        }
+
+        result = faultkit::RunBatch(batch);
+        ASSERT_EQ(result.exitCode, 0) << result.output;
+        ASSERT_TRUE(faultkit::ArchiveTestsOk(archive, &report)) << report;
+        ASSERT_EQ(faultkit::ArchiveNames(archive).size(), previous.size() + 1);
+        ASSERT_EQ(faultkit::FolderNames(out), std::vector<std::string>{"backup.zip"});
+    }
+    RecordProperty("run_time_us", static_cast<int>(runTime.count()));
+    RecordProperty("killed_before_replacing", killedBefore);
+    RecordProperty("killed_after_replacing", killedAfter);
 }
 
 TEST_F(CrashSafety, a_killed_copy_run_never_leaves_a_cut_off_target)

@@ -143,4 +143,45 @@ TEST_F(RunnerFaults, files_that_grow_or_shrink_while_compressed_leave_a_valid_ar
     EXPECT_NE(list.RunSummary.ExitCode(), kExitStoppedByError) << testing::PrintToString(view->problems);
 }
 
+TEST_F(RunnerFaults, a_rebuild_keeps_the_previous_archive_at_its_name_until_the_new_one_is_complete)
+{
+    writeFile(src / "a.txt", "a\n");
+    writeFile(src / "big.bin", testkit::randomBytes(3 << 20, 24));
+    const path archive = tmp.path() / "out" / "backup.zip";
+    list.UpdateZip = false;
+    list.AddEntry(std::make_unique<TBatchEntry>("Zip", archive.string(), src.string(), "", "", true, false, true));
+    list.RunAll();
+    ASSERT_EQ(list.RunSummary.ExitCode(), kExitOk) << testing::PrintToString(view->problems);
+    const std::string previous = testkit::readFile(archive);
+
+    writeFile(src / "new.txt", "new\n");
+    int checks = 0;
+    bool present = true;
+    std::vector<std::string> replacedBy;
+    // At every report of the engine the archive is at its name: the previous one, or at the very end
+    // the complete new one.
+    pump.hook = [&] {
+        if (!list.ZipComponent->Busy()) {
+            return;
+        }
+        ++checks;
+        present = present && faultkit::fs::exists(archive);
+        if (present) {
+            const std::string now = testkit::readFile(archive);
+            if (now != previous) {
+                replacedBy.push_back(now);
+            }
+        }
+    };
+    list.RunAll();
+    EXPECT_GT(checks, 2);
+    EXPECT_TRUE(present);
+    EXPECT_LE(replacedBy.size(), 1u);
+    for (const auto& seen : replacedBy) {
+        EXPECT_EQ(seen, testkit::readFile(archive));
+    }
+    EXPECT_EQ(list.RunSummary.ExitCode(), kExitOk) << testing::PrintToString(view->problems);
+    EXPECT_EQ(faultkit::ArchiveNames(archive), (std::vector<std::string>{"a.txt", "big.bin", "new.txt"}));
+}
+
 } // namespace

@@ -121,6 +121,23 @@ TEST(PathHelpers, folder_part_and_absolute_paths)
     EXPECT_EQ(AbsolutePath("/"), "/");
 }
 
+TEST(PathHelpers, dot_dot_after_a_link_leads_where_the_system_goes_and_links_are_otherwise_kept)
+{
+    testkit::TempDir tmp;
+    const fs::path root = fs::canonical(tmp.path());
+    fs::create_directories(root / "elsewhere" / "inner");
+    fs::create_directories(root / "elsewhere" / "data");
+    fs::create_directories(root / "data");
+    fs::create_directory_symlink(root / "elsewhere" / "inner", root / "lk");
+    // lk/.. is "elsewhere", as the system sees it, not the folder that holds the link.
+    EXPECT_EQ(AbsolutePath((root / "lk/../data").string()), (root / "elsewhere/data").string());
+    EXPECT_EQ(AbsolutePath((root / "lk/./inner2/..").string()), (root / "lk").string()); // no such folder
+    EXPECT_EQ(AbsolutePath((root / "lk/sub").string()), (root / "lk/sub").string());
+    EXPECT_EQ(AbsolutePath((root / "missing/../data").string()), (root / "data").string());
+    // Files and folders that the system lists the same way as the result.
+    EXPECT_EQ(fs::canonical(root / "lk/../data"), fs::path(AbsolutePath((root / "lk/../data").string())));
+}
+
 TEST(WorkDirectory, gives_a_writable_folder_and_work_files_are_removed)
 {
     const std::string dir = WorkDirectory();

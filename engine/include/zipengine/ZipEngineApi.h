@@ -198,7 +198,12 @@ typedef struct ZipExecParams {
     int32_t StreamFields[8];      /* 208 [156]: memory streams; never used, 0 */
     int32_t AllowUndo;            /* 240 [188]: flag */
     uint16_t CodePage;            /* 244 [192]: 2 = OEM names, else 0 */
-    uint8_t Reserved194[18];      /* 246 [194] */
+    uint16_t Rebuild;             /* 246 [194]: this engine's addition, 0 in the original layout: 1
+                                     to write the archive from nothing. The entries, comment and
+                                     leading data of an existing archive are not kept (it is not
+                                     even read); it is replaced, like an update, only once the new
+                                     one is complete, and stays as it is when nothing was added. */
+    uint8_t Reserved196[16];      /* 248 [196] */
     int32_t Check;                /* 264 [212]: ZIP_EXEC_CHECK_VALUE */
 } ZipExecParams;
 
@@ -320,7 +325,8 @@ ZIP_ENGINE_AT(ZipExecParams, Excludes, 200, 152);
 ZIP_ENGINE_AT(ZipExecParams, StreamFields, 208, 156);
 ZIP_ENGINE_AT(ZipExecParams, AllowUndo, 240, 188);
 ZIP_ENGINE_AT(ZipExecParams, CodePage, 244, 192);
-ZIP_ENGINE_AT(ZipExecParams, Reserved194, 246, 194);
+ZIP_ENGINE_AT(ZipExecParams, Rebuild, 246, 194);
+ZIP_ENGINE_AT(ZipExecParams, Reserved196, 248, 196);
 ZIP_ENGINE_AT(ZipExecParams, Check, 264, 212);
 ZIP_ENGINE_AT(ZipLegacyExecParams, SpecCount, 148, 120);
 ZIP_ENGINE_AT(ZipLegacyExecParams, ArchivePath, 152, 124);

@@ -140,9 +140,10 @@ void DumpBlock(std::ostream& out, void* params)
     }
     out << "AllowUndo=" << b.AllowUndo << "\n";
     out << "CodePage=" << b.CodePage << "\n";
+    out << "Rebuild=" << b.Rebuild << "\n";
     out << "FullReservedZero="
         << (b.Reserved144 == 0 && AllZero(b.StreamFields, sizeof b.StreamFields) &&
-            AllZero(b.Reserved194, sizeof b.Reserved194))
+            AllZero(b.Reserved196, sizeof b.Reserved196))
         << "\n";
 #endif
 }
