@@ -1,7 +1,7 @@
 // Fuzz target of the engine's reading of an existing archive before an update: the input is written
 // to a file as the archive, and the engine's reader decides whether it takes the archive (and where
 // every entry it would carry over lies) or refuses it. Nothing may crash, hang or over-read; a
-// refusal is an EngineError saying the archive was left as it is; what is taken must lie in the file.
+// refusal is an EngineError naming the archive as damaged; what is taken must lie in the file.
 
 #include "ArchiveReader.h"
 #include "EngineError.h"
@@ -67,9 +67,13 @@ private:
 
 bool refusal(const zipengine::EngineError& e, const std::string& path)
 {
+    // The text names the archive first; an entry name it quotes may end it early at a zero byte.
     const std::string text = e.what();
-    return e.code() == ZIP_MSG_BAD_ARCHIVE && text.find(path) != std::string::npos &&
-           text.find("left as it is") != std::string::npos;
+    const bool fine = e.code() == ZIP_MSG_BAD_ARCHIVE && text.find(path) != std::string::npos;
+    if (!fine) {
+        std::fprintf(stderr, "not a refusal: %d %s\n", static_cast<int>(e.code()), text.c_str());
+    }
+    return fine;
 }
 
 } // namespace

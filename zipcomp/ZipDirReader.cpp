@@ -152,6 +152,26 @@ bool ZipVolumeFile::ReadString(std::size_t count, std::string& out)
     return n == count;
 }
 
+bool ZipVolumeFile::ReadAt(std::int64_t position, void* out, std::size_t count) const
+{
+    if (m_fd < 0 || position < 0 || position > m_size || count > static_cast<std::uint64_t>(m_size - position)) {
+        return false;
+    }
+    auto* dest = static_cast<std::uint8_t*>(out);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pread(m_fd, dest + done, count - done, position + static_cast<std::int64_t>(done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 // ---- ZipDirReader --------------------------------------------------------------------------------
 
 void TZipComponent::ReadDirectory()
@@ -314,20 +334,21 @@ void ZipDirReader::ReadEntries()
 
 namespace {
 
-// The volume file as the shared directory reader sees it.
+// The volume file as the shared directory reader sees it: small reads anywhere, past the buffer
+// that serves the walk through the directory.
 class VolumeFileSource final : public zipdir::ByteSource
 {
 public:
-    explicit VolumeFileSource(ZipVolumeFile& file) : m_file(file) {}
+    explicit VolumeFileSource(const ZipVolumeFile& file) : m_file(file) {}
     std::uint64_t size() const override { return static_cast<std::uint64_t>(m_file.Size()); }
     bool read(std::uint64_t offset, void* out, std::size_t count) override
     {
         return offset <= static_cast<std::uint64_t>(m_file.Size()) &&
-               m_file.Seek(static_cast<std::int64_t>(offset)) && m_file.ReadExact(out, count);
+               m_file.ReadAt(static_cast<std::int64_t>(offset), out, count);
     }
 
 private:
-    ZipVolumeFile& m_file;
+    const ZipVolumeFile& m_file;
 };
 
 } // namespace

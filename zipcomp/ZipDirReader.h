@@ -33,6 +33,8 @@ public:
     std::size_t Read(void* out, std::size_t count);
     bool ReadExact(void* out, std::size_t count) { return Read(out, count) == count; }
     bool ReadString(std::size_t count, std::string& out);
+    // Reads exactly `count` bytes at `position` past the read buffer, leaving the position as it is.
+    bool ReadAt(std::int64_t position, void* out, std::size_t count) const;
 
 private:
     bool Fill();

@@ -58,9 +58,33 @@ enum Quality : int
     kDirectoryExact = 4
 };
 
+// Reads through the last bytes of the file, already in memory, and goes to the source only for
+// bytes before them: a tail full of end record signatures costs no read per candidate.
+class TailReader
+{
+public:
+    TailReader(ByteSource& source, ByteView tail, std::uint64_t tailStart)
+        : m_source(source), m_tail(tail), m_tailStart(tailStart)
+    {
+    }
+    bool read(std::uint64_t offset, void* out, std::size_t count)
+    {
+        if (offset >= m_tailStart && m_tail.has(static_cast<std::size_t>(offset - m_tailStart), count)) {
+            std::memcpy(out, m_tail.data() + (offset - m_tailStart), count);
+            return true;
+        }
+        return m_source.read(offset, out, count);
+    }
+
+private:
+    ByteSource& m_source;
+    ByteView m_tail;
+    std::uint64_t m_tailStart;
+};
+
 // The ZIP64 end record that ends where the locator in front of the end record begins, when there is
 // one: first where the locator says, then right before the locator.
-void readZip64(ByteSource& source, EndRecord& r)
+void readZip64(TailReader& source, EndRecord& r)
 {
     if (r.offset < zip64loc::kSize) {
         return;
@@ -99,10 +123,11 @@ void readZip64(ByteSource& source, EndRecord& r)
 
 // Reads the candidate at `pos` of the tail (which starts at `tailStart` and runs to the end of the
 // file) into `r` and rates it.
-int evaluate(ByteSource& source, ByteView tail, std::uint64_t tailStart, std::size_t pos, EndRecord& r)
+int evaluate(ByteSource& file, ByteView tail, std::uint64_t tailStart, std::size_t pos, EndRecord& r)
 {
+    TailReader source(file, tail, tailStart);
     r = EndRecord{};
-    r.fileSize = source.size();
+    r.fileSize = file.size();
     r.offset = tailStart + pos;
     std::memcpy(r.raw, tail.data() + pos, endrec::kSize);
     r.thisDisk = getU16(r.raw + endrec::kDiskNumber);
