@@ -1,6 +1,7 @@
 #include "app/ConsoleProgressView.h"
 
 #include "framework/core/AppStrings.h"
+#include "framework/core/vk_tools.h"
 
 #include <algorithm>
 #include <sys/ioctl.h>
@@ -85,13 +86,14 @@ void TConsoleProgressView::SetBatchPosition(int position)
 void TConsoleProgressView::StartSection(const std::string& name, const std::string& archive,
                                         const std::string& directory, int maximum)
 {
-    m_title = AppString(sProcessingArchive) + " " + name;
-    m_archive = archive;
-    m_directory = directory;
+    // Names from the batch file and the disk never reach the terminal with their control characters.
+    m_title = AppString(sProcessingArchive) + " " + EscapeControls(name);
+    m_archive = EscapeControls(archive);
+    m_directory = EscapeControls(directory);
     m_zipPosition = 0;
     m_zipMax = maximum;
     if (!m_live && !name.empty()) {
-        const std::string line = "Section \"" + name + "\": " + directory + " -> " + archive;
+        const std::string line = "Section \"" + EscapeControls(name) + "\": " + m_directory + " -> " + m_archive;
         if (line != m_lastSectionLine) {
             std::fprintf(m_out, "%s\n", line.c_str());
             std::fflush(m_out);
@@ -116,7 +118,7 @@ void TConsoleProgressView::ArchiveComplete()
 
 void TConsoleProgressView::StartFile(const std::string& text, int maximum)
 {
-    m_file = text;
+    m_file = EscapeControls(text);
     m_filePosition = 0;
     m_fileMax = maximum;
     changed();
@@ -139,7 +141,7 @@ void TConsoleProgressView::ReportProblem(const std::string& text)
     if (m_live) {
         erase();
     }
-    std::fprintf(m_out, "%s\n", text.c_str());
+    std::fprintf(m_out, "%s\n", EscapeControls(text).c_str());
     if (m_live && !m_frozen) {
         draw();
     }

@@ -1,5 +1,7 @@
 #include "app/ConsolePrompter.h"
 
+#include "framework/core/vk_tools.h"
+
 #include <cctype>
 #include <cerrno>
 #include <termios.h>
@@ -66,7 +68,7 @@ bool TConsolePrompter::Confirm(const std::string& text)
     if (m_beforeQuestion) {
         m_beforeQuestion();
     }
-    std::fprintf(m_out, "%s (y/N) ", text.c_str());
+    std::fprintf(m_out, "%s (y/N) ", EscapeControls(text).c_str());
     std::fflush(m_out);
     std::string answer;
     if (!readLine(answer, true)) {
@@ -84,7 +86,7 @@ YesNoCancel TConsolePrompter::ConfirmYesNoCancel(const std::string& text)
     if (m_beforeQuestion) {
         m_beforeQuestion();
     }
-    std::fprintf(m_out, "%s (y/n/C) ", text.c_str());
+    std::fprintf(m_out, "%s (y/n/C) ", EscapeControls(text).c_str());
     std::fflush(m_out);
     std::string answer;
     if (!readLine(answer, true)) {
@@ -105,7 +107,7 @@ void TConsolePrompter::ShowMessage(const std::string& text, bool isError)
     if (m_beforeQuestion) {
         m_beforeQuestion();
     }
-    std::fprintf(m_out, "%s%s\n", isError ? "Error: " : "", text.c_str());
+    std::fprintf(m_out, "%s%s\n", isError ? "Error: " : "", EscapeControls(text).c_str());
     std::fflush(m_out);
 }
 
@@ -118,7 +120,7 @@ PasswordResult TConsolePrompter::AskPassword(const std::string& title, const std
     if (m_beforeQuestion) {
         m_beforeQuestion();
     }
-    std::fprintf(m_out, "%s - %s ", title.c_str(), prompt.c_str());
+    std::fprintf(m_out, "%s - %s ", EscapeControls(title).c_str(), EscapeControls(prompt).c_str());
     std::fflush(m_out);
     std::string line;
     if (!readLine(line, false) || line.empty()) {
@@ -136,7 +138,7 @@ bool TConsolePrompter::AskVolume(const std::string& prompt)
     if (m_beforeQuestion) {
         m_beforeQuestion();
     }
-    std::fprintf(m_out, "%s (y/N) ", prompt.c_str());
+    std::fprintf(m_out, "%s (y/N) ", EscapeControls(prompt).c_str());
     std::fflush(m_out);
     std::string answer;
     return readLine(answer, true) && (lowered(answer) == "y" || lowered(answer) == "yes");

@@ -244,8 +244,8 @@ void TpxBatchList::RunSection(int index)
     const TBatchEntry& entry = Entries(index);
     RunSummary.CurrentSection = entry.Name;
     try {
-        ProcessSection(entry.Name, entry.Zip, entry.Dir, entry.Suffix, entry.Ignore, entry.Recurse, entry.DirName,
-                       entry.Compress);
+        CheckParameters();
+        RunEntry(entry);
     } catch (const ESilentStop&) {
         RunSummary.StoppedByUser = true;
         throw;
@@ -266,6 +266,7 @@ void TpxBatchList::RunAll()
     ProgressForm->Show();
     THideGuard hide(*ProgressForm);
     try {
+        CheckParameters();
         if (!Before.empty()) {
             RunBatchCommand("Before", Before);
         }
@@ -276,8 +277,7 @@ void TpxBatchList::RunAll()
             }
             const TBatchEntry& entry = Entries(i);
             RunSummary.CurrentSection = entry.Name;
-            ProcessSection(entry.Name, entry.Zip, entry.Dir, entry.Suffix, entry.Ignore, entry.Recurse, entry.DirName,
-                           entry.Compress);
+            RunEntry(entry);
             ProgressForm->SetBatchPosition(i + 1);
         }
         // A stop asked for during the last section also keeps the After command from running.
@@ -294,6 +294,25 @@ void TpxBatchList::RunAll()
         RunSummary.StopError = e.what();
         throw;
     }
+}
+
+void TpxBatchList::CheckParameters() const
+{
+    // A command or password cut at a NUL byte would run or encrypt with something nobody wrote.
+    if (!ParametersDefect.empty()) {
+        throw EVorlandError("[BatchParameters] " + ParametersDefect + "; nothing was run");
+    }
+}
+
+void TpxBatchList::RunEntry(const TBatchEntry& entry)
+{
+    if (!entry.Defect.empty()) {
+        ++RunSummary.SectionsSkipped;
+        ReportRunProblem(TRunProblem::SectionSkipped, "Section \"" + entry.Name + "\" not run: " + entry.Defect);
+        return;
+    }
+    ProcessSection(entry.Name, entry.Zip, entry.Dir, entry.Suffix, entry.Ignore, entry.Recurse, entry.DirName,
+                   entry.Compress);
 }
 
 bool TpxBatchList::QueryStop()
@@ -527,6 +546,13 @@ void TpxBatchList::ZipMessage(TZipComponent& sender, std::int32_t errCode, const
         code = sender.ErrCode();
     }
     const std::string line = "[" + std::to_string(code) + "] " + text;
+    // The reader refused the archive (a problem counted then) and so left no archive name: the
+    // component's "no archive name" that follows only says why nothing was added.
+    if (code == zipmsg::kNoArchiveName && m_sectionProblems > 0) {
+        RunSummary.ProblemLines.push_back(line);
+        ProgressForm->ReportProblem(line);
+        return;
+    }
     switch (ZipMessageWeight(code)) {
     case TZipMessageWeight::Ignored:
         break;

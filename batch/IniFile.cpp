@@ -19,16 +19,18 @@ bool isHexDigit(char c)
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-// Calls `line` for every line of the text, without its line end.
+// Calls `line` for every line of the text, without its line end, with its number (from 1).
 template <typename F> void forEachLine(std::string_view text, F&& line)
 {
     std::size_t pos = 0;
+    int number = 0;
     while (pos < text.size()) {
+        ++number;
         std::size_t end = pos;
         while (end < text.size() && text[end] != '\r' && text[end] != '\n') {
             ++end;
         }
-        line(text.substr(pos, end - pos));
+        line(text.substr(pos, end - pos), number);
         if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') {
             ++end;
         }
@@ -54,7 +56,11 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b)
 IniFile IniFile::Parse(std::string_view text)
 {
     IniFile file;
-    forEachLine(text, [&file](std::string_view rawLine) {
+    // A byte-order mark would hide the first section's header.
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+        text.remove_prefix(3);
+    }
+    forEachLine(text, [&file](std::string_view rawLine, int number) {
         const std::string_view line = TrimBlanks(rawLine);
         if (!line.empty() && line.front() == '[') {
             std::string_view name = line.substr(1);
@@ -62,7 +68,7 @@ IniFile IniFile::Parse(std::string_view text)
             if (close != std::string_view::npos) {
                 name = name.substr(0, close);
             }
-            file.m_sections.push_back(Section{std::string(TrimBlanks(name)), {}});
+            file.m_sections.push_back(Section{std::string(TrimBlanks(name)), {}, {}, number});
             return;
         }
         const std::size_t equals = line.find('=');
@@ -75,6 +81,7 @@ IniFile IniFile::Parse(std::string_view text)
             value = value.substr(1, value.size() - 2);
         }
         file.m_sections.back().Values.emplace_back(std::string(key), std::string(value));
+        file.m_sections.back().Lines.push_back(number);
     });
     return file;
 }

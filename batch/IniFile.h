@@ -4,7 +4,8 @@
 //   [Section]
 //   Key=Value
 //
-// - Lines end with CR LF, LF or CR (mixed endings are fine). There are no length limits.
+// - Lines end with CR LF, LF or CR (mixed endings are fine). There are no length limits. A UTF-8
+//   byte-order mark at the start of the text is skipped.
 // - A line whose first non-blank byte is "[" starts a section; its name is the text between that
 //   "[" and the last "]" of the line (the rest of the line when there is no "]"), without blanks
 //   around it. Blanks are the bytes 0 to 32.
@@ -29,6 +30,9 @@ public:
     {
         std::string Name;
         std::vector<std::pair<std::string, std::string>> Values; // key, value, in file order
+        // The line (from 1) of each value, parallel to Values, and of the section's header.
+        std::vector<int> Lines;
+        int Line = 0;
     };
 
     // Parses the text of a whole file.

@@ -71,8 +71,12 @@ std::string TRunSummary::Text() const
                        std::to_string(SectionsSkipped) + " skipped; " + std::to_string(ArchivesWritten) +
                        " archive(s) written; " + std::to_string(FilesCopied) + " file(s) copied, " +
                        std::to_string(FilesUnchanged) + " unchanged.\n";
+    const bool stopped = StoppedByUser || !StopError.empty();
     if (ProblemCount() == 0) {
-        text += "No problems.\n";
+        // A stopped run did not finish: that it met no problem before is no good news.
+        if (!stopped) {
+            text += "No problems.\n";
+        }
     } else {
         text += std::to_string(ProblemCount()) + " problem(s):";
         const char* separator = " ";

@@ -249,6 +249,28 @@ void TpxBatchList::DeleteEntry(int index)
     EntryList.erase(EntryList.begin() + index);
 }
 
+namespace {
+
+// The first NUL byte in a section's lines, as "line N: the value of KEY holds a NUL byte"; empty
+// when there is none. Such a value would be cut at the NUL wherever it is used as a path or mask.
+std::string nulDefect(const IniFile::Section& section)
+{
+    if (section.Name.find('\0') != std::string::npos) {
+        return "line " + std::to_string(section.Line) + ": the section name holds a NUL byte";
+    }
+    for (std::size_t i = 0; i < section.Values.size(); ++i) {
+        const auto& [key, value] = section.Values[i];
+        if (key.find('\0') != std::string::npos || value.find('\0') != std::string::npos) {
+            const int line = i < section.Lines.size() ? section.Lines[i] : 0;
+            return "line " + std::to_string(line) + ": the value of " + key.substr(0, key.find('\0')) +
+                   " holds a NUL byte";
+        }
+    }
+    return {};
+}
+
+} // namespace
+
 void TpxBatchList::LoadFromFile(const std::string& fileName)
 {
     std::string text;
@@ -266,6 +288,7 @@ void TpxBatchList::LoadFromFile(const std::string& fileName)
         if (SameNameIgnoringCase(section.Name, kParameterSection)) {
             haveParameters = true;
             parameters.Values.insert(parameters.Values.end(), section.Values.begin(), section.Values.end());
+            parameters.Lines.insert(parameters.Lines.end(), section.Lines.begin(), section.Lines.end());
             continue;
         }
         entries.push_back(std::make_unique<TBatchEntry>(
@@ -273,9 +296,11 @@ void TpxBatchList::LoadFromFile(const std::string& fileName)
             IniFile::ReadString(section, "Suffix", {}), IniFile::ReadString(section, "Ignore", {}),
             IniFile::ReadBool(section, "Recurse", false), IniFile::ReadBool(section, "DirName", false),
             IniFile::ReadBool(section, "Compress", true)));
+        entries.back()->Defect = nulDefect(section);
     }
 
     EntryList = std::move(entries);
+    ParametersDefect = nulDefect(parameters);
     if (haveParameters) {
         Before = IniFile::ReadString(parameters, "Before", {});
         After = IniFile::ReadString(parameters, "After", {});

@@ -39,6 +39,9 @@ public:
     bool Recurse = false; // also take files from subdirectories of Dir
     bool DirName = false; // zip entries only: store names with their path
     std::string Comments; // written as "Comments=", never set and never read
+    // Why the section, as loaded, must not run: a value of its lines that holds a NUL byte, which no
+    // path or mask can carry ("line 7: the value of Zip holds a NUL byte"). Empty when none.
+    std::string Defect;
 };
 
 // The fixed key that scrambles the password in batch files.
@@ -74,6 +77,8 @@ public:
     std::string After;     // command line run after the batch; empty for none
     std::string Password;  // archive password in plain text (scrambled only in the file)
     bool UpdateZip = true; // add to existing archives / skip unchanged copies; false: rebuild
+    // As TBatchEntry::Defect, for the parameter section: no run starts while it is set.
+    std::string ParametersDefect;
 
     // Masks of the copy section being processed.
     std::vector<std::string> IncludeMasks;
@@ -179,6 +184,10 @@ private:
     void ProcessMessages();
     void ReportRunProblem(TRunProblem kind, const std::string& text);
     void RunBatchCommand(const char* which, const std::string& commandLine);
+    // Raises an error when the parameter section was loaded with a defect.
+    void CheckParameters() const;
+    // ProcessSection with the entry's values, unless the entry was loaded with a defect (reported).
+    void RunEntry(const TBatchEntry& entry);
     void ZipSection(const TBatchEntry& entry);
     void CopySection(const TBatchEntry& entry);
 

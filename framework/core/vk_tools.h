@@ -38,3 +38,9 @@ inline bool IsBlankByte(char c)
 
 // The text without leading and trailing bytes 0 to 32.
 std::string_view TrimBlanks(std::string_view text);
+
+// The text as it may go to a terminal or a log: control characters (bytes 0 to 31 and 127, and the
+// C1 controls U+0080 to U+009F) and bytes that are not part of valid UTF-8 are written as "\xHH",
+// so that a file or section name cannot move the cursor, recolour or clear the screen. Everything
+// else, other languages' letters included, stays as it is.
+std::string EscapeControls(std::string_view text);

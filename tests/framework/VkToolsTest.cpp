@@ -121,3 +121,22 @@ TEST(AppStringsTable, holds_the_default_texts_and_replaces_by_number)
     AppStrings().Reset();
     EXPECT_EQ(AppString(sNew), "New");
 }
+
+TEST(VkTools, control_characters_are_escaped_and_every_other_character_is_kept)
+{
+    EXPECT_EQ(EscapeControls("plain name.txt"), "plain name.txt");
+    EXPECT_EQ(EscapeControls(std::string("a\x1b[2Jb\n\t\r\x7f", 10) + std::string(1, '\0')),
+              "a\\x1b[2Jb\\x0a\\x09\\x0d\\x7f\\x00");
+    // Letters of other languages, up to four bytes, stay; C1 controls in UTF-8 and stray bytes
+    // (a lone 0x9b is CSI on some terminals) do not.
+    EXPECT_EQ(EscapeControls("r\xc3\xa9sum\xc3\xa9 \xe6\x97\xa5 \xf0\x9f\x98\x80"),
+              "r\xc3\xa9sum\xc3\xa9 \xe6\x97\xa5 \xf0\x9f\x98\x80");
+    EXPECT_EQ(EscapeControls("x\xc2\x9b"
+                             "31m"),
+              "x\\xc2\\x9b31m");
+    EXPECT_EQ(EscapeControls("x\x9b"
+                             "31m\xff\xe6\x97"),
+              "x\\x9b31m\\xff\\xe6\\x97");
+    // Overlong forms and surrogates are no valid UTF-8.
+    EXPECT_EQ(EscapeControls("\xc0\x9b\xed\xa0\x80"), "\\xc0\\x9b\\xed\\xa0\\x80");
+}
