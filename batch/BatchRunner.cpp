@@ -442,6 +442,20 @@ void TpxBatchList::CopySection(const TBatchEntry& entry)
     walk(
         pathMask, [this](const std::string& path, const TSearchRec& file) { CopyFoundFile(path, file); },
         [this](const std::string& path, int systemError) {
+            struct stat st
+            {
+            };
+            if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+                // A link that leads nowhere or into a loop, said as the engine says it in a zip
+                // section, when its name is one to copy.
+                const std::string name = path.substr(path.rfind('/') + 1);
+                if (!IsWorkFileName(name) && MatchesMaskList(IncludeMasks, name, true) &&
+                    !MatchesMaskList(ExcludeMasks, name, false)) {
+                    ReportRunProblem(TRunProblem::UnreadableFolder, path + ": cannot follow the link: " +
+                                                                        std::strerror(systemError) + "; skipped");
+                }
+                return;
+            }
             ReportRunProblem(TRunProblem::UnreadableFolder,
                              "Cannot read \"" + path + "\": " + std::strerror(systemError));
         });
@@ -497,6 +511,14 @@ void TpxBatchList::CopyFoundFile(const std::string& fullPath, const TSearchRec& 
     if (CopyFileKeepTime(fullPath, target, error)) {
         ++RunSummary.FilesCopied;
         ProgressForm->FileComplete();
+        // The file grew or shrank after it was found: the copy holds what was read, and the run says
+        // so as a zip section does.
+        struct stat copied
+        {
+        };
+        if (::stat(target.c_str(), &copied) == 0 && static_cast<std::int64_t>(copied.st_size) != file.Size) {
+            ReportRunProblem(TRunProblem::FileChanged, fullPath + ": changed size while it was read; copied as read");
+        }
     } else {
         ReportRunProblem(TRunProblem::CopyFailed, error);
     }
@@ -551,6 +573,10 @@ void TpxBatchList::ZipMessage(TZipComponent& sender, std::int32_t errCode, const
     if (code == zipmsg::kNoArchiveName && m_sectionProblems > 0) {
         RunSummary.ProblemLines.push_back(line);
         ProgressForm->ReportProblem(line);
+        return;
+    }
+    if (code == ZIP_MSG_FILE_CHANGED) {
+        ReportRunProblem(TRunProblem::FileChanged, line);
         return;
     }
     switch (ZipMessageWeight(code)) {

@@ -24,6 +24,8 @@ const char* problemName(TRunProblem kind)
         return "zip errors";
     case TRunProblem::ArchiveRemoved:
         return "archives removed (nothing to add)";
+    case TRunProblem::FileChanged:
+        return "files changed while read";
     case TRunProblem::Count:
         break;
     }

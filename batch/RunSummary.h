@@ -15,6 +15,7 @@ enum class TRunProblem
     TargetUnusable,   // a copy target folder could not be created
     ZipError,         // the zip component or its engine reported an error
     ArchiveRemoved,   // a rebuild found nothing to add and removed the previous archive
+    FileChanged,      // a file changed size while it was zipped or copied (kept as read)
     Count
 };
 

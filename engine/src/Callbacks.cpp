@@ -70,13 +70,27 @@ void CallbackChannel::newFile(const std::string& name, std::uint64_t size)
 
 void CallbackChannel::progress(std::uint64_t bytes, bool force)
 {
+    auto report = [this](std::uint64_t count) {
+        auto record = makeRecord(ZIP_ACTION_PROGRESS, 0, static_cast<std::int64_t>(count), {});
+        send(record, true);
+    };
+    // No report covers more than kReportStep: what is pending goes out before it would, and a larger
+    // step is told in parts.
+    if (m_pending > 0 && m_pending + bytes > kReportStep) {
+        report(m_pending);
+        m_pending = 0;
+    }
+    while (bytes > kReportStep) {
+        report(kReportStep);
+        bytes -= kReportStep;
+    }
     m_pending += bytes;
     if (m_pending == 0 || (!force && m_pending < kReportStep)) {
         return;
     }
-    auto record = makeRecord(ZIP_ACTION_PROGRESS, 0, static_cast<std::int64_t>(m_pending), {});
+    const std::uint64_t count = m_pending;
     m_pending = 0;
-    send(record, true);
+    report(count);
 }
 
 void CallbackChannel::endOfBatch()

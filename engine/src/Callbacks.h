@@ -23,7 +23,7 @@ public:
     // Action 1: a file starts (its stored name and size).
     void newFile(const std::string& name, std::uint64_t size);
     // Action 2: bytes done since the previous report. Reports are merged until at least kReportStep
-    // bytes are pending unless `force` is set (a file's end).
+    // bytes are pending unless `force` is set (a file's end); none covers more than kReportStep.
     void progress(std::uint64_t bytes, bool force);
     // Action 3.
     void endOfBatch();

@@ -107,6 +107,9 @@ private:
     CompressionPool* m_pool = nullptr;
     ArchiveWriter* m_writer = nullptr;
     std::vector<std::string> m_written; // files stored in this run (for the move flag)
+    // Entries after the first of the same name (written by other tools), by the index of the first:
+    // replacing a name replaces them all, so no reader finds a stale copy.
+    std::unordered_map<long, std::vector<std::size_t>> m_duplicates;
     std::int32_t m_added = 0;
 };
 
@@ -198,6 +201,14 @@ std::uint16_t Operation::methodFlags(bool deflated) const
 
 bool Operation::isNewer(const SourceFile& file, const ExistingEntry& entry) const
 {
+    if (!entry.utcMtime) {
+        // Without its exact time an entry holds the MS-DOS date and time, which cannot show a time
+        // before 1980 or after 2107: compare the file's time as it would be stored, clamped the same
+        // way, so such a file is not taken for changed at every update.
+        const CentralRecord stored = makeRecord(std::string(), file.mtime, 0, false);
+        const auto stamp = [](std::uint16_t date, std::uint16_t time) { return (std::uint32_t{date} << 16) | time; };
+        return stamp(stored.dosDate, stored.dosTime) > stamp(entry.dosDate, entry.dosTime);
+    }
     // Both times at the 2-second resolution of the MS-DOS time.
     auto twoSeconds = [](std::int64_t t) { return t >= 0 ? t / 2 : (t - 1) / 2; };
     return twoSeconds(file.mtime) > twoSeconds(entryTime(entry));
@@ -208,6 +219,13 @@ void Operation::plan()
     const auto& files = m_selection.files;
     const std::size_t existingCount = m_archive ? m_archive->entries().size() : 0;
     std::vector<long> replacedBy(existingCount, -1);
+    std::vector<bool> dropped(existingCount, false);
+    for (std::size_t i = 0; i < existingCount; ++i) {
+        const long first = m_archive->find(m_archive->entries()[i].name);
+        if (first >= 0 && static_cast<std::size_t>(first) != i) {
+            m_duplicates[first].push_back(i);
+        }
+    }
     std::vector<std::size_t> newFiles;
     for (std::size_t i = 0; i < files.size(); ++i) {
         const long entry = m_archive ? m_archive->find(files[i].storedName) : -1;
@@ -221,6 +239,11 @@ void Operation::plan()
         }
         if (known) {
             replacedBy[static_cast<std::size_t>(entry)] = static_cast<long>(i);
+            if (const auto more = m_duplicates.find(entry); more != m_duplicates.end()) {
+                for (const std::size_t other : more->second) {
+                    dropped[other] = true;
+                }
+            }
         } else {
             newFiles.push_back(i);
         }
@@ -228,7 +251,7 @@ void Operation::plan()
     for (std::size_t i = 0; i < existingCount; ++i) {
         if (replacedBy[i] >= 0) {
             m_plan.push_back({ItemKind::AddFile, static_cast<std::size_t>(replacedBy[i]), static_cast<long>(i)});
-        } else {
+        } else if (!dropped[i]) {
             m_plan.push_back({ItemKind::Copy, i});
         }
     }
@@ -291,7 +314,13 @@ void Operation::skipFile(const PlanItem& item, const std::string& why)
     }
     m_channel.message(ZIP_MSG_FILE_SKIPPED, message);
     if (item.existing >= 0) {
+        // Kept as it was: the entry and any others of its name.
         m_writer->copyEntry(*m_archive, m_archive->entries()[static_cast<std::size_t>(item.existing)]);
+        if (const auto more = m_duplicates.find(item.existing); more != m_duplicates.end()) {
+            for (const std::size_t other : more->second) {
+                m_writer->copyEntry(*m_archive, m_archive->entries()[other]);
+            }
+        }
     }
 }
 

@@ -130,10 +130,13 @@ struct Walker
             }
             struct stat info = {};
             if (::fstatat(fd, name.c_str(), &info, 0) != 0) {
-                if (errno != ENOENT) {
-                    fail(dir + name, errno);
+                const int error = errno;
+                if (error != ENOENT) {
+                    fail(dir + name, error);
+                } else if (type == DT_LNK && onError) {
+                    onError(dir + name, error); // a link that leads nowhere: nothing to copy
                 }
-                continue; // gone meanwhile, or a dangling link
+                continue; // gone meanwhile
             }
             if (!S_ISREG(info.st_mode)) {
                 continue; // a link to a directory or to a system entry

@@ -2,8 +2,9 @@
 // Walking a directory for the files that match a name mask, as the copy mode selects its files.
 //
 // - Hidden names (starting with ".") and system entries (anything that is neither a regular file
-//   nor a directory: sockets, FIFOs, devices, dangling links) are left out, and hidden directories
-//   are never entered.
+//   nor a directory: sockets, FIFOs, devices) are left out, and hidden directories are never
+//   entered. A symbolic link that leads nowhere (or into a loop) is no file either; it is reported
+//   to the error callback with the system's error code (a walk without one passes it by).
 // - A symbolic link to a file is reported as that file (size and time of the file it points to); a
 //   symbolic link to a directory is never entered, so a walk cannot loop.
 // - Within one directory the names are visited in byte order, so results are the same on every

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -396,5 +397,105 @@ TEST(EngineUpdate, end_records_inside_the_archive_comment_are_comment_text)
         const auto entries = entryDigests(dir / "uncommented.zip");
         EXPECT_EQ(entries.count("old.txt"), 1u) << "the old entry is carried over";
         EXPECT_EQ(entries.count("sub/deeper/d.log"), 1u);
+    }
+}
+
+TEST(EngineUpdate, files_dated_outside_the_dos_range_are_unchanged_for_the_next_update)
+{
+    TempDir dir;
+    makeTree(dir / "src");
+    // June 2200, 2150 (after the last MS-DOS year 2107), 1975 and 1960 (before its first year 1980).
+    constexpr std::time_t kJune2200 = 7272374400;
+    const std::vector<std::pair<std::string, std::time_t>> odd = {{"future.txt", kJune2200},
+                                                                  {"later.txt", 5680281600},
+                                                                  {"seventies.txt", 157766400},
+                                                                  {"sixties.txt", -315619200}};
+    for (const auto& [name, time] : odd) {
+        writeFile(dir / ("src/" + name), name + "\n");
+        testkit::setMTime(dir / ("src/" + name), time);
+    }
+    auto options = treeOptions(dir);
+    ASSERT_EQ(runEngine(options).result, 8);
+    const std::string first = testkit::readFile(options.archive);
+    for (int round = 0; round < 2; ++round) {
+        const auto run = runEngine(options);
+        EXPECT_EQ(run.result, 0);
+        EXPECT_TRUE(run.newFiles().empty()) << testing::PrintToString(run.newFiles());
+        EXPECT_EQ(testkit::readFile(options.archive), first);
+    }
+    // A later time that the MS-DOS date still tells apart is a change: June 2200 becomes August.
+    testkit::setMTime(dir / "src/future.txt", kJune2200 + 60 * 86400);
+    EXPECT_EQ(runEngine(options).newFiles(), std::vector<std::string>{"future.txt"});
+}
+
+TEST(EngineUpdate, every_entry_of_a_name_written_twice_by_another_tool_is_replaced)
+{
+    TempDir dir;
+    writeFile(dir / "twice.zip",
+              zipbuild::Build({{"a.txt", "first old a\n"}, {"b.txt", "bee\n"}, {"a.txt", "second old a\n"}}));
+    writeFile(dir / "src/a.txt", "new a\n");
+    EngineOptions options;
+    options.archive = dir / "twice.zip";
+    options.rootDir = dir / "src";
+    options.specs = {"a.txt"};
+    options.update = true;
+    const auto run = runEngine(options);
+    EXPECT_EQ(run.result, 1);
+    const auto entries = entryDigests(options.archive);
+    EXPECT_EQ(names(entries), (std::vector<std::string>{"a.txt", "b.txt"}));
+    // One a.txt is left, the new one in the first one's place, whichever entry a reader takes.
+    const auto listing = testkit::runProcess({"unzip", "-Z1", options.archive});
+    EXPECT_EQ(listing.out, "a.txt\nb.txt\n");
+    const auto python = testkit::runProcess(
+        {"python3", "-c", "import sys, zipfile; sys.stdout.write(zipfile.ZipFile(sys.argv[1]).read('a.txt').decode())",
+         options.archive});
+    EXPECT_EQ(python.out, "new a\n") << python.err;
+    EXPECT_EQ(testkit::runProcess({"unzip", "-p", options.archive, "b.txt"}).out, "bee\n");
+
+    // An unchanged file leaves the archive as it is, duplicates included.
+    const std::string kept = zipbuild::Build({{"a.txt", "one\n"}, {"a.txt", "two\n"}});
+    writeFile(options.archive, kept);
+    testkit::setMTime(dir / "src/a.txt", 1500000000); // older than the entries
+    EXPECT_EQ(runEngine(options).result, 0);
+    EXPECT_EQ(testkit::readFile(options.archive), kept);
+}
+
+TEST(EngineUpdate, progress_comes_at_least_every_mib_for_files_of_any_size)
+{
+    TempDir dir;
+    constexpr std::int64_t kMiB = 1 << 20;
+    // Sizes that are no whole MiB: below, inside and above the size compressed in one piece;
+    // compressible text, bytes deflate cannot shrink, and a suffix that is stored.
+    const std::vector<std::pair<std::string, std::int64_t>> files = {{"a.txt", kMiB + kMiB / 2 + 7},
+                                                                     {"b.bin", 2 * kMiB + 12345},
+                                                                     {"c.txt", 4 * kMiB - 1},
+                                                                     {"d.bin", 5 * kMiB + 333},
+                                                                     {"e.zip", 3 * kMiB + 1}};
+    for (const auto& [name, size] : files) {
+        const bool text = name.back() == 't';
+        writeFile(dir / ("src/" + name),
+                  text ? std::string(static_cast<std::size_t>(size), 'x')
+                       : testkit::randomBytes(static_cast<std::size_t>(size), static_cast<std::uint32_t>(size)));
+    }
+    EngineOptions options;
+    options.archive = dir / "p.zip";
+    options.rootDir = dir / "src";
+    options.specs = {"*.*"};
+    options.storeSuffixes = ".zip";
+    const auto run = runEngine(options);
+    ASSERT_EQ(run.result, static_cast<int>(files.size()));
+    std::map<std::string, std::int64_t> done;
+    std::string current;
+    for (const auto& callback : run.callbacks) {
+        if (callback.action == ZIP_ACTION_NEW_FILE) {
+            current = callback.text;
+        } else if (callback.action == ZIP_ACTION_PROGRESS) {
+            EXPECT_LE(callback.size, kMiB) << current;
+            EXPECT_GT(callback.size, 0) << current;
+            done[current] += callback.size;
+        }
+    }
+    for (const auto& [name, size] : files) {
+        EXPECT_EQ(done[name], size) << name;
     }
 }

@@ -184,4 +184,49 @@ TEST_F(RunnerFaults, a_rebuild_keeps_the_previous_archive_at_its_name_until_the_
     EXPECT_EQ(faultkit::ArchiveNames(archive), (std::vector<std::string>{"a.txt", "big.bin", "new.txt"}));
 }
 
+TEST_F(RunnerFaults, copy_and_zip_sections_report_a_growing_file_and_a_dangling_link_alike)
+{
+    writeFile(src / "a.txt", "a\n");
+    writeFile(src / "grow.txt", "short\n");
+    faultkit::fs::create_symlink(src / "missing.txt", src / "dead.txt");
+    const path target = tmp.path() / "copy";
+    const path archive = tmp.path() / "out" / "backup.zip";
+    list.AddEntry(std::make_unique<TBatchEntry>("Copy", target.string(), src.string(), "", "", true, false, false));
+    list.AddEntry(std::make_unique<TBatchEntry>("Zip", archive.string(), src.string(), "", "", true, false, true));
+    // The file grows once it was found, before it is read: at the copy's file line, at the engine's
+    // first report.
+    int grown = 0;
+    pump.hook = [&] {
+        const bool copying = view->fileLine == (src / "grow.txt").string();
+        const bool zipping = list.ZipComponent->Busy() && grown == 1;
+        if ((grown == 0 && copying) || zipping) {
+            ++grown;
+            std::ofstream more(src / "grow.txt", std::ios::binary | std::ios::app);
+            more << "and longer now\n";
+        }
+    };
+    list.RunAll();
+    EXPECT_EQ(grown, 2);
+    const auto& problems = list.RunSummary.Problems;
+    EXPECT_EQ(problems[static_cast<std::size_t>(TRunProblem::FileChanged)], 2)
+        << testing::PrintToString(view->problems);
+    EXPECT_EQ(problems[static_cast<std::size_t>(TRunProblem::UnreadableFolder)] +
+                  problems[static_cast<std::size_t>(TRunProblem::ZipError)],
+              2)
+        << testing::PrintToString(view->problems);
+    int links = 0;
+    int changes = 0;
+    for (const auto& problem : view->problems) {
+        links += problem.find((src / "dead.txt").string() + ": cannot follow the link") != std::string::npos ? 1 : 0;
+        changes += problem.find((src / "grow.txt").string() + ": ") != std::string::npos &&
+                           problem.find("while it was read") != std::string::npos
+                       ? 1
+                       : 0;
+    }
+    EXPECT_EQ(links, 2) << testing::PrintToString(view->problems);
+    EXPECT_EQ(changes, 2) << testing::PrintToString(view->problems);
+    EXPECT_EQ(list.RunSummary.ExitCode(), kExitWithErrors);
+    EXPECT_EQ(testkit::readFile(target / "grow.txt"), "short\nand longer now\n");
+}
+
 } // namespace
