@@ -6,6 +6,7 @@
 #include "framework/core/AppStrings.h"
 #include "framework/core/CoreErrors.h"
 #include "framework/core/Questions.h"
+#include "framework/core/vk_tools.h"
 #include "ui/p_fprogress.h"
 #include "zipcomp/ZipComp.h"
 
@@ -31,7 +32,8 @@ QString fromLocal(const std::string& text)
 
 void writeError(const std::string& text)
 {
-    std::fputs(text.c_str(), stderr);
+    // Names from the batch file and the disk go to the log without their control characters.
+    std::fputs(EscapeControlsByLine(text).c_str(), stderr);
     if (text.empty() || text.back() != '\n') {
         std::fputc('\n', stderr);
     }

@@ -99,25 +99,6 @@ bool HasArgument(const char* text)
     return std::find(g_arguments.begin(), g_arguments.end(), text) != g_arguments.end();
 }
 
-// Lines for the terminal or a log: each line with its control characters escaped.
-std::string escapedLines(const std::string& text)
-{
-    std::string out;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        out += EscapeControls(std::string_view(text).substr(start, end - start));
-        if (end < text.size()) {
-            out += '\n';
-        }
-        start = end + 1;
-    }
-    return out;
-}
-
 } // namespace
 
 // True when some argument that may be a switch, upper-cased, begins with the upper-cased switch.
@@ -206,7 +187,7 @@ int runInConsole()
         }
     } catch (const std::exception& e) {
         // A batch file that exists but cannot be read.
-        std::fprintf(stderr, "Pellamar - Vorland\n%s\nBatch mode cancelled.\n", escapedLines(e.what()).c_str());
+        std::fprintf(stderr, "Pellamar - Vorland\n%s\nBatch mode cancelled.\n", EscapeControlsByLine(e.what()).c_str());
         SetAppPrompter(nullptr);
         return kExitStoppedByError;
     }
@@ -218,10 +199,10 @@ int runInConsole()
     } catch (const ESilentStop&) {
         exitCode = kExitStoppedByUser;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "Error: %s\n", escapedLines(e.what()).c_str());
+        std::fprintf(stderr, "Error: %s\n", EscapeControlsByLine(e.what()).c_str());
         exitCode = kExitStoppedByError;
     }
-    std::fputs(escapedLines(batchList.RunSummary.Text()).c_str(), stderr);
+    std::fputs(EscapeControlsByLine(batchList.RunSummary.Text()).c_str(), stderr);
     std::fflush(stderr);
     SetAppPrompter(nullptr);
     return exitCode;

@@ -156,3 +156,21 @@ std::string EscapeControls(std::string_view text)
     }
     return out;
 }
+
+std::string EscapeControlsByLine(std::string_view text)
+{
+    std::string out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        out += EscapeControls(text.substr(start, end - start));
+        if (end < text.size()) {
+            out += '\n';
+        }
+        start = end + 1;
+    }
+    return out;
+}

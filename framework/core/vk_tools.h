@@ -44,3 +44,6 @@ std::string_view TrimBlanks(std::string_view text);
 // so that a file or section name cannot move the cursor, recolour or clear the screen. Everything
 // else, other languages' letters included, stays as it is.
 std::string EscapeControls(std::string_view text);
+
+// EscapeControls of each line of the text; the line feeds between lines stay.
+std::string EscapeControlsByLine(std::string_view text);
