@@ -60,8 +60,8 @@ public:
     bool AskVolume(const std::string&) override { return false; }
 };
 
-// The windows' event processing plus the console's signals: SIGINT and SIGTERM stop the run at its
-// next check, as they do without a display.
+// The windows' event processing plus the console's signals: SIGINT, SIGTERM and SIGHUP stop the run
+// at its next check, as they do without a display.
 class TBatchModePump : public IEventPump
 {
 public:
