@@ -89,7 +89,8 @@ private:
     const ZipExecParams& m_block;
     CallbackChannel& m_channel;
     FaultSeams m_seams;
-    std::string m_archivePath;
+    std::string m_archivePath; // the archive, links followed
+    std::string m_namedPath;   // the archive as the block names it
     std::string m_tempDir;
     int m_level = 9;
     bool m_update = false;
@@ -136,6 +137,7 @@ void Operation::readBlock()
     m_move = m_block.Move != 0;
     m_rebuild = m_block.Rebuild != 0;
     // An archive reached through symbolic links is written where it is: the links stay links.
+    m_namedPath = m_archivePath;
     m_archivePath = followLinks(m_archivePath);
 
     auto& options = m_selectionOptions;
@@ -503,8 +505,12 @@ std::int32_t Operation::run()
     readBlock();
     m_seams = FaultSeams::fromEnvironment();
 
-    // Temporary archives of a killed run go whether or not this run writes anything.
+    // Temporary archives of a killed run go whether or not this run writes anything (also those an
+    // earlier version made beside a link to the archive).
     removeStaleTemps(m_archivePath, m_tempDir);
+    if (m_namedPath != m_archivePath) {
+        removeStaleTemps(m_namedPath, m_tempDir);
+    }
 
     struct stat archiveStat;
     if (stat(m_archivePath.c_str(), &archiveStat) == 0) {

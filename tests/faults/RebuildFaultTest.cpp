@@ -142,6 +142,8 @@ TEST_F(RebuildFaults, an_archive_reached_through_a_symbolic_link_is_updated_wher
     faultkit::fs::create_directories(real);
     faultkit::fs::create_directories(out);
     faultkit::fs::create_symlink(real / "backup.zip", archive);
+    // Left beside the link by a killed run of an earlier version, which wrote there.
+    writeFile(out / "backup.zip.vorland-tmp-Orphan", "temporary archive of a killed run");
     for (const bool update : {true, true, false}) {
         SCOPED_TRACE(update ? "update" : "rebuild");
         writeFile(src / (update ? "updated.txt" : "rebuilt.txt"), "more\n");
