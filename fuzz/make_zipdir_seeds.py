@@ -98,3 +98,9 @@ base = archive([("a.txt", b"kept", b"")], comment=b"x" * 40)
 at = len(base) - 40 + 5
 fake = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 0, 0, 0, at, 13)
 save("fake_end_exact", base[:at] + fake + base[at + 22:])
+
+# The longest comment, with end record signatures spread through it, and an end record just out of
+# reach (further back than 64 KiB + 22 bytes from the end).
+long_comment = (b"PK\x05\x06" + b"\0" * 18 + b"text " * 20) * 520
+save("longest_comment", archive([("a.txt", b"kept", b"")], comment=long_comment[:65535]))
+save("end_out_of_reach", simple + b"z" * 65536)
