@@ -74,7 +74,8 @@ void SetAppDialogs(IDialogProvider* provider)
 
 void RouteLinksThroughDialogs()
 {
-    TvkLabelLink::SetOpenHandler([](const QString& target) { return AppDialogs().OpenUrl(TvkLabelLink::UrlOf(target)); });
+    TvkLabelLink::SetOpenHandler(
+        [](const QString& target) { return AppDialogs().OpenUrl(TvkLabelLink::UrlOf(target)); });
 }
 
 QString DialogFilter(const QString& pairs)

@@ -39,8 +39,8 @@ bool isProgramWindow(const QWidget* widget)
 void collect(QObject* parent, QList<QObject*>& components)
 {
     for (QObject* child : parent->children()) {
-        if (auto* widget = qobject_cast<QWidget*>(child); widget != nullptr && widget->isWindow() &&
-                                                           qobject_cast<QMenu*>(widget) == nullptr) {
+        if (auto* widget = qobject_cast<QWidget*>(child);
+            widget != nullptr && widget->isWindow() && qobject_cast<QMenu*>(widget) == nullptr) {
             continue;
         }
         // Qt's internal parts (a tab widget's page stack) are looked through, never listed.
@@ -132,8 +132,9 @@ bool HasCaption(const QObject* component)
     if (const auto* action = qobject_cast<const QAction*>(component)) {
         return !action->isSeparator();
     }
-    if (qobject_cast<const QAbstractButton*>(component) != nullptr || qobject_cast<const QLabel*>(component) != nullptr ||
-        qobject_cast<const QGroupBox*>(component) != nullptr || captionProperty(component) >= 0) {
+    if (qobject_cast<const QAbstractButton*>(component) != nullptr ||
+        qobject_cast<const QLabel*>(component) != nullptr || qobject_cast<const QGroupBox*>(component) != nullptr ||
+        captionProperty(component) >= 0) {
         return true;
     }
     const auto* widget = qobject_cast<const QWidget*>(component);

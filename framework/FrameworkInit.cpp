@@ -5,8 +5,8 @@
 #include "framework/QtEventPump.h"
 #include "framework/QtPrompter.h"
 #include "framework/TvkLanguage.h"
-#include "framework/vk_contexte.h"
 #include "framework/core/Questions.h"
+#include "framework/vk_contexte.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -67,8 +67,8 @@ void ShutdownFramework()
 QString BundledHelpAddress()
 {
     const QString folder = QCoreApplication::applicationDirPath();
-    for (const QString& candidate : {folder + QStringLiteral("/doc/help.html"),
-                                     folder + QStringLiteral("/../share/doc/vorland/help.html")}) {
+    for (const QString& candidate :
+         {folder + QStringLiteral("/doc/help.html"), folder + QStringLiteral("/../share/doc/vorland/help.html")}) {
         if (QFileInfo(candidate).isFile()) {
             return QUrl::fromLocalFile(QFileInfo(candidate).canonicalFilePath()).toString();
         }

@@ -1,7 +1,7 @@
 #include "framework/QtPrompter.h"
 
-#include "framework/vk_contexte.h"
 #include "framework/core/AppStrings.h"
+#include "framework/vk_contexte.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -78,7 +78,8 @@ PasswordResult TQtPrompter::AskPassword(const std::string& title, const std::str
     layout->addWidget(box);
 
     PasswordResult result = PasswordResult::Cancel;
-    const auto addButton = [&](int bit, const QString& caption, QDialogButtonBox::ButtonRole role, PasswordResult value) {
+    const auto addButton = [&](int bit, const QString& caption, QDialogButtonBox::ButtonRole role,
+                               PasswordResult value) {
         if ((buttons & bit) == 0) {
             return;
         }
@@ -90,7 +91,8 @@ PasswordResult TQtPrompter::AskPassword(const std::string& title, const std::str
     };
     addButton(kPwButtonOk, fromCore(AppString(sOk)), QDialogButtonBox::AcceptRole, PasswordResult::Ok);
     addButton(kPwButtonCancel, fromCore(AppString(sCancel)), QDialogButtonBox::RejectRole, PasswordResult::Cancel);
-    addButton(kPwButtonCancelAll, QStringLiteral("Cancel all"), QDialogButtonBox::RejectRole, PasswordResult::CancelAll);
+    addButton(kPwButtonCancelAll, QStringLiteral("Cancel all"), QDialogButtonBox::RejectRole,
+              PasswordResult::CancelAll);
     addButton(kPwButtonAbort, fromCore(AppString(sAbort)), QDialogButtonBox::DestructiveRole, PasswordResult::Abort);
     if ((buttons & kPwButtonOk) != 0) {
         if (auto* ok = qobject_cast<QPushButton*>(box->buttons().constFirst())) {

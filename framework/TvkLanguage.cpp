@@ -318,7 +318,8 @@ void TvkLanguage::CreateLanguage(const QString& name)
     QDir().mkpath(folder);
     const QString fileName = folder + QLatin1Char('/') + kCaptionFile;
     if (QFileInfo::exists(fileName)) {
-        const QString question = QString::fromStdString(AppString(sAlreadyExists)).replace(QLatin1String("%s"), fileName);
+        const QString question =
+            QString::fromStdString(AppString(sAlreadyExists)).replace(QLatin1String("%s"), fileName);
         if (!Confirm(question.toStdString())) {
             return;
         }

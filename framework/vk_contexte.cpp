@@ -208,7 +208,8 @@ QString TvkContexte::FormSection(const QWidget* form)
 
 bool TvkContexte::IsResizable(const QWidget* form)
 {
-    return form->minimumSize() != form->maximumSize() && !form->windowFlags().testFlag(Qt::MSWindowsFixedSizeDialogHint);
+    return form->minimumSize() != form->maximumSize() &&
+           !form->windowFlags().testFlag(Qt::MSWindowsFixedSizeDialogHint);
 }
 
 void TvkContexte::LoadFormPlacement(QWidget* form)

@@ -88,9 +88,9 @@ TfrmBaseAboutBox::TfrmBaseAboutBox(QWidget* parent) : QDialog(parent)
     lbHomePage = makeLabel(_pnAbout, "lbHomePage", QStringLiteral("Home page"));
     _lbLink = makeLink(_pnAbout, "_lbLink", TvkLabelLink::lkNone);
     int row = 1;
-    for (auto [caption, value] : {std::pair<QLabel*, QLabel*>{_lbVersion, _lbNoVersion},
-                                  std::pair<QLabel*, QLabel*>{lbMailTo, _LbMailTo},
-                                  std::pair<QLabel*, QLabel*>{lbHomePage, _lbLink}}) {
+    for (auto [caption, value] :
+         {std::pair<QLabel*, QLabel*>{_lbVersion, _lbNoVersion}, std::pair<QLabel*, QLabel*>{lbMailTo, _LbMailTo},
+          std::pair<QLabel*, QLabel*>{lbHomePage, _lbLink}}) {
         caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         grid->addWidget(caption, row, 0);
         grid->addWidget(value, row, 1, 1, 2);
@@ -135,8 +135,8 @@ void TfrmBaseAboutBox::FormCreate()
 {
     const QImage icon = ArtworkImage(QStringLiteral("Vorland.png"));
     if (!icon.isNull()) {
-        ProgramIcon->setPixmap(QPixmap::fromImage(icon.scaled(kIconSize, kIconSize, Qt::KeepAspectRatio,
-                                                              Qt::SmoothTransformation)));
+        ProgramIcon->setPixmap(
+            QPixmap::fromImage(icon.scaled(kIconSize, kIconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     }
     const QImage brand = ArtworkImage(QStringLiteral("AboutBrand.jpg"));
     if (!brand.isNull()) {
@@ -176,11 +176,7 @@ void TfrmBaseAboutBox::FormCreate()
 
 QString TfrmBaseAboutBox::VersionText()
 {
-    return QStringLiteral("%1.%2.%3.%4")
-        .arg(kVersionMajor)
-        .arg(kVersionMinor)
-        .arg(kVersionPatch)
-        .arg(kVersionTweak);
+    return QStringLiteral("%1.%2.%3.%4").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionPatch).arg(kVersionTweak);
 }
 
 QString TfrmBaseAboutBox::HomeAddress()

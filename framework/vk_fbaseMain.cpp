@@ -6,9 +6,9 @@
 #include "framework/FirstPaint.h"
 #include "framework/TvkLanguage.h"
 #include "framework/WindowTools.h"
+#include "framework/core/AppStrings.h"
 #include "framework/vk_contexte.h"
 #include "framework/vk_fBaseAPropos.h"
-#include "framework/core/AppStrings.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -5,19 +5,19 @@
 #include "controls/vk_Component.h"
 #include "framework/TvkLanguage.h"
 #include "framework/VorlandApplication.h"
+#include "framework/core/AppStrings.h"
+#include "framework/core/CoreErrors.h"
 #include "framework/vk_contexte.h"
 #include "framework/vk_fBaseAPropos.h"
 #include "framework/vk_fBaseDialog.h"
 #include "framework/vk_fbaseMain.h"
-#include "framework/core/AppStrings.h"
-#include "framework/core/CoreErrors.h"
 #include "tests/guikit/GuiTestKit.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QApplication>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -129,7 +129,8 @@ TEST_F(BaseFormsTest, with_only_english_the_submenu_holds_the_commands_and_engli
 
 TEST_F(BaseFormsTest, a_language_item_switches_the_language_and_the_current_one_does_nothing)
 {
-    shipped.Write(QStringLiteral("French/CaptionList.txt"), "FrmTestMain.cmAbout.Caption=A propos\r\nstrings.2=A propos\r\n");
+    shipped.Write(QStringLiteral("French/CaptionList.txt"),
+                  "FrmTestMain.cmAbout.Caption=A propos\r\nstrings.2=A propos\r\n");
     AppLanguage().LoadLanguageList();
     TFrmTestMain form;
     int translated = 0;
@@ -179,7 +180,8 @@ TEST_F(BaseFormsTest, closing_stores_the_language_and_placement_and_a_refused_cl
     form.cmClose->trigger();
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(AppContexte().ReadInitialInteger(QStringLiteral("Language"), -1), 1);
-    EXPECT_EQ(AppContexte().ReadInteger(QStringLiteral("Settings/FrmTestMain"), QStringLiteral("Width"), 0), form.width());
+    EXPECT_EQ(AppContexte().ReadInteger(QStringLiteral("Settings/FrmTestMain"), QStringLiteral("Width"), 0),
+              form.width());
 }
 
 TEST_F(BaseFormsTest, the_end_of_the_session_stores_what_a_close_stores)

@@ -50,8 +50,7 @@ public:
         separator->setSeparator(true);
     }
 
-    template <class W>
-    W* make(const char* name, const QString& caption)
+    template <class W> W* make(const char* name, const QString& caption)
     {
         auto* widget = new W(caption, this);
         widget->setObjectName(QString::fromLatin1(name));
@@ -108,7 +107,8 @@ const QByteArray kFrench = "FrmSample.lbName.Caption=Nom\r\n"
 TEST(CaptionFile, reads_utf8_and_windows_1252_with_any_line_end)
 {
     TTempFolder folder;
-    const QString utf8 = folder.Write(QStringLiteral("u.txt"), "\xEF\xBB\xBF" "a=\xC3\xA9t\xC3\xA9\r\nb=x\ny=z\rlast=1");
+    const QString utf8 = folder.Write(QStringLiteral("u.txt"), "\xEF\xBB\xBF"
+                                                               "a=\xC3\xA9t\xC3\xA9\r\nb=x\ny=z\rlast=1");
     QStringList lines;
     ASSERT_TRUE(ReadTextLines(utf8, lines));
     EXPECT_EQ(lines, (QStringList{QStringLiteral("a=été"), QStringLiteral("b=x"), QStringLiteral("y=z"),

@@ -10,7 +10,8 @@
 
 namespace {
 
-struct SilentStopLike : std::runtime_error {
+struct SilentStopLike : std::runtime_error
+{
     SilentStopLike() : std::runtime_error("stop") {}
 };
 

@@ -1,8 +1,8 @@
 #include "tests/guikit/GuiTestKit.h"
 
 #include "framework/VorlandApplication.h"
-#include "framework/vk_contexte.h"
 #include "framework/core/Questions.h"
+#include "framework/vk_contexte.h"
 
 #include <QDir>
 #include <QFile>
