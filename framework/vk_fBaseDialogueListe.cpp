@@ -1,0 +1,248 @@
+#include "framework/vk_fBaseDialogueListe.h"
+
+#include "framework/DialogRunner.h"
+#include "framework/HintNames.h"
+#include "framework/core/AppStrings.h"
+#include "framework/vk_fbaseSelectList.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QString Numbered(int number)
+{
+    return QString::fromStdString(AppString(number));
+}
+
+QToolButton* GlyphButton(QWidget* parent, const char* name, QStyle::StandardPixmap glyph, const char* hint)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->setIcon(parent->style()->standardIcon(glyph));
+    button->setToolTip(QLatin1String(hint));
+    button->setAutoRaise(true);
+    NameByHint(button);
+    return button;
+}
+
+} // namespace
+
+TFrmBaseDialogList::TFrmBaseDialogList(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("TFrmBaseDialogList"));
+    resize(372, 275);
+
+    _lbListe = new QLabel(this);
+    _lbListe->setObjectName(QStringLiteral("_lbListe"));
+    lbListe = new QListWidget(this);
+    lbListe->setObjectName(QStringLiteral("lbListe"));
+    lbListe->setSelectionMode(QAbstractItemView::SingleSelection);
+    _lbListe->setBuddy(lbListe);
+    _sbUp = GlyphButton(this, "_sbUp", QStyle::SP_ArrowUp, "Move up");
+    _sbBottom = GlyphButton(this, "_sbBottom", QStyle::SP_ArrowDown, "Move down");
+    EdListe = new QLineEdit(this);
+    EdListe->setObjectName(QStringLiteral("EdListe"));
+    EdListe->setToolTip(QStringLiteral("Entry"));
+    NameByHint(EdListe);
+    sbSelectList = new QToolButton(this);
+    sbSelectList->setObjectName(QStringLiteral("sbSelectList"));
+    sbSelectList->setText(QStringLiteral("..."));
+    sbSelectList->setToolTip(QStringLiteral("Proposals"));
+    NameByHint(sbSelectList);
+    sbSelectList->hide();
+    btReplace = new QPushButton(this);
+    btReplace->setObjectName(QStringLiteral("btReplace"));
+    btAdd = new QPushButton(this);
+    btAdd->setObjectName(QStringLiteral("btAdd"));
+    btDelete = new QPushButton(this);
+    btDelete->setObjectName(QStringLiteral("btDelete"));
+    for (QPushButton* button : {btReplace, btAdd, btDelete})
+        button->setAutoDefault(false);
+    auto* bevel = new QFrame(this);
+    bevel->setObjectName(QStringLiteral("BevelBottom"));
+    bevel->setFrameShape(QFrame::HLine);
+    bevel->setFrameShadow(QFrame::Sunken);
+    BtOK = new QPushButton(this);
+    BtOK->setObjectName(QStringLiteral("BtOK"));
+    BtOK->setDefault(true);
+    BtCancel = new QPushButton(this);
+    BtCancel->setObjectName(QStringLiteral("BtCancel"));
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(_lbListe, 0, 0, 1, 2);
+    grid->addWidget(lbListe, 1, 0);
+    auto* moves = new QVBoxLayout;
+    moves->addWidget(_sbUp);
+    moves->addWidget(_sbBottom);
+    moves->addStretch();
+    grid->addLayout(moves, 1, 1);
+    grid->addWidget(EdListe, 2, 0);
+    grid->addWidget(sbSelectList, 2, 1);
+    grid->setRowStretch(1, 1);
+    auto* edits = new QHBoxLayout;
+    edits->addStretch();
+    edits->addWidget(btReplace);
+    edits->addWidget(btAdd);
+    edits->addWidget(btDelete);
+    auto* closing = new QHBoxLayout;
+    closing->addWidget(BtOK);
+    closing->addStretch();
+    closing->addWidget(BtCancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid, 1);
+    layout->addLayout(edits);
+    layout->addWidget(bevel);
+    layout->addLayout(closing);
+
+    setTabOrder(lbListe, EdListe);
+    setTabOrder(EdListe, btReplace);
+    setTabOrder(btReplace, btAdd);
+    setTabOrder(btAdd, btDelete);
+    setTabOrder(btDelete, BtOK);
+    setTabOrder(BtOK, BtCancel);
+
+    connect(lbListe, &QListWidget::currentRowChanged, this, [this] {
+        if (!m_keepEdit)
+            lbListeClick();
+    });
+    connect(btReplace, &QPushButton::clicked, this, &TFrmBaseDialogList::btReplaceClick);
+    connect(btAdd, &QPushButton::clicked, this, &TFrmBaseDialogList::btAddClick);
+    connect(btDelete, &QPushButton::clicked, this, &TFrmBaseDialogList::btDeleteClick);
+    connect(_sbUp, &QToolButton::clicked, this, &TFrmBaseDialogList::_sbUpClick);
+    connect(_sbBottom, &QToolButton::clicked, this, &TFrmBaseDialogList::_sbBottomClick);
+    connect(sbSelectList, &QToolButton::clicked, this, &TFrmBaseDialogList::sbSelectListClick);
+    connect(BtOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(BtCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TFrmBaseDialogList::SetListProvider(TListProvider provider)
+{
+    m_listProvider = std::move(provider);
+    sbSelectList->setVisible(static_cast<bool>(m_listProvider));
+}
+
+void TFrmBaseDialogList::SetEntries(const QStringList& entries)
+{
+    lbListe->clear();
+    lbListe->addItems(entries);
+    if (lbListe->count() > 0)
+        lbListe->setCurrentRow(0);
+    lbListeClick();
+}
+
+QStringList TFrmBaseDialogList::Entries() const
+{
+    QStringList entries;
+    for (int i = 0; i < lbListe->count(); ++i)
+        entries.append(lbListe->item(i)->text());
+    return entries;
+}
+
+void TFrmBaseDialogList::Select(int row)
+{
+    lbListe->setCurrentRow(row);
+    if (row < 0)
+        lbListe->clearSelection();
+}
+
+void TFrmBaseDialogList::lbListeClick()
+{
+    QListWidgetItem* item = lbListe->currentItem();
+    EdListe->setText(item != nullptr && item->isSelected() ? item->text() : QString());
+}
+
+void TFrmBaseDialogList::btReplaceClick()
+{
+    if (QListWidgetItem* item = lbListe->currentItem(); item != nullptr && item->isSelected())
+        item->setText(EdListe->text());
+}
+
+void TFrmBaseDialogList::btAddClick()
+{
+    QListWidgetItem* item = lbListe->currentItem();
+    const int row = item != nullptr && item->isSelected() ? lbListe->row(item) : lbListe->count();
+    lbListe->insertItem(row, EdListe->text());
+    Select(row);
+}
+
+void TFrmBaseDialogList::btDeleteClick()
+{
+    QListWidgetItem* item = lbListe->currentItem();
+    if (item == nullptr || !item->isSelected())
+        return;
+    const int row = lbListe->row(item);
+    m_keepEdit = true;
+    delete lbListe->takeItem(row);
+    Select(std::min(row, lbListe->count() - 1));
+    m_keepEdit = false;
+}
+
+void TFrmBaseDialogList::_sbUpClick()
+{
+    const int row = lbListe->currentRow();
+    if (row <= 0 || !lbListe->currentItem()->isSelected())
+        return;
+    m_keepEdit = true;
+    lbListe->insertItem(row - 1, lbListe->takeItem(row));
+    Select(row - 1);
+    m_keepEdit = false;
+}
+
+void TFrmBaseDialogList::_sbBottomClick()
+{
+    const int row = lbListe->currentRow();
+    if (row < 0 || row >= lbListe->count() - 1 || !lbListe->currentItem()->isSelected())
+        return;
+    m_keepEdit = true;
+    lbListe->insertItem(row + 1, lbListe->takeItem(row));
+    Select(row + 1);
+    m_keepEdit = false;
+}
+
+void TFrmBaseDialogList::sbSelectListClick()
+{
+    if (!m_listProvider)
+        return;
+    QStringList candidates;
+    m_listProvider(candidates);
+    if (candidates.isEmpty())
+        return;
+    if (!SelectFromList(windowTitle(), candidates, this))
+        return;
+    for (const QString& candidate : candidates) {
+        bool present = false;
+        for (int i = 0; i < lbListe->count() && !present; ++i)
+            present = lbListe->item(i)->text().compare(candidate, Qt::CaseInsensitive) == 0;
+        if (!present)
+            lbListe->addItem(candidate);
+    }
+}
+
+bool EditList(const QString& title, QStringList& list, const TListProvider& provider, QWidget* parent)
+{
+    TFrmBaseDialogList dialog(parent);
+    dialog.btReplace->setText(Numbered(sReplace));
+    dialog.btAdd->setText(Numbered(sAdd));
+    dialog.btDelete->setText(Numbered(sDelete));
+    dialog.BtOK->setText(Numbered(sOk));
+    dialog.BtCancel->setText(Numbered(sCancel));
+    dialog._lbListe->setText(title);
+    dialog.lbListe->setAccessibleName(title);
+    dialog.setWindowTitle(title);
+    dialog.SetListProvider(provider);
+    dialog.SetEntries(list);
+    dialog.lbListe->setFocus();
+    if (RunModalDialog(dialog) != QDialog::Accepted)
+        return false;
+    list = dialog.Entries();
+    return true;
+}

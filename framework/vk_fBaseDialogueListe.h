@@ -1,0 +1,63 @@
+#pragma once
+// The list dialog: edits a list of short texts (such as file masks) line by line, and can offer
+// candidates from a provider supplied by the caller.
+
+#include <QDialog>
+#include <QStringList>
+
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QToolButton;
+
+// Fills the given (empty) list with candidates for the list dialog's "..." button.
+using TListProvider = std::function<void(QStringList&)>;
+
+// Modal OK/Cancel dialog editing the entries of `lbListe` through `EdListe` and the buttons
+// Replace, Add, Delete, Up and Down. Created for one use.
+class TFrmBaseDialogList : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TFrmBaseDialogList(QWidget* parent = nullptr);
+
+    // The provider behind "..."; the button shows only while one is set.
+    void SetListProvider(TListProvider provider);
+    // Replaces the entries, selects the first one and shows it in EdListe.
+    void SetEntries(const QStringList& entries);
+    QStringList Entries() const;
+
+    void lbListeClick();
+    void btReplaceClick();
+    void btAddClick();
+    void btDeleteClick();
+    void _sbUpClick();
+    void _sbBottomClick();
+    void sbSelectListClick();
+
+    QLabel* _lbListe = nullptr;
+    QListWidget* lbListe = nullptr;
+    QLineEdit* EdListe = nullptr;
+    QToolButton* sbSelectList = nullptr;
+    QToolButton* _sbUp = nullptr;
+    QToolButton* _sbBottom = nullptr;
+    QPushButton* btReplace = nullptr;
+    QPushButton* btAdd = nullptr;
+    QPushButton* btDelete = nullptr;
+    QPushButton* BtOK = nullptr;
+    QPushButton* BtCancel = nullptr;
+
+private:
+    void Select(int row);
+
+    TListProvider m_listProvider;
+    bool m_keepEdit = false; // a deletion moves the selection without refilling EdListe
+};
+
+// Edits `list` in the list dialog titled `title`, with "..." asking `provider` (may be empty) for
+// candidates. OK replaces `list` by the dialog's entries in their order and gives true; Cancel
+// leaves `list` exactly as it was and gives false.
+bool EditList(const QString& title, QStringList& list, const TListProvider& provider, QWidget* parent = nullptr);

@@ -1,0 +1,30 @@
+#pragma once
+// The selection list dialog: the user ticks entries in a list of candidates.
+
+#include <QDialog>
+#include <QStringList>
+
+class QListWidget;
+class QPushButton;
+
+// Modal OK/Cancel dialog with a check-list `lbSelectList`. Created for one use.
+class TFrmBaseSelectList : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TFrmBaseSelectList(QWidget* parent = nullptr);
+
+    // Replaces the candidates (none ticked) and selects the first one.
+    void SetCandidates(const QStringList& candidates);
+    // The ticked candidates in list order.
+    QStringList TickedEntries() const;
+
+    QListWidget* lbSelectList = nullptr;
+    QPushButton* BtOK = nullptr;
+    QPushButton* BtCancel = nullptr;
+};
+
+// Shows the candidates of `list` with nothing ticked. OK replaces `list` by the ticked entries in
+// their order and gives true (the list is empty when nothing was ticked); Cancel leaves it alone
+// and gives false.
+bool SelectFromList(const QString& title, QStringList& list, QWidget* parent = nullptr);

@@ -1,0 +1,160 @@
+#include "ui/BatchParametersPage.h"
+
+#include "batch/p_BatchList.h"
+#include "framework/HintNames.h"
+#include "ui/FilePickers.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProxyStyle>
+#include <QRadioButton>
+#include <QToolButton>
+
+namespace {
+
+constexpr int kMinWidth = 444;
+const char* const kProgramFilter = "*.exe|*.exe|*.bat|*.bat|*.*|*.*";
+
+// Answers "°" as the password character of the field it styles.
+class TDegreePasswordStyle : public QProxyStyle
+{
+public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return 0x00B0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+} // namespace
+
+TBatchParametersPage::TBatchParametersPage(TpxBatchList& batch, QWidget* parent) : QWidget(parent), m_batch(batch)
+{
+    setObjectName(QStringLiteral("tsBatch"));
+    setMinimumWidth(kMinWidth);
+
+    lbPasswd = new QLabel(QStringLiteral("&Password"), this);
+    lbPasswd->setObjectName(QStringLiteral("lbPasswd"));
+    edPassword = new QLineEdit(this);
+    edPassword->setObjectName(QStringLiteral("edPassword"));
+    auto* degreeStyle = new TDegreePasswordStyle;
+    degreeStyle->setParent(edPassword);
+    edPassword->setStyle(degreeStyle);
+    edPassword->setEchoMode(QLineEdit::Password);
+    lbPasswd->setBuddy(edPassword);
+
+    lbBefore = new QLabel(QStringLiteral("Execute &before"), this);
+    lbBefore->setObjectName(QStringLiteral("lbBefore"));
+    edBefore = new QLineEdit(this);
+    edBefore->setObjectName(QStringLiteral("edBefore"));
+    lbBefore->setBuddy(edBefore);
+    _sbBefore = new QToolButton(this);
+    _sbBefore->setObjectName(QStringLiteral("_sbBefore"));
+    _sbBefore->setText(QStringLiteral("..."));
+    _sbBefore->setToolTip(QStringLiteral("Select the program to execute before"));
+    NameByHint(_sbBefore);
+
+    lbAfter = new QLabel(QStringLiteral("Execute &after"), this);
+    lbAfter->setObjectName(QStringLiteral("lbAfter"));
+    edAfter = new QLineEdit(this);
+    edAfter->setObjectName(QStringLiteral("edAfter"));
+    lbAfter->setBuddy(edAfter);
+    _sbAfter = new QToolButton(this);
+    _sbAfter->setObjectName(QStringLiteral("_sbAfter"));
+    _sbAfter->setText(QStringLiteral("..."));
+    _sbAfter->setToolTip(QStringLiteral("Select the program to execute after"));
+    NameByHint(_sbAfter);
+
+    rbUpdate = new QRadioButton(QStringLiteral("&Update archive"), this);
+    rbUpdate->setObjectName(QStringLiteral("rbUpdate"));
+    rbUpdate->setChecked(true);
+    rbRebuild = new QRadioButton(QStringLiteral("&Rebuild archive"), this);
+    rbRebuild->setObjectName(QStringLiteral("rbRebuild"));
+
+    auto* grid = new QGridLayout(this);
+    grid->setColumnStretch(1, 1);
+    grid->addWidget(lbPasswd, 0, 0);
+    grid->addWidget(edPassword, 0, 1);
+    grid->addWidget(lbBefore, 1, 0);
+    grid->addWidget(edBefore, 1, 1);
+    grid->addWidget(_sbBefore, 1, 2);
+    grid->addWidget(lbAfter, 2, 0);
+    grid->addWidget(edAfter, 2, 1);
+    grid->addWidget(_sbAfter, 2, 2);
+    grid->addWidget(rbUpdate, 3, 1);
+    grid->addWidget(rbRebuild, 4, 1);
+    grid->setRowStretch(5, 1);
+
+    connect(edPassword, &QLineEdit::textChanged, this, &TBatchParametersPage::edPasswordChange);
+    connect(edBefore, &QLineEdit::textChanged, this, &TBatchParametersPage::edBeforeChange);
+    connect(edAfter, &QLineEdit::textChanged, this, &TBatchParametersPage::edAfterChange);
+    connect(_sbBefore, &QToolButton::clicked, this, &TBatchParametersPage::_sbBeforeClick);
+    connect(_sbAfter, &QToolButton::clicked, this, &TBatchParametersPage::_sbAfterClick);
+    connect(rbUpdate, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            rbUpdateClick();
+    });
+    connect(rbRebuild, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            rbRebuildClick();
+    });
+}
+
+void TBatchParametersPage::Refresh()
+{
+    edPassword->setText(QString::fromStdString(m_batch.Password));
+    edBefore->setText(QString::fromStdString(m_batch.Before));
+    edAfter->setText(QString::fromStdString(m_batch.After));
+    (m_batch.UpdateZip ? rbUpdate : rbRebuild)->setChecked(true);
+}
+
+void TBatchParametersPage::edPasswordChange()
+{
+    m_batch.Password = edPassword->text().toStdString();
+}
+
+void TBatchParametersPage::edBeforeChange()
+{
+    m_batch.Before = edBefore->text().toStdString();
+}
+
+void TBatchParametersPage::edAfterChange()
+{
+    m_batch.After = edAfter->text().toStdString();
+}
+
+void TBatchParametersPage::rbUpdateClick()
+{
+    m_batch.UpdateZip = rbUpdate->isChecked();
+}
+
+void TBatchParametersPage::rbRebuildClick()
+{
+    m_batch.UpdateZip = !rbRebuild->isChecked();
+}
+
+void TBatchParametersPage::PickProgram(QLineEdit* field)
+{
+    TFileDialogSpec spec;
+    spec.fileName = field->text();
+    spec.folder = field->text().isEmpty() ? QString() : FolderOf(field->text());
+    // No default extension: programs here usually have none, and a typed name must stay as typed.
+    spec.filter = QLatin1String(kProgramFilter);
+    QString picked;
+    if (FilePicker().OpenFile(window(), spec, picked))
+        field->setText(picked);
+}
+
+void TBatchParametersPage::_sbBeforeClick()
+{
+    PickProgram(edBefore);
+}
+
+void TBatchParametersPage::_sbAfterClick()
+{
+    PickProgram(edAfter);
+}

@@ -1,0 +1,282 @@
+#include "ui/SectionPropertyPane.h"
+
+#include "batch/p_BatchList.h"
+#include "framework/HintNames.h"
+#include "framework/core/AppStrings.h"
+#include "framework/core/vk_tools.h"
+#include "ui/FilePickers.h"
+#include "ui/MaskListDialog.h"
+#include "ui/ProposalScan.h"
+#include "ui/SectionListModel.h"
+
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
+
+namespace {
+
+constexpr int kMinWidth = 318;
+constexpr int kMinHeight = 181;
+const char* const kZipFilter = "Zip (*.zip)|*.zip|*.*|*.*";
+
+std::string Trimmed(const QLineEdit* field)
+{
+    return std::string(TrimBlanks(field->text().toStdString()));
+}
+
+QToolButton* BrowseButton(QWidget* parent, const char* name, const char* hint)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->setText(QStringLiteral("..."));
+    button->setToolTip(QLatin1String(hint));
+    NameByHint(button);
+    return button;
+}
+
+} // namespace
+
+TSectionPropertyPane::TSectionPropertyPane(TpxBatchList& batch, TSectionListModel& model,
+                                           std::function<int()> selected, QWidget* parent)
+    : QWidget(parent), m_batch(batch), m_model(model), m_selected(std::move(selected))
+{
+    setObjectName(QStringLiteral("PnProperties"));
+    setMinimumSize(kMinWidth, kMinHeight);
+
+    const auto label = [this](const char* name, const char* caption) {
+        auto* widget = new QLabel(QString::fromLatin1(caption), this);
+        widget->setObjectName(QLatin1String(name));
+        return widget;
+    };
+    const auto field = [this](const char* name, QLabel* buddy) {
+        auto* widget = new QLineEdit(this);
+        widget->setObjectName(QLatin1String(name));
+        if (buddy != nullptr)
+            buddy->setBuddy(widget);
+        return widget;
+    };
+    const auto check = [this](const char* name, const char* caption) {
+        auto* widget = new QCheckBox(QString::fromLatin1(caption), this);
+        widget->setObjectName(QLatin1String(name));
+        return widget;
+    };
+
+    lbName = label("lbName", "&Name");
+    edName = field("edName", lbName);
+    lbDirName = label("lbDirName", "&Directory");
+    edDir = field("edDir", lbDirName);
+    _sbDirectory = BrowseButton(this, "_sbDirectory", "Select directory to zip");
+    cbSaveToZip = check("cbSaveToZip", "&Compress archive");
+    _lbZipName = label("_lbZipName", "");
+    EdZipName = field("EdZipName", _lbZipName);
+    _sbZipName = BrowseButton(this, "_sbZipName", "Select Zip file");
+    lbSuffix = label("lbSuffix", "&Add files");
+    edSuffix = field("edSuffix", lbSuffix);
+    _sbAddFiles = BrowseButton(this, "_sbAddFiles", "Add files");
+    lbExclude = label("lbExclude", "&Exclude files");
+    edIgnore = field("edIgnore", lbExclude);
+    _sbExclude = BrowseButton(this, "_sbExclude", "Exclude files");
+    cbRecurse = check("cbRecurse", "&Recurse");
+    cbDirName = check("cbDirName", "Store with &pathname");
+
+    auto* grid = new QGridLayout(this);
+    grid->setColumnStretch(1, 1);
+    grid->addWidget(lbName, 0, 0);
+    grid->addWidget(edName, 0, 1);
+    grid->addWidget(lbDirName, 1, 0);
+    grid->addWidget(edDir, 1, 1);
+    grid->addWidget(_sbDirectory, 1, 2);
+    grid->addWidget(cbSaveToZip, 2, 1);
+    grid->addWidget(_lbZipName, 3, 0);
+    grid->addWidget(EdZipName, 3, 1);
+    grid->addWidget(_sbZipName, 3, 2);
+    grid->addWidget(lbSuffix, 4, 0);
+    grid->addWidget(edSuffix, 4, 1);
+    grid->addWidget(_sbAddFiles, 4, 2);
+    grid->addWidget(lbExclude, 5, 0);
+    grid->addWidget(edIgnore, 5, 1);
+    grid->addWidget(_sbExclude, 5, 2);
+    grid->addWidget(cbRecurse, 6, 1);
+    grid->addWidget(cbDirName, 7, 1);
+    grid->setRowStretch(8, 1);
+
+    QWidget* order[] = {edName, edDir, _sbDirectory, cbSaveToZip, EdZipName, _sbZipName, edSuffix,
+                        _sbAddFiles, edIgnore, _sbExclude, cbRecurse, cbDirName};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    connect(edName, &QLineEdit::textChanged, this, &TSectionPropertyPane::edNameChange);
+    connect(edDir, &QLineEdit::textChanged, this, &TSectionPropertyPane::edDirChange);
+    connect(cbSaveToZip, &QCheckBox::toggled, this, &TSectionPropertyPane::cbSaveToZipClick);
+    connect(EdZipName, &QLineEdit::textChanged, this, &TSectionPropertyPane::EdZipNameChange);
+    connect(edSuffix, &QLineEdit::textChanged, this, &TSectionPropertyPane::edSuffixChange);
+    connect(edIgnore, &QLineEdit::textChanged, this, &TSectionPropertyPane::edIgnoreChange);
+    connect(cbRecurse, &QCheckBox::toggled, this, &TSectionPropertyPane::cbRecurseClick);
+    connect(cbDirName, &QCheckBox::toggled, this, &TSectionPropertyPane::cbDirNameClick);
+    connect(_sbDirectory, &QToolButton::clicked, this, &TSectionPropertyPane::_sbDirectoryClick);
+    connect(_sbZipName, &QToolButton::clicked, this, &TSectionPropertyPane::_sbZipNameClick);
+    connect(_sbAddFiles, &QToolButton::clicked, this, &TSectionPropertyPane::_sbAddFilesClick);
+    connect(_sbExclude, &QToolButton::clicked, this, &TSectionPropertyPane::_sbExcludeClick);
+    UpdateZipNameCaption();
+}
+
+int TSectionPropertyPane::EditableRow() const
+{
+    if (FUpdating)
+        return -1;
+    const int row = m_selected();
+    return row >= 0 && row < m_batch.Count() ? row : -1;
+}
+
+void TSectionPropertyPane::Fill()
+{
+    FUpdating = true;
+    struct TClear
+    {
+        bool& flag;
+        ~TClear() { flag = false; }
+    } clearAtEnd{FUpdating};
+    const int row = m_selected();
+    if (row < 0 || row >= m_batch.Count()) {
+        for (QLineEdit* field : {edName, EdZipName, edDir, edIgnore, edSuffix})
+            field->clear();
+        for (QCheckBox* box : {cbRecurse, cbDirName, cbSaveToZip})
+            box->setChecked(false);
+    } else {
+        const TBatchEntry& section = m_batch.Entries(row);
+        edName->setText(QString::fromStdString(section.Name));
+        EdZipName->setText(QString::fromStdString(section.Zip));
+        edDir->setText(QString::fromStdString(section.Dir));
+        edIgnore->setText(QString::fromStdString(section.Ignore));
+        edSuffix->setText(QString::fromStdString(section.Suffix));
+        cbRecurse->setChecked(section.Recurse);
+        cbDirName->setChecked(section.DirName);
+        cbSaveToZip->setChecked(section.Compress);
+    }
+    UpdateZipNameCaption();
+    m_extensionList.Clear();
+}
+
+void TSectionPropertyPane::UpdateZipNameCaption()
+{
+    const bool zip = cbSaveToZip->isChecked();
+    _lbZipName->setText(QString::fromStdString(AppString(zip ? sZipName : sDirArchive)));
+    cbDirName->setEnabled(zip);
+}
+
+void TSectionPropertyPane::edNameChange()
+{
+    if (const int row = EditableRow(); row >= 0) {
+        m_storingName = true;
+        m_model.SetCaption(row, Trimmed(edName));
+        m_storingName = false;
+    }
+}
+
+void TSectionPropertyPane::edDirChange()
+{
+    if (const int row = EditableRow(); row >= 0) {
+        m_batch.Entries(row).Dir = Trimmed(edDir);
+        m_extensionList.Clear();
+    }
+}
+
+void TSectionPropertyPane::cbSaveToZipClick()
+{
+    if (const int row = EditableRow(); row >= 0) {
+        m_batch.Entries(row).Compress = cbSaveToZip->isChecked();
+        UpdateZipNameCaption();
+        m_extensionList.Clear();
+    }
+}
+
+void TSectionPropertyPane::EdZipNameChange()
+{
+    if (const int row = EditableRow(); row >= 0)
+        m_batch.Entries(row).Zip = Trimmed(EdZipName);
+}
+
+void TSectionPropertyPane::edSuffixChange()
+{
+    if (const int row = EditableRow(); row >= 0)
+        m_batch.Entries(row).Suffix = Trimmed(edSuffix);
+}
+
+void TSectionPropertyPane::edIgnoreChange()
+{
+    if (const int row = EditableRow(); row >= 0)
+        m_batch.Entries(row).Ignore = Trimmed(edIgnore);
+}
+
+void TSectionPropertyPane::cbRecurseClick()
+{
+    if (const int row = EditableRow(); row >= 0) {
+        m_batch.Entries(row).Recurse = cbRecurse->isChecked();
+        m_extensionList.Clear();
+    }
+}
+
+void TSectionPropertyPane::cbDirNameClick()
+{
+    if (const int row = EditableRow(); row >= 0)
+        m_batch.Entries(row).DirName = cbDirName->isChecked();
+}
+
+void TSectionPropertyPane::_sbDirectoryClick()
+{
+    const QString current = edDir->text();
+    QString picked;
+    if (FilePicker().BrowseForFolder(window(), QFileInfo(current).isDir() ? current : QString(), picked))
+        edDir->setText(picked);
+}
+
+void TSectionPropertyPane::_sbZipNameClick()
+{
+    const QString current = EdZipName->text();
+    QString picked;
+    if (cbSaveToZip->isChecked()) {
+        TFileDialogSpec spec;
+        spec.fileName = current;
+        spec.folder = current.isEmpty() ? QString() : FolderOf(current);
+        spec.filter = QLatin1String(kZipFilter);
+        spec.defaultSuffix = QStringLiteral("zip");
+        if (FilePicker().OpenFile(window(), spec, picked))
+            EdZipName->setText(picked);
+    } else if (FilePicker().BrowseForFolder(window(), current, picked)) {
+        EdZipName->setText(picked);
+    }
+}
+
+void TSectionPropertyPane::_sbAddFilesClick()
+{
+    const int row = m_selected();
+    if (row < 0 || row >= m_batch.Count())
+        return;
+    std::string text = m_batch.Entries(row).Suffix;
+    if (EditMaskList(window(), false, [this](QStringList& list) { FillExtensionList(list); }, text))
+        edSuffix->setText(QString::fromStdString(text));
+}
+
+void TSectionPropertyPane::_sbExcludeClick()
+{
+    const int row = m_selected();
+    if (row < 0 || row >= m_batch.Count())
+        return;
+    std::string text = m_batch.Entries(row).Ignore;
+    if (EditMaskList(window(), true, [this](QStringList& list) { FillExtensionList(list); }, text))
+        edIgnore->setText(QString::fromStdString(text));
+}
+
+void TSectionPropertyPane::FillExtensionList(QStringList& list)
+{
+    const int row = m_selected();
+    if (m_extensionList.Empty() && row >= 0 && row < m_batch.Count()) {
+        const TBatchEntry& section = m_batch.Entries(row);
+        ScanExtensionsResponsive(m_extensionList, section.Dir, section.Recurse);
+    }
+    for (const std::string& pattern : m_extensionList.Items())
+        list.append(QString::fromStdString(pattern));
+}

@@ -1,0 +1,419 @@
+#include "ui/p_fmain.h"
+
+#include "batch/p_BatchList.h"
+#include "framework/HintNames.h"
+#include "framework/core/AppStrings.h"
+#include "framework/core/Questions.h"
+#include "framework/core/vk_tools.h"
+#include "ui/BatchParametersPage.h"
+#include "ui/MainWindowCommands.h"
+#include "ui/SectionListModel.h"
+#include "ui/SectionListView.h"
+#include "ui/SectionNaming.h"
+#include "ui/SectionPropertyPane.h"
+#include "ui/p_fwizard.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QFontDatabase>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QSplitter>
+#include <QStyle>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kListMinWidth = 120;
+constexpr int kToolbarHeight = 24;
+constexpr int kToolbarGap = 2 * kToolbarHeight;
+constexpr int kWizardPage = 0;
+constexpr int kSourcePage = 2;
+
+QString Numbered(int number)
+{
+    return QString::fromStdString(AppString(number));
+}
+
+void ShowError(QWidget* parent, const QString& text)
+{
+    if (IPrompter* prompter = AppPrompter())
+        prompter->ShowMessage(text.toStdString(), true);
+    else
+        QMessageBox::critical(parent, QString(), text);
+}
+
+} // namespace
+
+TFrmSaveZip::TFrmSaveZip(QWidget* parent) : QWidget(parent), m_batch(std::make_unique<TpxBatchList>())
+{
+    setObjectName(QStringLiteral("TFrmSaveZip"));
+    setWindowTitle(QStringLiteral("Vorland"));
+    resize(600, 380);
+    m_model = std::make_unique<TSectionListModel>(*m_batch);
+    m_model->SetIcon(style()->standardIcon(QStyle::SP_DirIcon));
+    m_model->SetEditCheck([this](int row, const QString& caption) { return lbBatchListEdited(row, caption); });
+
+    Commands = new TMainWindowCommands(this);
+    PopupMenu = new QMenu(this);
+    PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
+    Commands->AddToMenu(PopupMenu);
+
+    PageControl = new QTabWidget(this);
+    PageControl->setObjectName(QStringLiteral("PageControl"));
+    BuildWizardPage();
+    tsBatch = new TBatchParametersPage(*m_batch, PageControl);
+    tsSource = new QWidget(PageControl);
+    tsSource->setObjectName(QStringLiteral("tsSource"));
+    idBatch = new QPlainTextEdit(tsSource);
+    idBatch->setObjectName(QStringLiteral("idBatch"));
+    idBatch->setLineWrapMode(QPlainTextEdit::NoWrap);
+    idBatch->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    idBatch->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    idBatch->setToolTip(QStringLiteral("Text of the batch file"));
+    NameByHint(idBatch);
+    auto* sourceLayout = new QVBoxLayout(tsSource);
+    sourceLayout->setContentsMargins(0, 0, 0, 0);
+    sourceLayout->addWidget(idBatch);
+    PageControl->addTab(tsWizard, QStringLiteral("&Wizard"));
+    PageControl->addTab(tsBatch, QStringLiteral("&Parameters"));
+    PageControl->addTab(tsSource, QStringLiteral("S&ource"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(PageControl);
+
+    TMainWindowCommands& c = *Commands;
+    connect(c.cmZipIt, &QAction::triggered, this, &TFrmSaveZip::sbZipItClick);
+    connect(c.cmOpen, &QAction::triggered, this, &TFrmSaveZip::sbOpenClick);
+    connect(c.cmNew, &QAction::triggered, this, &TFrmSaveZip::sbNouveauClick);
+    connect(c.cmSave, &QAction::triggered, this, &TFrmSaveZip::sbSaveClick);
+    connect(c.cmSaveAs, &QAction::triggered, this, &TFrmSaveZip::sbEnregistrerSousClick);
+    connect(c.cmBatchShortcut, &QAction::triggered, this, &TFrmSaveZip::cmBatchShortcutClick);
+    connect(c.cmWizard, &QAction::triggered, this, &TFrmSaveZip::cmWizardClick);
+    connect(c.cmAdd, &QAction::triggered, this, &TFrmSaveZip::cmAddClick);
+    connect(c.cmEditWizard, &QAction::triggered, this, &TFrmSaveZip::cmEditWizardClick);
+    connect(c.cmDelete, &QAction::triggered, this, &TFrmSaveZip::cmDeleteClick);
+    connect(c.cmRename, &QAction::triggered, this, &TFrmSaveZip::cmRenameClick);
+    connect(c.cmSelectZipfile, &QAction::triggered, PnProperties, &TSectionPropertyPane::_sbZipNameClick);
+    connect(c.cmSelectDirectoryToZip, &QAction::triggered, PnProperties, &TSectionPropertyPane::_sbDirectoryClick);
+    connect(c.cmZipSection, &QAction::triggered, this, &TFrmSaveZip::cmZipSectionClick);
+    connect(c.cmView, &QMenu::aboutToShow, this, &TFrmSaveZip::cmViewClick);
+    connect(c.cmReport, &QAction::triggered, this, &TFrmSaveZip::cmReportClick);
+    connect(c.cmList, &QAction::triggered, this, &TFrmSaveZip::cmListClick);
+    connect(c.cmIcon, &QAction::triggered, this, &TFrmSaveZip::cmIconClick);
+    connect(c.cmSmallIcon, &QAction::triggered, this, &TFrmSaveZip::cmSmallIconClick);
+    connect(PopupMenu, &QMenu::aboutToShow, this, &TFrmSaveZip::PopupMenuTaskPopup);
+
+    connect(lbBatchList, &TSectionListView::SelectionChanged, this, &TFrmSaveZip::lbBatchListClick);
+    connect(lbBatchList, &TSectionListView::DeleteRequested, this, &TFrmSaveZip::cmDeleteClick);
+    connect(lbBatchList, &TSectionListView::WizardRequested, this, &TFrmSaveZip::cmEditWizardClick);
+    connect(m_model.get(), &TSectionListModel::CaptionChanged, this, &TFrmSaveZip::lbBatchListChange);
+    connect(PageControl, &QTabWidget::currentChanged, this, [this](int index) {
+        PageControlChanging(m_activePage);
+        m_activePage = index;
+        PageControlChange();
+    });
+
+    TranslateHints();
+    RefreshBatch();
+}
+
+TFrmSaveZip::~TFrmSaveZip()
+{
+    // The views go before the model and the batch list they show.
+    delete PageControl;
+    PageControl = nullptr;
+}
+
+void TFrmSaveZip::BuildWizardPage()
+{
+    tsWizard = new QWidget(PageControl);
+    tsWizard->setObjectName(QStringLiteral("tsWizard"));
+    BuildToolbar();
+    SplitterWizard = new QSplitter(Qt::Horizontal, tsWizard);
+    SplitterWizard->setObjectName(QStringLiteral("SplitterWizard"));
+    SplitterWizard->setHandleWidth(4);
+    SplitterWizard->setChildrenCollapsible(false);
+    PnList = new QWidget(SplitterWizard);
+    PnList->setObjectName(QStringLiteral("PnList"));
+    PnList->setMinimumWidth(kListMinWidth);
+    lbBatchList = new TSectionListView(*m_model, PnList);
+    auto* listLayout = new QVBoxLayout(PnList);
+    listLayout->setContentsMargins(0, 0, 0, 0);
+    listLayout->addWidget(lbBatchList);
+    PnProperties = new TSectionPropertyPane(*m_batch, *m_model, [this] { return SelectedIndex(); }, SplitterWizard);
+    SplitterWizard->addWidget(PnList);
+    SplitterWizard->addWidget(PnProperties);
+    SplitterWizard->setStretchFactor(1, 1);
+    SplitterWizard->setSizes({kListMinWidth, 400});
+    auto* layout = new QVBoxLayout(tsWizard);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setSpacing(2);
+    layout->addWidget(_pnToolbar);
+    layout->addWidget(SplitterWizard, 1);
+    setTabOrder(lbBatchList, PnProperties->edName);
+}
+
+void TFrmSaveZip::BuildToolbar()
+{
+    _pnToolbar = new QWidget(tsWizard);
+    _pnToolbar->setObjectName(QStringLiteral("_pnToolbar"));
+    _pnToolbar->setFixedHeight(kToolbarHeight + 4);
+    auto* row = new QHBoxLayout(_pnToolbar);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(1);
+    const auto button = [this, row](const char* name, QStyle::StandardPixmap glyph, QAction* command) {
+        auto* flat = new QToolButton(_pnToolbar);
+        flat->setObjectName(QLatin1String(name));
+        flat->setAutoRaise(true);
+        flat->setIcon(style()->standardIcon(glyph));
+        flat->setFixedSize(kToolbarHeight, kToolbarHeight);
+        flat->setFocusPolicy(Qt::TabFocus);
+        NameByHint(flat);
+        connect(flat, &QToolButton::clicked, command, &QAction::trigger);
+        row->addWidget(flat);
+        return flat;
+    };
+    TMainWindowCommands& c = *Commands;
+    _sbOuvrir = button("_sbOuvrir", QStyle::SP_DialogOpenButton, c.cmOpen);
+    _sbSave = button("_sbSave", QStyle::SP_DialogSaveButton, c.cmSave);
+    _sbZipIt = button("_sbZipIt", QStyle::SP_MediaPlay, c.cmZipIt);
+    row->addSpacing(kToolbarGap);
+    _sbWizard = button("_sbWizard", QStyle::SP_FileDialogContentsView, c.cmWizard);
+    _sbAdd = button("_sbAdd", QStyle::SP_FileDialogNewFolder, c.cmAdd);
+    _sbDelete = button("_sbDelete", QStyle::SP_TrashIcon, c.cmDelete);
+    _sbZipSection = button("_sbZipSection", QStyle::SP_MediaSeekForward, c.cmZipSection);
+    row->addStretch();
+}
+
+void TFrmSaveZip::TranslateHints()
+{
+    m_model->SetColumnCaption(QString::fromStdString(StripAmpersands(PnProperties->lbName->text().toStdString())));
+    lbBatchList->SetListName(m_model->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString());
+    const auto hint = [](QToolButton* button, const QAction* command) {
+        button->setToolTip(QString::fromStdString(StripAmpersands(command->text().toStdString())));
+    };
+    TMainWindowCommands& c = *Commands;
+    hint(_sbZipSection, c.cmZipSection);
+    hint(_sbWizard, c.cmWizard);
+    hint(_sbDelete, c.cmDelete);
+    hint(_sbSave, c.cmSave);
+    hint(_sbZipIt, c.cmZipIt);
+    hint(_sbAdd, c.cmAdd);
+    hint(_sbOuvrir, c.cmOpen);
+}
+
+int TFrmSaveZip::SelectedIndex() const
+{
+    return lbBatchList->ItemIndex();
+}
+
+bool TFrmSaveZip::CanEdit() const
+{
+    return !m_batch->Running();
+}
+
+void TFrmSaveZip::SetFileName(const std::string& fileName)
+{
+    if (fileName == m_fileName)
+        return;
+    m_fileName = fileName;
+    const bool exists = !m_fileName.empty() && QFileInfo::exists(QString::fromStdString(m_fileName));
+    setWindowTitle(QStringLiteral("Vorland : ") + (exists ? QString::fromStdString(m_fileName) : Numbered(sNew)));
+    m_batch->LoadFromFile(m_fileName);
+    RefreshBatch();
+}
+
+void TFrmSaveZip::SelectSection(int index)
+{
+    const int count = m_batch->Count();
+    if (index >= count)
+        index = count - 1;
+    if (index < 0 && count > 0)
+        index = 0;
+    lbBatchList->SetItemIndex(index);
+    PnProperties->Fill();
+}
+
+void TFrmSaveZip::RefreshBatch()
+{
+    const int remembered = SelectedIndex();
+    m_model->Rebuild();
+    SelectSection(remembered);
+    tsBatch->Refresh();
+}
+
+void TFrmSaveZip::lbBatchListClick()
+{
+    PnProperties->Fill();
+}
+
+void TFrmSaveZip::lbBatchListChange(int /*index*/)
+{
+    // When the name field is the source of the change, it keeps the text as the user typed it.
+    if (!PnProperties->StoringName())
+        PnProperties->Fill();
+}
+
+bool TFrmSaveZip::lbBatchListEdited(int index, const QString& caption)
+{
+    if (!SectionNameExists(*m_batch, caption.toStdString(), index))
+        return true;
+    ShowError(this, Numbered(sAlreadyExists).replace(QStringLiteral("%s"), caption));
+    return false;
+}
+
+int TFrmSaveZip::AppendNamedSection(std::unique_ptr<TBatchEntry> section, const std::string& base)
+{
+    const int row = m_model->AppendSection(std::move(section));
+    m_model->SetCaption(row, NumberedSectionName(*m_batch, base, row));
+    SelectSection(row);
+    return row;
+}
+
+void TFrmSaveZip::cmAddClick()
+{
+    if (!CanEdit())
+        return;
+    const std::string base = AppString(sNew);
+    const int row = AppendNamedSection(std::make_unique<TBatchEntry>(base, "", "", "*.*", "", false, false, true), base);
+    lbBatchList->StartRename(row);
+}
+
+void TFrmSaveZip::cmWizardClick()
+{
+    if (!CanEdit())
+        return;
+    std::unique_ptr<TBatchEntry> made;
+    if (!ExecuteBatchWizard(this, nullptr, made) || !made)
+        return;
+    const std::string base = made->Name;
+    AppendNamedSection(std::move(made), base);
+}
+
+void TFrmSaveZip::cmEditWizardClick()
+{
+    if (!CanEdit())
+        return;
+    const int row = SelectedIndex();
+    if (row < 0) {
+        cmWizardClick();
+        return;
+    }
+    std::unique_ptr<TBatchEntry> unused;
+    if (!ExecuteBatchWizard(this, &m_batch->Entries(row), unused))
+        return;
+    m_model->SetCaption(row, NumberedSectionName(*m_batch, m_batch->Entries(row).Name, row));
+    SelectSection(row);
+}
+
+void TFrmSaveZip::cmDeleteClick()
+{
+    const int row = SelectedIndex();
+    if (!CanEdit() || row < 0)
+        return;
+    m_model->DeleteSection(row);
+    SelectSection(row);
+}
+
+void TFrmSaveZip::cmRenameClick()
+{
+    if (!CanEdit())
+        return;
+    lbBatchList->StartRename(SelectedIndex());
+}
+
+void TFrmSaveZip::cmViewClick()
+{
+    TMainWindowCommands& c = *Commands;
+    QAction* styles[] = {c.cmIcon, c.cmSmallIcon, c.cmList, c.cmReport};
+    styles[lbBatchList->ViewStyle()]->setChecked(true);
+}
+
+void TFrmSaveZip::cmReportClick()
+{
+    SetViewStyle(3);
+}
+
+void TFrmSaveZip::cmListClick()
+{
+    SetViewStyle(2);
+}
+
+void TFrmSaveZip::cmIconClick()
+{
+    SetViewStyle(0);
+}
+
+void TFrmSaveZip::cmSmallIconClick()
+{
+    SetViewStyle(1);
+}
+
+int TFrmSaveZip::ViewStyle() const
+{
+    return lbBatchList->ViewStyle();
+}
+
+void TFrmSaveZip::SetViewStyle(int style)
+{
+    lbBatchList->SetViewStyle(style);
+}
+
+int TFrmSaveZip::ListWidth() const
+{
+    return PnList->width();
+}
+
+void TFrmSaveZip::SetListWidth(int width)
+{
+    const int total = SplitterWizard->width();
+    width = std::max(width, kListMinWidth);
+    SplitterWizard->setSizes({width, std::max(total - width, PnProperties->minimumWidth())});
+}
+
+void TFrmSaveZip::PopupMenuTaskPopup()
+{
+    TMainWindowCommands& c = *Commands;
+    const bool wizardPage = PageControl->currentIndex() == kWizardPage;
+    const bool editable = CanEdit();
+    for (QAction* command : {c.cmAdd, c._cmBatchSection->menuAction(), c.cmView->menuAction(), c.cmWizard})
+        command->setEnabled(wizardPage);
+    c.cmAdd->setEnabled(wizardPage && editable);
+    c.cmWizard->setEnabled(wizardPage && editable);
+    c.cmBatchShortcut->setEnabled(!m_fileName.empty());
+    const int row = SelectedIndex();
+    QAction* section = c._cmBatchSection->menuAction();
+    section->setVisible(row >= 0);
+    if (row >= 0) {
+        // Section names are shown as they are: "&" in a name is not an accelerator here.
+        QString name = QString::fromStdString(m_batch->Entries(row).Name);
+        name.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        section->setText(QLatin1Char('[') + name + QLatin1Char(']'));
+    }
+    for (QAction* command : {c.cmEditWizard, c.cmDelete, c.cmRename})
+        command->setEnabled(editable);
+}
+
+void TFrmSaveZip::contextMenuEvent(QContextMenuEvent* event)
+{
+    PopupMenu->exec(event->globalPos());
+}
+
+// The batch file and run commands come with the document side of the window.
+void TFrmSaveZip::sbZipItClick() {}
+void TFrmSaveZip::sbOpenClick() {}
+void TFrmSaveZip::sbNouveauClick() {}
+void TFrmSaveZip::sbSaveClick() {}
+void TFrmSaveZip::sbEnregistrerSousClick() {}
+void TFrmSaveZip::cmBatchShortcutClick() {}
+void TFrmSaveZip::cmZipSectionClick() {}
+void TFrmSaveZip::PageControlChanging(int /*index*/) {}
+void TFrmSaveZip::PageControlChange() {}
