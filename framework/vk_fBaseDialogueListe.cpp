@@ -1,5 +1,6 @@
 #include "framework/vk_fBaseDialogueListe.h"
 
+#include "controls/vk_Button.h"
 #include "framework/DialogRunner.h"
 #include "framework/HintNames.h"
 #include "framework/core/AppStrings.h"
@@ -11,9 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QStyle>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -23,14 +22,26 @@ QString Numbered(int number)
     return QString::fromStdString(AppString(number));
 }
 
-QToolButton* GlyphButton(QWidget* parent, const char* name, QStyle::StandardPixmap glyph, const char* hint)
+constexpr int kGlyphSize = 16;
+constexpr int kGlyphButtonSize = 22;
+
+TvkButton* GlyphButton(QWidget* parent, const char* name, QStyle::StandardPixmap glyph, const char* hint)
 {
-    auto* button = new QToolButton(parent);
+    auto* button = new TvkButton(parent);
     button->setObjectName(QLatin1String(name));
-    button->setIcon(parent->style()->standardIcon(glyph));
-    button->setToolTip(QLatin1String(hint));
-    button->setAutoRaise(true);
-    NameByHint(button);
+    button->SetGlyph(parent->style()->standardIcon(glyph).pixmap(kGlyphSize, kGlyphSize));
+    button->SetGlyphLayout(TvkButton::lyCenter);
+    button->SetBorderMode(TvkButton::bmFlat);
+    button->SetHint(QLatin1String(hint));
+    button->setFixedSize(kGlyphButtonSize, kGlyphButtonSize);
+    button->setFocusPolicy(Qt::TabFocus);
+    return button;
+}
+
+TvkButton* TextButton(QWidget* parent, const char* name)
+{
+    auto* button = new TvkButton(parent);
+    button->setObjectName(QLatin1String(name));
     return button;
 }
 
@@ -53,29 +64,24 @@ TFrmBaseDialogList::TFrmBaseDialogList(QWidget* parent) : QDialog(parent)
     EdListe->setObjectName(QStringLiteral("EdListe"));
     EdListe->setToolTip(QStringLiteral("Entry"));
     NameByHint(EdListe);
-    sbSelectList = new QToolButton(this);
-    sbSelectList->setObjectName(QStringLiteral("sbSelectList"));
-    sbSelectList->setText(QStringLiteral("..."));
-    sbSelectList->setToolTip(QStringLiteral("Proposals"));
-    NameByHint(sbSelectList);
+    sbSelectList = TextButton(this, "sbSelectList");
+    sbSelectList->SetCaption(QStringLiteral("..."));
+    sbSelectList->SetHint(QStringLiteral("Proposals"));
+    sbSelectList->setFixedSize(kGlyphButtonSize, kGlyphButtonSize);
     sbSelectList->hide();
-    btReplace = new QPushButton(this);
-    btReplace->setObjectName(QStringLiteral("btReplace"));
-    btAdd = new QPushButton(this);
-    btAdd->setObjectName(QStringLiteral("btAdd"));
-    btDelete = new QPushButton(this);
-    btDelete->setObjectName(QStringLiteral("btDelete"));
-    for (QPushButton* button : {btReplace, btAdd, btDelete})
-        button->setAutoDefault(false);
+    btReplace = TextButton(this, "btReplace");
+    btAdd = TextButton(this, "btAdd");
+    btDelete = TextButton(this, "btDelete");
     auto* bevel = new QFrame(this);
     bevel->setObjectName(QStringLiteral("BevelBottom"));
     bevel->setFrameShape(QFrame::HLine);
     bevel->setFrameShadow(QFrame::Sunken);
-    BtOK = new QPushButton(this);
-    BtOK->setObjectName(QStringLiteral("BtOK"));
-    BtOK->setDefault(true);
-    BtCancel = new QPushButton(this);
-    BtCancel->setObjectName(QStringLiteral("BtCancel"));
+    BtOK = TextButton(this, "BtOK");
+    BtOK->SetDefault(true);
+    BtOK->SetModalResult(TvkButton::mrOk);
+    BtCancel = TextButton(this, "BtCancel");
+    BtCancel->SetCancel(true);
+    BtCancel->SetModalResult(TvkButton::mrCancel);
 
     auto* grid = new QGridLayout;
     grid->addWidget(_lbListe, 0, 0, 1, 2);
@@ -114,14 +120,12 @@ TFrmBaseDialogList::TFrmBaseDialogList(QWidget* parent) : QDialog(parent)
         if (!m_keepEdit)
             lbListeClick();
     });
-    connect(btReplace, &QPushButton::clicked, this, &TFrmBaseDialogList::btReplaceClick);
-    connect(btAdd, &QPushButton::clicked, this, &TFrmBaseDialogList::btAddClick);
-    connect(btDelete, &QPushButton::clicked, this, &TFrmBaseDialogList::btDeleteClick);
-    connect(_sbUp, &QToolButton::clicked, this, &TFrmBaseDialogList::_sbUpClick);
-    connect(_sbBottom, &QToolButton::clicked, this, &TFrmBaseDialogList::_sbBottomClick);
-    connect(sbSelectList, &QToolButton::clicked, this, &TFrmBaseDialogList::sbSelectListClick);
-    connect(BtOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(BtCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btReplace, &TvkButton::clicked, this, &TFrmBaseDialogList::btReplaceClick);
+    connect(btAdd, &TvkButton::clicked, this, &TFrmBaseDialogList::btAddClick);
+    connect(btDelete, &TvkButton::clicked, this, &TFrmBaseDialogList::btDeleteClick);
+    connect(_sbUp, &TvkButton::clicked, this, &TFrmBaseDialogList::_sbUpClick);
+    connect(_sbBottom, &TvkButton::clicked, this, &TFrmBaseDialogList::_sbBottomClick);
+    connect(sbSelectList, &TvkButton::clicked, this, &TFrmBaseDialogList::sbSelectListClick);
 }
 
 void TFrmBaseDialogList::SetListProvider(TListProvider provider)

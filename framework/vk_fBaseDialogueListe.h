@@ -10,8 +10,7 @@
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QPushButton;
-class QToolButton;
+class TvkButton;
 
 // Fills the given (empty) list with candidates for the list dialog's "..." button.
 using TListProvider = std::function<void(QStringList&)>;
@@ -41,14 +40,14 @@ public:
     QLabel* _lbListe = nullptr;
     QListWidget* lbListe = nullptr;
     QLineEdit* EdListe = nullptr;
-    QToolButton* sbSelectList = nullptr;
-    QToolButton* _sbUp = nullptr;
-    QToolButton* _sbBottom = nullptr;
-    QPushButton* btReplace = nullptr;
-    QPushButton* btAdd = nullptr;
-    QPushButton* btDelete = nullptr;
-    QPushButton* BtOK = nullptr;
-    QPushButton* BtCancel = nullptr;
+    TvkButton* sbSelectList = nullptr;
+    TvkButton* _sbUp = nullptr;
+    TvkButton* _sbBottom = nullptr;
+    TvkButton* btReplace = nullptr;
+    TvkButton* btAdd = nullptr;
+    TvkButton* btDelete = nullptr;
+    TvkButton* BtOK = nullptr;
+    TvkButton* BtCancel = nullptr;
 
 private:
     void Select(int row);

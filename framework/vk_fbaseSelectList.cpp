@@ -1,12 +1,12 @@
 #include "framework/vk_fbaseSelectList.h"
 
+#include "controls/vk_Button.h"
 #include "framework/DialogRunner.h"
 #include "framework/core/AppStrings.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QListWidget>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 TFrmBaseSelectList::TFrmBaseSelectList(QWidget* parent) : QDialog(parent)
@@ -16,11 +16,14 @@ TFrmBaseSelectList::TFrmBaseSelectList(QWidget* parent) : QDialog(parent)
 
     lbSelectList = new QListWidget(this);
     lbSelectList->setObjectName(QStringLiteral("lbSelectList"));
-    BtOK = new QPushButton(this);
+    BtOK = new TvkButton(this);
     BtOK->setObjectName(QStringLiteral("BtOK"));
-    BtOK->setDefault(true);
-    BtCancel = new QPushButton(this);
+    BtOK->SetDefault(true);
+    BtOK->SetModalResult(TvkButton::mrOk);
+    BtCancel = new TvkButton(this);
     BtCancel->setObjectName(QStringLiteral("BtCancel"));
+    BtCancel->SetCancel(true);
+    BtCancel->SetModalResult(TvkButton::mrCancel);
     auto* bevel = new QFrame(this);
     bevel->setObjectName(QStringLiteral("BevelBottom"));
     bevel->setFrameShape(QFrame::HLine);
@@ -34,9 +37,6 @@ TFrmBaseSelectList::TFrmBaseSelectList(QWidget* parent) : QDialog(parent)
     layout->addWidget(lbSelectList, 1);
     layout->addWidget(bevel);
     layout->addLayout(buttons);
-
-    connect(BtOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(BtCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TFrmBaseSelectList::SetCandidates(const QStringList& candidates)

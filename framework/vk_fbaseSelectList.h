@@ -5,7 +5,7 @@
 #include <QStringList>
 
 class QListWidget;
-class QPushButton;
+class TvkButton;
 
 // Modal OK/Cancel dialog with a check-list `lbSelectList`. Created for one use.
 class TFrmBaseSelectList : public QDialog
@@ -20,8 +20,8 @@ public:
     QStringList TickedEntries() const;
 
     QListWidget* lbSelectList = nullptr;
-    QPushButton* BtOK = nullptr;
-    QPushButton* BtCancel = nullptr;
+    TvkButton* BtOK = nullptr;
+    TvkButton* BtCancel = nullptr;
 };
 
 // Shows the candidates of `list` with nothing ticked. OK replaces `list` by the ticked entries in

@@ -1,7 +1,8 @@
 #include "ui/BatchParametersPage.h"
 
 #include "batch/p_BatchList.h"
-#include "framework/HintNames.h"
+#include "controls/vk_Button.h"
+#include "ui/EditorButtons.h"
 #include "ui/FilePickers.h"
 
 #include <QGridLayout>
@@ -9,7 +10,6 @@
 #include <QLineEdit>
 #include <QProxyStyle>
 #include <QRadioButton>
-#include <QToolButton>
 
 namespace {
 
@@ -52,22 +52,14 @@ TBatchParametersPage::TBatchParametersPage(TpxBatchList& batch, QWidget* parent)
     edBefore = new QLineEdit(this);
     edBefore->setObjectName(QStringLiteral("edBefore"));
     lbBefore->setBuddy(edBefore);
-    _sbBefore = new QToolButton(this);
-    _sbBefore->setObjectName(QStringLiteral("_sbBefore"));
-    _sbBefore->setText(QStringLiteral("..."));
-    _sbBefore->setToolTip(QStringLiteral("Select the program to execute before"));
-    NameByHint(_sbBefore);
+    _sbBefore = MakeGlyphButton(this, "_sbBefore", QStyle::SP_DialogOpenButton, "Select the program to execute before");
 
     lbAfter = new QLabel(QStringLiteral("Execute &after"), this);
     lbAfter->setObjectName(QStringLiteral("lbAfter"));
     edAfter = new QLineEdit(this);
     edAfter->setObjectName(QStringLiteral("edAfter"));
     lbAfter->setBuddy(edAfter);
-    _sbAfter = new QToolButton(this);
-    _sbAfter->setObjectName(QStringLiteral("_sbAfter"));
-    _sbAfter->setText(QStringLiteral("..."));
-    _sbAfter->setToolTip(QStringLiteral("Select the program to execute after"));
-    NameByHint(_sbAfter);
+    _sbAfter = MakeGlyphButton(this, "_sbAfter", QStyle::SP_DialogOpenButton, "Select the program to execute after");
 
     rbUpdate = new QRadioButton(QStringLiteral("&Update archive"), this);
     rbUpdate->setObjectName(QStringLiteral("rbUpdate"));
@@ -92,8 +84,8 @@ TBatchParametersPage::TBatchParametersPage(TpxBatchList& batch, QWidget* parent)
     connect(edPassword, &QLineEdit::textChanged, this, &TBatchParametersPage::edPasswordChange);
     connect(edBefore, &QLineEdit::textChanged, this, &TBatchParametersPage::edBeforeChange);
     connect(edAfter, &QLineEdit::textChanged, this, &TBatchParametersPage::edAfterChange);
-    connect(_sbBefore, &QToolButton::clicked, this, &TBatchParametersPage::_sbBeforeClick);
-    connect(_sbAfter, &QToolButton::clicked, this, &TBatchParametersPage::_sbAfterClick);
+    connect(_sbBefore, &TvkButton::clicked, this, &TBatchParametersPage::_sbBeforeClick);
+    connect(_sbAfter, &TvkButton::clicked, this, &TBatchParametersPage::_sbAfterClick);
     connect(rbUpdate, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
             rbUpdateClick();

@@ -8,7 +8,7 @@
 class QLabel;
 class QLineEdit;
 class QRadioButton;
-class QToolButton;
+class TvkButton;
 class TpxBatchList;
 
 class TBatchParametersPage : public QWidget
@@ -32,10 +32,10 @@ public:
     QLineEdit* edPassword = nullptr;
     QLabel* lbBefore = nullptr;
     QLineEdit* edBefore = nullptr;
-    QToolButton* _sbBefore = nullptr;
+    TvkButton* _sbBefore = nullptr;
     QLabel* lbAfter = nullptr;
     QLineEdit* edAfter = nullptr;
-    QToolButton* _sbAfter = nullptr;
+    TvkButton* _sbAfter = nullptr;
     QRadioButton* rbUpdate = nullptr;
     QRadioButton* rbRebuild = nullptr;
 

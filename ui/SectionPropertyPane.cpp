@@ -1,9 +1,10 @@
 #include "ui/SectionPropertyPane.h"
 
 #include "batch/p_BatchList.h"
-#include "framework/HintNames.h"
+#include "controls/vk_Button.h"
 #include "framework/core/AppStrings.h"
 #include "framework/core/vk_tools.h"
+#include "ui/EditorButtons.h"
 #include "ui/FilePickers.h"
 #include "ui/MaskListDialog.h"
 #include "ui/ProposalScan.h"
@@ -14,7 +15,6 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QToolButton>
 
 namespace {
 
@@ -27,15 +27,6 @@ std::string Trimmed(const QLineEdit* field)
     return std::string(TrimBlanks(field->text().toStdString()));
 }
 
-QToolButton* BrowseButton(QWidget* parent, const char* name, const char* hint)
-{
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QLatin1String(name));
-    button->setText(QStringLiteral("..."));
-    button->setToolTip(QLatin1String(hint));
-    NameByHint(button);
-    return button;
-}
 
 } // namespace
 
@@ -68,17 +59,17 @@ TSectionPropertyPane::TSectionPropertyPane(TpxBatchList& batch, TSectionListMode
     edName = field("edName", lbName);
     lbDirName = label("lbDirName", "&Directory");
     edDir = field("edDir", lbDirName);
-    _sbDirectory = BrowseButton(this, "_sbDirectory", "Select directory to zip");
+    _sbDirectory = MakeGlyphButton(this, "_sbDirectory", QStyle::SP_DirOpenIcon, "Select directory to zip");
     cbSaveToZip = check("cbSaveToZip", "&Compress archive");
     _lbZipName = label("_lbZipName", "");
     EdZipName = field("EdZipName", _lbZipName);
-    _sbZipName = BrowseButton(this, "_sbZipName", "Select Zip file");
+    _sbZipName = MakeGlyphButton(this, "_sbZipName", QStyle::SP_DialogOpenButton, "Select Zip file");
     lbSuffix = label("lbSuffix", "&Add files");
     edSuffix = field("edSuffix", lbSuffix);
-    _sbAddFiles = BrowseButton(this, "_sbAddFiles", "Add files");
+    _sbAddFiles = MakeGlyphButton(this, "_sbAddFiles", QStyle::SP_FileDialogListView, "Add files");
     lbExclude = label("lbExclude", "&Exclude files");
     edIgnore = field("edIgnore", lbExclude);
-    _sbExclude = BrowseButton(this, "_sbExclude", "Exclude files");
+    _sbExclude = MakeGlyphButton(this, "_sbExclude", QStyle::SP_FileDialogListView, "Exclude files");
     cbRecurse = check("cbRecurse", "&Recurse");
     cbDirName = check("cbDirName", "Store with &pathname");
 
@@ -116,10 +107,10 @@ TSectionPropertyPane::TSectionPropertyPane(TpxBatchList& batch, TSectionListMode
     connect(edIgnore, &QLineEdit::textChanged, this, &TSectionPropertyPane::edIgnoreChange);
     connect(cbRecurse, &QCheckBox::toggled, this, &TSectionPropertyPane::cbRecurseClick);
     connect(cbDirName, &QCheckBox::toggled, this, &TSectionPropertyPane::cbDirNameClick);
-    connect(_sbDirectory, &QToolButton::clicked, this, &TSectionPropertyPane::_sbDirectoryClick);
-    connect(_sbZipName, &QToolButton::clicked, this, &TSectionPropertyPane::_sbZipNameClick);
-    connect(_sbAddFiles, &QToolButton::clicked, this, &TSectionPropertyPane::_sbAddFilesClick);
-    connect(_sbExclude, &QToolButton::clicked, this, &TSectionPropertyPane::_sbExcludeClick);
+    connect(_sbDirectory, &TvkButton::clicked, this, &TSectionPropertyPane::_sbDirectoryClick);
+    connect(_sbZipName, &TvkButton::clicked, this, &TSectionPropertyPane::_sbZipNameClick);
+    connect(_sbAddFiles, &TvkButton::clicked, this, &TSectionPropertyPane::_sbAddFilesClick);
+    connect(_sbExclude, &TvkButton::clicked, this, &TSectionPropertyPane::_sbExcludeClick);
     UpdateZipNameCaption();
 }
 

@@ -12,7 +12,7 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QToolButton;
+class TvkButton;
 class TpxBatchList;
 class TSectionListModel;
 
@@ -53,17 +53,17 @@ public:
     QLineEdit* edName = nullptr;
     QLabel* lbDirName = nullptr;
     QLineEdit* edDir = nullptr;
-    QToolButton* _sbDirectory = nullptr;
+    TvkButton* _sbDirectory = nullptr;
     QCheckBox* cbSaveToZip = nullptr;
     QLabel* _lbZipName = nullptr;
     QLineEdit* EdZipName = nullptr;
-    QToolButton* _sbZipName = nullptr;
+    TvkButton* _sbZipName = nullptr;
     QLabel* lbSuffix = nullptr;
     QLineEdit* edSuffix = nullptr;
-    QToolButton* _sbAddFiles = nullptr;
+    TvkButton* _sbAddFiles = nullptr;
     QLabel* lbExclude = nullptr;
     QLineEdit* edIgnore = nullptr;
-    QToolButton* _sbExclude = nullptr;
+    TvkButton* _sbExclude = nullptr;
     QCheckBox* cbRecurse = nullptr;
     QCheckBox* cbDirName = nullptr;
 

@@ -1,11 +1,14 @@
 #include "ui/p_fmain.h"
 
 #include "batch/p_BatchList.h"
+#include "controls/StyledMenu.h"
+#include "controls/vk_Button.h"
 #include "framework/HintNames.h"
 #include "framework/core/AppStrings.h"
 #include "framework/core/Questions.h"
 #include "framework/core/vk_tools.h"
 #include "ui/BatchParametersPage.h"
+#include "ui/EditorButtons.h"
 #include "ui/MainWindowCommands.h"
 #include "ui/SectionListModel.h"
 #include "ui/SectionListView.h"
@@ -26,7 +29,6 @@
 #include <QSplitter>
 #include <QStyle>
 #include <QTabWidget>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -62,8 +64,12 @@ TFrmSaveZip::TFrmSaveZip(QWidget* parent) : QWidget(parent), m_batch(std::make_u
     m_model->SetEditCheck([this](int row, const QString& caption) { return lbBatchListEdited(row, caption); });
 
     Commands = new TMainWindowCommands(this);
-    PopupMenu = new QMenu(this);
-    PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
+    auto* styledMenu = new TvkStyledMenu(this);
+    styledMenu->setObjectName(QStringLiteral("PopupMenu"));
+    styledMenu->SetBarCaption(QStringLiteral("V o r l a n d"));
+    styledMenu->SetAutoDetect(true);
+    styledMenu->SetActive(true);
+    PopupMenu = styledMenu;
     Commands->AddToMenu(PopupMenu);
 
     PageControl = new QTabWidget(this);
@@ -170,14 +176,9 @@ void TFrmSaveZip::BuildToolbar()
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(1);
     const auto button = [this, row](const char* name, QStyle::StandardPixmap glyph, QAction* command) {
-        auto* flat = new QToolButton(_pnToolbar);
-        flat->setObjectName(QLatin1String(name));
-        flat->setAutoRaise(true);
-        flat->setIcon(style()->standardIcon(glyph));
-        flat->setFixedSize(kToolbarHeight, kToolbarHeight);
-        flat->setFocusPolicy(Qt::TabFocus);
-        NameByHint(flat);
-        connect(flat, &QToolButton::clicked, command, &QAction::trigger);
+        // The hint comes from the command's caption (TranslateHints).
+        TvkButton* flat = MakeGlyphButton(_pnToolbar, name, glyph, "", kToolbarHeight);
+        connect(flat, &TvkButton::clicked, command, &QAction::trigger);
         row->addWidget(flat);
         return flat;
     };
@@ -197,8 +198,8 @@ void TFrmSaveZip::TranslateHints()
 {
     m_model->SetColumnCaption(QString::fromStdString(StripAmpersands(PnProperties->lbName->text().toStdString())));
     lbBatchList->SetListName(m_model->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString());
-    const auto hint = [](QToolButton* button, const QAction* command) {
-        button->setToolTip(QString::fromStdString(StripAmpersands(command->text().toStdString())));
+    const auto hint = [](TvkButton* button, const QAction* command) {
+        button->SetHint(QString::fromStdString(StripAmpersands(command->text().toStdString())));
     };
     TMainWindowCommands& c = *Commands;
     hint(_sbZipSection, c.cmZipSection);

@@ -1,9 +1,10 @@
 #include "ui/p_fwizard.h"
 
 #include "batch/p_BatchList.h"
+#include "controls/vk_Button.h"
 #include "framework/DialogRunner.h"
-#include "framework/HintNames.h"
 #include "framework/core/AppStrings.h"
+#include "ui/EditorButtons.h"
 #include "ui/FilePickers.h"
 #include "ui/MaskListDialog.h"
 #include "ui/ProposalScan.h"
@@ -14,10 +15,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -43,8 +42,8 @@ QLabel* AddText(QWidget* page, const char* name, const char* text)
     return label;
 }
 
-QLineEdit* AddField(QWidget* page, const char* name, QLabel* label, QToolButton** button, const char* buttonName,
-                    const char* hint)
+QLineEdit* AddField(QWidget* page, const char* name, QLabel* label, TvkButton** button, const char* buttonName,
+                    QStyle::StandardPixmap glyph, const char* hint)
 {
     auto* field = new QLineEdit(page);
     field->setObjectName(QLatin1String(name));
@@ -52,12 +51,7 @@ QLineEdit* AddField(QWidget* page, const char* name, QLabel* label, QToolButton*
     auto* row = new QHBoxLayout;
     row->addWidget(field, 1);
     if (button != nullptr) {
-        *button = new QToolButton(page);
-        (*button)->setObjectName(QLatin1String(buttonName));
-        (*button)->setText(QStringLiteral("..."));
-        (*button)->setToolTip(QLatin1String(hint));
-        (*button)->setFocusPolicy(Qt::TabFocus);
-        NameByHint(*button);
+        *button = MakeGlyphButton(page, buttonName, glyph, hint);
         row->addWidget(*button);
     }
     static_cast<QVBoxLayout*>(page->layout())->addLayout(row);
@@ -83,14 +77,14 @@ TfrmBatchWizard::TfrmBatchWizard(QWidget* parent) : TDlgAssistant(parent)
 
     _tsDir = AddPage(pgcMain, "_tsDir");
     QLabel* text = AddText(_tsDir, "lbSelectDir", "Select the directory where the files to save can be found.");
-    edSelectDir = AddField(_tsDir, "edSelectDir", text, &_sbDirectory, "_sbDirectory", "Select directory");
+    edSelectDir = AddField(_tsDir, "edSelectDir", text, &_sbDirectory, "_sbDirectory", QStyle::SP_DirOpenIcon, "Select directory");
 
     _tsZip = AddPage(pgcMain, "_tsZip");
     rbCompress = AddRadio(_tsZip, "rbCompress", "Zip the selected files");
     rbNoCompress = AddRadio(_tsZip, "rbNoCompress", "Copy the selected files to a directory");
     rbCompress->setChecked(true);
     lbSelectZip = AddText(_tsZip, "lbSelectZip", "");
-    EdZipName = AddField(_tsZip, "EdZipName", lbSelectZip, &_sbZipName, "_sbZipName", "Select Zip file");
+    EdZipName = AddField(_tsZip, "EdZipName", lbSelectZip, &_sbZipName, "_sbZipName", QStyle::SP_DialogOpenButton, "Select Zip file");
 
     _tsRecurse = AddPage(pgcMain, "_tsRecurse");
     AddText(_tsRecurse, "lbSelectRecurse", "Do you want to save files from subdirectories?");
@@ -102,13 +96,13 @@ TfrmBatchWizard::TfrmBatchWizard(QWidget* parent) : TDlgAssistant(parent)
     text = AddText(_tsInclude, "lbSelectSuffix",
                    "Select the list of files to be included in the archive (ex: *.doc;*.txt). You can leave it "
                    "empty to select all files if you want to specify only the files to exclude from the archive.");
-    edSelectSuffix = AddField(_tsInclude, "edSelectSuffix", text, &_sbAddFiles, "_sbAddFiles", "Add files");
+    edSelectSuffix = AddField(_tsInclude, "edSelectSuffix", text, &_sbAddFiles, "_sbAddFiles", QStyle::SP_FileDialogListView, "Add files");
 
     _tsExclude = AddPage(pgcMain, "_tsExclude");
     text = AddText(_tsExclude, "lbSelectIgnore",
                    "Select the list of files to be excluded from the archive (ex: *.~*;*.tmp). You can leave it "
                    "empty if you don't want to exclude files from the archive.");
-    edSelectIgnore = AddField(_tsExclude, "edSelectIgnore", text, &_sbExclude, "_sbExclude", "Exclude files");
+    edSelectIgnore = AddField(_tsExclude, "edSelectIgnore", text, &_sbExclude, "_sbExclude", QStyle::SP_FileDialogListView, "Exclude files");
 
     _tsFullName = AddPage(pgcMain, "_tsFullName");
     AddText(_tsFullName, "lbSelectFullName",
@@ -119,17 +113,17 @@ TfrmBatchWizard::TfrmBatchWizard(QWidget* parent) : TDlgAssistant(parent)
 
     _tsName = AddPage(pgcMain, "_tsName");
     text = AddText(_tsName, "lbSelectName", "Enter the name of this new batch section.");
-    edSelectName = AddField(_tsName, "edSelectName", text, nullptr, nullptr, nullptr);
+    edSelectName = AddField(_tsName, "edSelectName", text, nullptr, nullptr, QStyle::SP_CustomBase, nullptr);
 
     for (QLineEdit* field : {edSelectDir, EdZipName, edSelectSuffix, edSelectIgnore, edSelectName})
         connect(field, &QLineEdit::textChanged, this, &TfrmBatchWizard::edSelectChange);
     for (QRadioButton* radio : {RbRecurseYes, rbRecurseNo, RbRelativeName, rbFullName})
         connect(radio, &QRadioButton::toggled, this, &TfrmBatchWizard::edSelectChange);
     connect(rbCompress, &QRadioButton::toggled, this, &TfrmBatchWizard::rbCompressClick);
-    connect(_sbDirectory, &QToolButton::clicked, this, &TfrmBatchWizard::_sbDirectoryClick);
-    connect(_sbZipName, &QToolButton::clicked, this, &TfrmBatchWizard::_sbZipNameClick);
-    connect(_sbAddFiles, &QToolButton::clicked, this, &TfrmBatchWizard::_sbAddFilesClick);
-    connect(_sbExclude, &QToolButton::clicked, this, &TfrmBatchWizard::_sbExcludeClick);
+    connect(_sbDirectory, &TvkButton::clicked, this, &TfrmBatchWizard::_sbDirectoryClick);
+    connect(_sbZipName, &TvkButton::clicked, this, &TfrmBatchWizard::_sbZipNameClick);
+    connect(_sbAddFiles, &TvkButton::clicked, this, &TfrmBatchWizard::_sbAddFilesClick);
+    connect(_sbExclude, &TvkButton::clicked, this, &TfrmBatchWizard::_sbExcludeClick);
 
     Loaded();
     UpdateCompressMode();

@@ -9,7 +9,7 @@
 class QLabel;
 class QLineEdit;
 class QRadioButton;
-class QToolButton;
+class TvkButton;
 class TBatchEntry;
 
 // Seven pages: directory, zip or copy target, recursion, include masks, exclude masks, path names
@@ -45,18 +45,18 @@ public:
     QWidget* _tsFullName = nullptr;
     QWidget* _tsName = nullptr;
     QLineEdit* edSelectDir = nullptr;
-    QToolButton* _sbDirectory = nullptr;
+    TvkButton* _sbDirectory = nullptr;
     QRadioButton* rbCompress = nullptr;
     QRadioButton* rbNoCompress = nullptr;
     QLabel* lbSelectZip = nullptr;
     QLineEdit* EdZipName = nullptr;
-    QToolButton* _sbZipName = nullptr;
+    TvkButton* _sbZipName = nullptr;
     QRadioButton* RbRecurseYes = nullptr;
     QRadioButton* rbRecurseNo = nullptr;
     QLineEdit* edSelectSuffix = nullptr;
-    QToolButton* _sbAddFiles = nullptr;
+    TvkButton* _sbAddFiles = nullptr;
     QLineEdit* edSelectIgnore = nullptr;
-    QToolButton* _sbExclude = nullptr;
+    TvkButton* _sbExclude = nullptr;
     QRadioButton* RbRelativeName = nullptr;
     QRadioButton* rbFullName = nullptr;
     QLineEdit* edSelectName = nullptr;

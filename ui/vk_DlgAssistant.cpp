@@ -1,5 +1,7 @@
 #include "ui/vk_DlgAssistant.h"
 
+#include "controls/vk_Button.h"
+
 #include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -7,7 +9,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
-#include <QPushButton>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -17,13 +18,12 @@ constexpr int kLeftWidth = 171;
 constexpr int kBottomHeight = 36;
 const QColor kTeal(0, 128, 128);
 
-QPushButton* WizardButton(QWidget* parent, const char* name, const char* caption)
+TvkButton* WizardButton(QWidget* parent, const char* name, const char* caption)
 {
-    auto* button = new QPushButton(QString::fromLatin1(caption), parent);
+    auto* button = new TvkButton(QString::fromLatin1(caption), parent);
     button->setObjectName(QLatin1String(name));
     // The buttons never take the focus: it stays in the page's field while the user moves on.
     button->setFocusPolicy(Qt::NoFocus);
-    button->setAutoDefault(false);
     return button;
 }
 
@@ -78,9 +78,9 @@ TDlgAssistant::TDlgAssistant(QWidget* parent) : QDialog(parent)
     pnlBottom->setFixedHeight(kBottomHeight);
     btPrecedent = WizardButton(pnlBottom, "btPrecedent", "< &Prior");
     btSuivant = WizardButton(pnlBottom, "btSuivant", "&Next>");
-    btSuivant->setDefault(true);
+    btSuivant->SetDefault(true);
     btTerminer = WizardButton(pnlBottom, "btTerminer", "&Close");
-    btTerminer->setDefault(true);
+    btTerminer->SetDefault(true);
     btAnnuler = WizardButton(pnlBottom, "btAnnuler", "Cancel");
     auto* bottomLayout = new QHBoxLayout(pnlBottom);
     bottomLayout->setContentsMargins(8, 4, 8, 4);
@@ -103,10 +103,10 @@ TDlgAssistant::TDlgAssistant(QWidget* parent) : QDialog(parent)
     layout->addWidget(pnlBevel);
     layout->addWidget(pnlBottom);
 
-    connect(btPrecedent, &QPushButton::clicked, this, &TDlgAssistant::btPrecedentClick);
-    connect(btSuivant, &QPushButton::clicked, this, &TDlgAssistant::btSuivantClick);
-    connect(btAnnuler, &QPushButton::clicked, this, &TDlgAssistant::btAnnulerClick);
-    connect(btTerminer, &QPushButton::clicked, this, &TDlgAssistant::btTerminerClick);
+    connect(btPrecedent, &TvkButton::clicked, this, &TDlgAssistant::btPrecedentClick);
+    connect(btSuivant, &TvkButton::clicked, this, &TDlgAssistant::btSuivantClick);
+    connect(btAnnuler, &TvkButton::clicked, this, &TDlgAssistant::btAnnulerClick);
+    connect(btTerminer, &TvkButton::clicked, this, &TDlgAssistant::btTerminerClick);
     connect(pgcMain, &QStackedWidget::currentChanged, this, [this](int index) { PageChanged(index); });
 }
 

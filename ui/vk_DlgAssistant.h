@@ -8,7 +8,7 @@
 class QFrame;
 class QImage;
 class QLabel;
-class QPushButton;
+class TvkButton;
 class QStackedWidget;
 
 class TDlgAssistant : public QDialog
@@ -44,10 +44,10 @@ public:
     QWidget* pnlBevel = nullptr;
     QFrame* bvlPied = nullptr;
     QWidget* pnlBottom = nullptr;
-    QPushButton* btPrecedent = nullptr;
-    QPushButton* btSuivant = nullptr;
-    QPushButton* btAnnuler = nullptr;
-    QPushButton* btTerminer = nullptr;
+    TvkButton* btPrecedent = nullptr;
+    TvkButton* btSuivant = nullptr;
+    TvkButton* btAnnuler = nullptr;
+    TvkButton* btTerminer = nullptr;
 
 protected:
     // Runs after another page became the active one.

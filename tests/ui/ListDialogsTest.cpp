@@ -7,8 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
-#include <QToolButton>
+#include "controls/vk_Button.h"
 
 #include <gtest/gtest.h>
 

@@ -23,7 +23,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
-#include <QToolButton>
+#include "controls/vk_Button.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 // The section wizard: its button rules on every page, copy mode skipping the path-name page both
 // ways, Enter moving on only without Shift or Alt, and what ExecuteBatchWizard stores.
 #include "batch/p_BatchList.h"
+#include "controls/vk_Button.h"
 #include "framework/vk_fBaseDialogueListe.h"
 #include "framework/vk_fbaseSelectList.h"
 #include "testkit/TestKit.h"
@@ -10,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTest>
