@@ -15,3 +15,8 @@
 // cleared when the batch file cannot be opened). argc and argv are handed to the application
 // object.
 int RunWithWindows(int& argc, char** argv, const std::vector<std::string>& arguments, bool& batchMode);
+
+// True when the display named by WAYLAND_DISPLAY or DISPLAY accepts connections (a local display's
+// socket answers; a remote one is assumed to). A stale DISPLAY would otherwise end the program in
+// the window system's start-up instead of running the batch.
+bool DisplayReachable();

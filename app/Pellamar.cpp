@@ -226,7 +226,10 @@ int main(int argc, char** argv)
     const char* forced = std::getenv("VORLAND_CONSOLE");
     const bool forceConsole = forced != nullptr && std::string(forced) == "1";
     if (display && !forceConsole) {
-        return RunWithWindows(argc, argv, g_arguments, BatchMode);
+        if (DisplayReachable()) {
+            return RunWithWindows(argc, argv, g_arguments, BatchMode);
+        }
+        std::fprintf(stderr, "vorland: cannot open the display; running without windows\n");
     }
 #endif
     if (!BatchMode) {

@@ -1,6 +1,8 @@
 #include "ui/p_fprogress.h"
 
 #include "batch/p_BatchList.h"
+#include "controls/vk_Button.h"
+#include "controls/vk_Component.h"
 #include "framework/core/AppStrings.h"
 
 #include <QCloseEvent>
@@ -11,7 +13,6 @@
 #include <QSettings>
 #include <QStyle>
 #include <QTimer>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -40,13 +41,16 @@ QLabel* captionLabel(QWidget* parent, const char* name, const char* text)
     return label;
 }
 
-QLabel* fieldLabel(QWidget* parent, const char* name)
+TvkLabel* fieldLabel(QWidget* parent, const char* name)
 {
-    auto* field = new QLabel(parent);
+    auto* field = new TvkLabel(parent);
     field->setObjectName(QString::fromLatin1(name));
-    field->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    field->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    field->setTextFormat(Qt::PlainText);
+    field->SetAutoSize(false);
+    // File names may hold "&"; it is shown, not taken as an accelerator.
+    field->SetShowAccelChar(false);
+    field->SetBorderStyle(TvkLabel::lbsSunken);
+    field->SetBorderWidth(1);
+    field->SetLayout(TvkLabel::tlCenter);
     field->setMinimumHeight(kFieldHeight);
     // The text never changes the field's size: a long file name is cut at the right edge instead
     // of widening the window.
@@ -79,11 +83,9 @@ void setBar(QProgressBar* progress, int position, int maximum)
     }
 }
 
-void setText(QLabel* label, const QString& text)
+void setText(TvkLabel* label, const QString& text)
 {
-    if (label->text() != text) {
-        label->setText(text);
-    }
+    label->SetCaption(text);
 }
 
 // Placement of the window in the settings: the group of the form, named after its class.
@@ -164,12 +166,13 @@ void TFrmSaveProgress::buildForm()
     Bevel1->setObjectName(QStringLiteral("Bevel1"));
     Bevel1->setFrameStyle(QFrame::HLine | QFrame::Sunken);
 
-    auto* abort = new QToolButton(PnSuivi);
+    auto* abort = new TvkButton(PnSuivi);
     abort->setObjectName(QStringLiteral("tsbZipIt"));
-    abort->setText(QStringLiteral("Abort"));
-    abort->setIcon(style()->standardIcon(QStyle::SP_BrowserStop));
-    abort->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    abort->setAutoRaise(true);
+    abort->SetCaption(QStringLiteral("Abort"));
+    abort->SetGlyph(style()->standardIcon(QStyle::SP_BrowserStop).pixmap(24, 24));
+    abort->SetGlyphLayout(TvkButton::lyTop);
+    abort->SetTextStyle(TvkButton::txRaised);
+    abort->SetFlat(true);
     abort->setFixedSize(59, 48);
     tsbZipIt = abort;
     connect(tsbZipIt, &QAbstractButton::clicked, this, [this] { tsbZipItClick(); });

@@ -26,6 +26,7 @@ class QLabel;
 class QProgressBar;
 class QTimer;
 class TpxBatchList;
+class TvkLabel;
 
 class TFrmSaveProgress : public QWidget, public IProgressView
 {
@@ -103,9 +104,9 @@ private:
     QLabel* lbSection = nullptr;
     QLabel* lbFile = nullptr;
     QLabel* lbRepertoire = nullptr;
-    QLabel* _idSection = nullptr;
-    QLabel* _idFichier = nullptr;
-    QLabel* _idRepertoire = nullptr;
+    TvkLabel* _idSection = nullptr;
+    TvkLabel* _idFichier = nullptr;
+    TvkLabel* _idRepertoire = nullptr;
     QLabel* lbBatch = nullptr;
     QLabel* lbZip = nullptr;
     QLabel* lbProcessFile = nullptr;

@@ -1,0 +1,137 @@
+"""End-to-end: `vorland FILE /B` on a display shows only the progress window, writes the archive
+and exits 0; Abort answered with OK stops the run with exit code 3 and leaves no temporary file."""
+
+import glob
+import os
+import subprocess
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from xsession import XSession, private_home  # noqa: E402
+
+BIN = os.environ.get("VORLAND_BIN_DIR", "build/bin")
+VORLAND = os.path.join(BIN, "vorland")
+# Client position of the Abort button in the progress window (left of the bars, below the line).
+ABORT_AT = (32, 88)
+
+
+def write_batch(path, sections, after=""):
+    text = "[BatchParameters]\r\nBefore=\r\nAfter=%s\r\nPassword=\r\nUpdateZip=1\r\n\r\n" % after
+    for name, zip_path, source in sections:
+        text += ("[%s]\r\nZip=%s\r\nCompress=1\r\nDir=%s\r\nSuffix=\r\nIgnore=\r\nRecurse=1\r\nDirName=0\r\n"
+                 "Comments=\r\n\r\n") % (name, zip_path, source)
+    with open(path, "w", newline="") as f:
+        f.write(text)
+
+
+class BatchWindow(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.x = XSession()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.x.stop()
+
+    def setUp(self):
+        self.home = private_home()
+        self.dir = self.home.name
+        self.env = self.x.env(HOME=self.dir, XDG_CONFIG_HOME=os.path.join(self.dir, ".config"),
+                              XDG_DATA_HOME=os.path.join(self.dir, ".local/share"))
+
+    def tearDown(self):
+        self.home.cleanup()
+
+    def start(self, *args):
+        proc = subprocess.Popen([VORLAND] + list(args), env=self.env, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, text=True)
+        self.addCleanup(self.stop_process, proc)
+        return proc
+
+    @staticmethod
+    def stop_process(proc):
+        if proc.poll() is None:
+            proc.kill()
+        proc.communicate()
+
+    def test_batch_run_shows_the_progress_window_and_writes_the_archive(self):
+        src = os.path.join(self.dir, "src")
+        os.makedirs(os.path.join(src, "sub"))
+        for i in range(20):
+            with open(os.path.join(src, "sub" if i % 2 else "", "f%d.txt" % i), "wb") as f:
+                f.write(os.urandom(2000) * (i + 1))
+        archive = os.path.join(self.dir, "out.zip")
+        batch = os.path.join(self.dir, "daily.vrl")
+        # The After command keeps the window on screen long enough to be seen from outside.
+        write_batch(batch, [("docs", archive, src)], after="sleep 3")
+        proc = self.start(batch, "/B")
+        window = self.x.find_window("Processing archive", timeout=30)
+        self.assertIsNotNone(window, "no progress window")
+        self.assertEqual(self.x.window_title(window), "Processing archive ... docs")
+        out, err = proc.communicate(timeout=120)
+        self.assertEqual(proc.returncode, 0, err)
+        self.assertIn("1 archive(s) written", err)
+        self.assertIn("No problems.", err)
+        check = subprocess.run(["unzip", "-tq", archive], capture_output=True, text=True)
+        self.assertEqual(check.returncode, 0, check.stdout + check.stderr)
+        # Only the progress window was shown: no other window of the program is left.
+        self.assertIsNone(self.x.find_window("Vorland", timeout=0.5))
+
+    def test_abort_confirmed_stops_the_run_with_exit_code_3(self):
+        src = os.path.join(self.dir, "src")
+        os.makedirs(src)
+        # A large file of zeros costs no disk space and keeps the engine busy for a while.
+        with open(os.path.join(src, "big.bin"), "wb") as f:
+            f.truncate(3 << 30)
+        archive = os.path.join(self.dir, "out.zip")
+        batch = os.path.join(self.dir, "big.vrl")
+        marker = os.path.join(self.dir, "after-ran")
+        write_batch(batch, [("big", archive, src)], after="touch " + marker)
+        proc = self.start(batch, "/B")
+        window = self.x.find_window("Processing archive ... big", timeout=30)
+        self.assertIsNotNone(window, "no progress window")
+        question = None
+        for _ in range(20):
+            self.x.click(window, *ABORT_AT)
+            question = self.x.find_window("Confirmation", timeout=2)
+            if question is not None or proc.poll() is not None:
+                break
+        self.assertIsNotNone(question, "Abort asked nothing")
+        # The question's default button is Cancel; the arrow key moves to OK.
+        self.x.keys(question, "Left", "Return")
+        out, err = proc.communicate(timeout=120)
+        self.assertEqual(proc.returncode, 3, err)
+        self.assertIn("Stopped by the user", err)
+        self.assertFalse(os.path.exists(marker), "the After command ran after a stop")
+        self.assertEqual(glob.glob(os.path.join(self.dir, "*vorland-tmp*")), [])
+
+    def test_problems_go_to_standard_error_with_exit_code_1(self):
+        archive = os.path.join(self.dir, "out.zip")
+        batch = os.path.join(self.dir, "bad.vrl")
+        write_batch(batch, [("missing", archive, os.path.join(self.dir, "no-such-folder"))], after="false")
+        proc = self.start(batch, "/B")
+        out, err = proc.communicate(timeout=120)
+        self.assertEqual(proc.returncode, 1, err)
+        self.assertIn("After command ended with exit code 1", err)
+        self.assertIn("problem(s)", err)
+
+    def test_a_display_that_does_not_answer_runs_the_batch_without_windows(self):
+        src = os.path.join(self.dir, "src")
+        os.makedirs(src)
+        with open(os.path.join(src, "a.txt"), "w") as f:
+            f.write("a")
+        archive = os.path.join(self.dir, "out.zip")
+        batch = os.path.join(self.dir, "daily.vrl")
+        write_batch(batch, [("docs", archive, src)])
+        self.env["DISPLAY"] = ":4711"
+        proc = self.start(batch, "/B")
+        out, err = proc.communicate(timeout=120)
+        self.assertEqual(proc.returncode, 0, err)
+        self.assertIn("cannot open the display", err)
+        self.assertTrue(os.path.exists(archive))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
