@@ -21,7 +21,7 @@ function(vorland_add_test)
     endif()
     set_tests_properties(${T_NAME} PROPERTIES
         TIMEOUT ${T_TIMEOUT}
-        ENVIRONMENT "TZ=${VORLAND_TEST_TZ};VORLAND_BIN_DIR=${PROJECT_BINARY_DIR}/bin;VORLAND_SOURCE_DIR=${PROJECT_SOURCE_DIR};${T_ENV}")
+        ENVIRONMENT "TZ=${VORLAND_TEST_TZ};LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/sanitizers/lsan.supp:print_suppressions=0;VORLAND_BIN_DIR=${PROJECT_BINARY_DIR}/bin;VORLAND_SOURCE_DIR=${PROJECT_SOURCE_DIR};${T_ENV}")
     if(T_LABELS)
         set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
     endif()

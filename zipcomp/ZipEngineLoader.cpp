@@ -49,6 +49,13 @@ std::string ZipEngineLibrary::ChoosePath(const std::string& dllDirectory)
         if (IsRegularFile(candidate)) {
             return candidate;
         }
+        // An installed tree keeps the engine in <prefix>/lib/vorland beside <prefix>/bin. Asked by
+        // path, so the program finds it also where dlopen would not read the program's run path
+        // (under a sanitizer's dlopen, for one).
+        candidate = exeFolder + "/../lib/vorland/" + FileName();
+        if (IsRegularFile(candidate)) {
+            return candidate;
+        }
     }
     return FileName();
 }

@@ -26,8 +26,9 @@ public:
     static const char* FileName();
 
     // The path to load: dllDirectory + "/" + FileName() when that is an existing regular file;
-    // otherwise the same name in the folder of the running executable when it exists there;
-    // otherwise the bare name, found by the system's library search.
+    // otherwise the same name in the folder of the running executable when it exists there, or in
+    // ../lib/vorland from that folder (an installed tree); otherwise the bare name, found by the
+    // system's library search.
     static std::string ChoosePath(const std::string& dllDirectory);
 
     // Loads the library at `path` and binds both exports. On any failure nothing stays loaded and
