@@ -216,9 +216,33 @@ bool DisplayReachable()
     return socketAnswers("/tmp/.X11-unix/X" + number);
 }
 
+namespace {
+
+void allowWindowlessFallback()
+{
+    // The display may still go away between the check above and the window system's connection
+    // (a server resetting, a session ending). With the offscreen platform last in the list the
+    // application object is then made without windows instead of ending the process.
+    std::string platforms = environment("QT_QPA_PLATFORM");
+    if (platforms.empty()) {
+        platforms = environment("WAYLAND_DISPLAY").empty() ? "xcb" : "wayland;xcb";
+    }
+    if (platforms.find("offscreen") == std::string::npos) {
+        platforms += ";offscreen";
+        ::setenv("QT_QPA_PLATFORM", platforms.c_str(), 1);
+    }
+}
+
+} // namespace
+
 int RunWithWindows(int& argc, char** argv, const std::vector<std::string>& arguments, bool& batchMode)
 {
+    const bool offscreenAsked = environment("QT_QPA_PLATFORM").rfind("offscreen", 0) == 0;
+    allowWindowlessFallback();
     QApplication application(argc, argv);
+    if (!offscreenAsked && QGuiApplication::platformName() == QLatin1String("offscreen")) {
+        return kDisplayLost;
+    }
     QApplication::setApplicationName(QStringLiteral("Vorland"));
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     // The progress window may be closed (hidden) during a run; the run, not the last window, ends

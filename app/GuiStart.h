@@ -13,7 +13,8 @@
 // Runs the program with windows and returns the process's exit code. `arguments` are the
 // command-line arguments without the program name; `batchMode` is the start-up's BatchMode (it is
 // cleared when the batch file cannot be opened). argc and argv are handed to the application
-// object.
+// object. Returns kDisplayLost, before anything ran, when the display refused the connection.
+constexpr int kDisplayLost = -1;
 int RunWithWindows(int& argc, char** argv, const std::vector<std::string>& arguments, bool& batchMode);
 
 // True when the display named by WAYLAND_DISPLAY or DISPLAY accepts connections (a local display's

@@ -227,7 +227,10 @@ int main(int argc, char** argv)
     const bool forceConsole = forced != nullptr && std::string(forced) == "1";
     if (display && !forceConsole) {
         if (DisplayReachable()) {
-            return RunWithWindows(argc, argv, g_arguments, BatchMode);
+            const int code = RunWithWindows(argc, argv, g_arguments, BatchMode);
+            if (code != kDisplayLost) {
+                return code;
+            }
         }
         std::fprintf(stderr, "vorland: cannot open the display; running without windows\n");
     }

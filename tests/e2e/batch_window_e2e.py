@@ -3,8 +3,10 @@ and exits 0; Abort answered with OK stops the run with exit code 3 and leaves no
 
 import glob
 import os
+import socket
 import subprocess
 import sys
+import threading
 import time
 import unittest
 
@@ -131,6 +133,48 @@ class BatchWindow(unittest.TestCase):
         self.assertEqual(proc.returncode, 0, err)
         self.assertIn("cannot open the display", err)
         self.assertTrue(os.path.exists(archive))
+
+    def test_a_display_that_refuses_the_window_system_runs_the_batch_without_windows(self):
+        # A socket that accepts and hangs up at once: the program's check passes, the window
+        # system's connection then fails, and the batch must still run.
+        src = os.path.join(self.dir, "src")
+        os.makedirs(src)
+        with open(os.path.join(src, "a.txt"), "w") as f:
+            f.write("a")
+        archive = os.path.join(self.dir, "out.zip")
+        batch = os.path.join(self.dir, "daily.vrl")
+        write_batch(batch, [("docs", archive, src)])
+        os.makedirs("/tmp/.X11-unix", exist_ok=True)
+        number = 4700 + os.getpid() % 200
+        path = "/tmp/.X11-unix/X%d" % number
+        if os.path.exists(path):
+            self.skipTest("display number in use")
+        listener = socket.socket(socket.AF_UNIX)
+        listener.bind(path)
+        listener.listen(8)
+        self.addCleanup(os.unlink, path)
+        self.addCleanup(listener.close)
+        stop = threading.Event()
+
+        def hang_up():
+            listener.settimeout(0.2)
+            while not stop.is_set():
+                try:
+                    conn, _ = listener.accept()
+                    conn.close()
+                except OSError:
+                    pass
+        thread = threading.Thread(target=hang_up, daemon=True)
+        thread.start()
+        self.addCleanup(thread.join)
+        self.addCleanup(stop.set)
+        self.env["DISPLAY"] = ":%d" % number
+        proc = self.start(batch, "/B")
+        out, err = proc.communicate(timeout=120)
+        self.assertEqual(proc.returncode, 0, err)
+        self.assertIn("cannot open the display", err)
+        check = subprocess.run(["unzip", "-tq", archive], capture_output=True, text=True)
+        self.assertEqual(check.returncode, 0, check.stdout + check.stderr)
 
 
 if __name__ == "__main__":

@@ -13,7 +13,10 @@ class XSession:
     def __init__(self, width=1280, height=1024):
         read_fd, write_fd = os.pipe()
         self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "%dx%dx24" % (width, height), "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "%dx%dx24" % (width, height), "-nolisten", "tcp",
+             # Without -noreset the server resets whenever its last client leaves, and a program
+             # connecting in that moment is refused.
+             "-noreset"],
             pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_fd)
         number = b""
