@@ -2,16 +2,20 @@
 
 #include "app/ConsoleEventPump.h"
 #include "batch/p_BatchList.h"
+#include "framework/FrameworkInit.h"
 #include "framework/QtEventPump.h"
+#include "framework/VorlandApplication.h"
 #include "framework/core/AppStrings.h"
 #include "framework/core/CoreErrors.h"
 #include "framework/core/Questions.h"
 #include "framework/core/vk_tools.h"
+#include "ui/p_fmain.h"
 #include "ui/p_fprogress.h"
 #include "zipcomp/ZipComp.h"
 
 #include <QApplication>
 #include <QEvent>
+#include <QFileInfo>
 #include <QMessageBox>
 
 #include <csignal>
@@ -161,11 +165,33 @@ int runBatch(const std::string& batchFile)
     return exitCode;
 }
 
-int runEditor(const std::vector<std::string>&)
+// The batch editor. `batchModeCancelled`: a batch-mode start whose batch file could not be opened; the
+// window was made for batch mode (no settings read, the run queued) and becomes the editor.
+int runEditor(const std::vector<std::string>& arguments, bool batchModeCancelled)
 {
-    std::fprintf(stderr, "vorland: the batch editor is not part of this build; run a batch with: vorland "
-                         "BATCHFILE /B (vorland /? shows the usage)\n");
-    return kExitStoppedByError;
+    InitFramework();
+    QApplication::setQuitOnLastWindowClosed(true);
+    {
+        TFrmSaveZip window;
+        window.FormCreate(batchModeCancelled);
+        if (batchModeCancelled) {
+            window.CancelBatchMode();
+        }
+        const std::string first = arguments.empty() ? std::string() : arguments.front();
+        if (namesFile(first)) {
+            try {
+                window.SetFileName(QFileInfo(fromLocal(first)).absoluteFilePath().toStdString());
+            } catch (const std::exception& e) {
+                // A batch file that exists but cannot be read: said, and the editor opens anyway.
+                TVorlandApplication::ShowError(e.what());
+            }
+        }
+        window.show();
+        QApplication::exec();
+    }
+    ShutdownFramework();
+    // The editor ends with 0 whatever happened in it.
+    return 0;
 }
 
 bool socketAnswers(const std::string& path)
@@ -239,7 +265,7 @@ int RunWithWindows(int& argc, char** argv, const std::vector<std::string>& argum
 {
     const bool offscreenAsked = environment("QT_QPA_PLATFORM").rfind("offscreen", 0) == 0;
     allowWindowlessFallback();
-    QApplication application(argc, argv);
+    TVorlandApplication application(argc, argv);
     if (!offscreenAsked && QGuiApplication::platformName() == QLatin1String("offscreen")) {
         return kDisplayLost;
     }
@@ -258,6 +284,7 @@ int RunWithWindows(int& argc, char** argv, const std::vector<std::string>& argum
                                  fromLocal("Pellamar - Vorland\n" + first +
                                            " : unable to open Batch filename\nBatch mode cancelled."));
         batchMode = false;
+        return runEditor(arguments, true);
     }
-    return runEditor(arguments);
+    return runEditor(arguments, false);
 }

@@ -31,8 +31,8 @@ public:
     // Opens the context menu at a global position (after PopupMenuTaskPopup).
     void ShowPopupMenu(const QPoint& globalPosition);
     // Before the menu opens: Online Help only with a help address; the check mark on the current
-    // language.
-    void PopupMenuTaskPopup();
+    // language. A derived window prepares its own items and calls this.
+    virtual void PopupMenuTaskPopup();
 
     // Removes the language items (the three fixed entries stay); makes one item per language.
     void ClearLanguageMenu();

@@ -14,6 +14,7 @@
 #include "ui/SectionListView.h"
 #include "ui/SectionNaming.h"
 #include "ui/SectionPropertyPane.h"
+#include "framework/Artwork.h"
 #include "ui/p_fwizard.h"
 
 #include <QAction>
@@ -54,22 +55,21 @@ void ShowError(QWidget* parent, const QString& text)
 
 } // namespace
 
-TFrmSaveZip::TFrmSaveZip(QWidget* parent) : QWidget(parent), m_batch(std::make_unique<TpxBatchList>())
+TFrmSaveZip::TFrmSaveZip(QWidget* parent) : TFrmBaseMain(parent), m_batch(std::make_unique<TpxBatchList>())
 {
     setObjectName(QStringLiteral("TFrmSaveZip"));
     setWindowTitle(QStringLiteral("Vorland"));
+    setWindowIcon(QIcon(QPixmap::fromImage(ArtworkImage(QStringLiteral("Vorland.png")))));
     resize(600, 380);
+    OnTranslate = [this](TvkForm*) { TranslateHints(); };
     m_model = std::make_unique<TSectionListModel>(*m_batch);
     m_model->SetIcon(style()->standardIcon(QStyle::SP_DirIcon));
     m_model->SetEditCheck([this](int row, const QString& caption) { return lbBatchListEdited(row, caption); });
 
     Commands = new TMainWindowCommands(this);
-    auto* styledMenu = new TvkStyledMenu(this);
-    styledMenu->setObjectName(QStringLiteral("PopupMenu"));
-    styledMenu->SetBarCaption(QStringLiteral("V o r l a n d"));
-    styledMenu->SetAutoDetect(true);
-    styledMenu->SetActive(true);
-    PopupMenu = styledMenu;
+    if (auto* styledMenu = qobject_cast<TvkStyledMenu*>(PopupMenu)) {
+        styledMenu->SetBarCaption(QStringLiteral("V o r l a n d"));
+    }
     Commands->AddToMenu(PopupMenu);
 
     PageControl = new QTabWidget(this);
@@ -115,7 +115,6 @@ TFrmSaveZip::TFrmSaveZip(QWidget* parent) : QWidget(parent), m_batch(std::make_u
     connect(c.cmList, &QAction::triggered, this, &TFrmSaveZip::cmListClick);
     connect(c.cmIcon, &QAction::triggered, this, &TFrmSaveZip::cmIconClick);
     connect(c.cmSmallIcon, &QAction::triggered, this, &TFrmSaveZip::cmSmallIconClick);
-    connect(PopupMenu, &QMenu::aboutToShow, this, &TFrmSaveZip::PopupMenuTaskPopup);
 
     connect(lbBatchList, &TSectionListView::SelectionChanged, this, &TFrmSaveZip::lbBatchListClick);
     connect(lbBatchList, &TSectionListView::DeleteRequested, this, &TFrmSaveZip::cmDeleteClick);
@@ -126,6 +125,8 @@ TFrmSaveZip::TFrmSaveZip(QWidget* parent) : QWidget(parent), m_batch(std::make_u
         m_activePage = index;
         PageControlChange();
     });
+    connect(idBatch->document(), &QTextDocument::modificationChanged, this,
+            [this](bool) { UpdateEditingCommands(); });
 
     TranslateHints();
     RefreshBatch();
@@ -218,18 +219,7 @@ int TFrmSaveZip::SelectedIndex() const
 
 bool TFrmSaveZip::CanEdit() const
 {
-    return !m_batch->Running();
-}
-
-void TFrmSaveZip::SetFileName(const std::string& fileName)
-{
-    if (fileName == m_fileName)
-        return;
-    m_fileName = fileName;
-    const bool exists = !m_fileName.empty() && QFileInfo::exists(QString::fromStdString(m_fileName));
-    setWindowTitle(QStringLiteral("Vorland : ") + (exists ? QString::fromStdString(m_fileName) : Numbered(sNew)));
-    m_batch->LoadFromFile(m_fileName);
-    RefreshBatch();
+    return !m_batch->Running() && !m_runActive;
 }
 
 void TFrmSaveZip::SelectSection(int index)
@@ -382,6 +372,7 @@ void TFrmSaveZip::SetListWidth(int width)
 
 void TFrmSaveZip::PopupMenuTaskPopup()
 {
+    TFrmBaseMain::PopupMenuTaskPopup();
     TMainWindowCommands& c = *Commands;
     const bool wizardPage = PageControl->currentIndex() == kWizardPage;
     const bool editable = CanEdit();
@@ -403,18 +394,3 @@ void TFrmSaveZip::PopupMenuTaskPopup()
         command->setEnabled(editable);
 }
 
-void TFrmSaveZip::contextMenuEvent(QContextMenuEvent* event)
-{
-    PopupMenu->exec(event->globalPos());
-}
-
-// The batch file and run commands come with the document side of the window.
-void TFrmSaveZip::sbZipItClick() {}
-void TFrmSaveZip::sbOpenClick() {}
-void TFrmSaveZip::sbNouveauClick() {}
-void TFrmSaveZip::sbSaveClick() {}
-void TFrmSaveZip::sbEnregistrerSousClick() {}
-void TFrmSaveZip::cmBatchShortcutClick() {}
-void TFrmSaveZip::cmZipSectionClick() {}
-void TFrmSaveZip::PageControlChanging(int /*index*/) {}
-void TFrmSaveZip::PageControlChange() {}

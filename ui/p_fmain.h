@@ -2,14 +2,23 @@
 // The batch editor's main window: the section list, the property pane of the selected section,
 // the Parameters page and the Source page, the toolbar and the context menu with every command.
 // It owns the one batch list of the program. GUI thread only.
+//
+// The document side (MainWindowDocument.cpp): which batch file is open, the caption, Open, New,
+// Save and Save as, the Source page's text, the test whether the batch differs from its file, the
+// settings kept between runs, start-up and closing, and the runs started from the window.
+//
+// Life: construct, FormCreate(batchMode), then SetFileName with a file named on the command line,
+// then show (editing mode) or not (batch mode: the run queued at creation ends with a close).
 
-#include <QWidget>
+#include "framework/vk_fbaseMain.h"
 
+#include <QStringList>
+
+#include <functional>
 #include <memory>
 #include <string>
 
 class QPlainTextEdit;
-class QMenu;
 class QSplitter;
 class QTabWidget;
 class TvkButton;
@@ -20,12 +29,26 @@ class TSectionListModel;
 class TSectionListView;
 class TSectionPropertyPane;
 
-class TFrmSaveZip : public QWidget
+class TFrmSaveZip : public TFrmBaseMain
 {
     Q_OBJECT
 public:
+    // Posted requests: the whole-batch run and the new-section wizard, handled after everything
+    // queued before them.
+    static constexpr int RunBatchMessage = 1124;
+    static constexpr int StartWizardMessage = 1125;
+
     explicit TFrmSaveZip(QWidget* parent = nullptr);
     ~TFrmSaveZip() override;
+
+    // The start-up sequence. In batch mode the whole-batch run is queued and nothing of the editor's
+    // settings is read; in editing mode the last batch file, the list's width and style and the page
+    // are restored, and the wizard is queued for an unnamed batch.
+    void FormCreate(bool batchMode);
+    bool BatchMode() const { return m_batchMode; }
+    // Start-up could not open the batch file of a batch-mode start: the window becomes the editor
+    // (without the settings it did not read) and the queued run goes over the empty batch.
+    void CancelBatchMode() { m_batchMode = false; }
 
     TpxBatchList& BatchList() { return *m_batch; }
 
@@ -45,7 +68,7 @@ public:
     // Run after every translation: list column caption and toolbar tooltips from the captions.
     void TranslateHints();
     // Prepares the context menu's items for the active page and the selection.
-    void PopupMenuTaskPopup();
+    void PopupMenuTaskPopup() override;
 
     // Section commands.
     void cmWizardClick();
@@ -75,6 +98,24 @@ public:
     void PageControlChanging(int index);
     void PageControlChange();
 
+    // Whether the batch differs from its file: an unnamed batch, a missing file, typed Source text,
+    // or a file that is not byte for byte what the batch list would write.
+    bool IsBatchModified();
+    // The Source page shows what Save would write from the batch list.
+    void BatchToSource();
+    // The batch list follows the Source page's text (lines the reader does not understand are lost).
+    void SourceToBatch();
+    // The Source text becomes the file's text (lines split at CR LF, CR or LF); nothing happens
+    // for an empty name or a missing file.
+    void LoadSourceFile(const std::string& fileName);
+    // Writes the Source text, every line followed by CR LF; the previous file is replaced only
+    // once the new one is complete. Raises EInOutError naming the file on failure.
+    void SaveSourceFile(const std::string& fileName);
+    // The whole batch, from the posted request (nothing while a run goes on).
+    void RunBatch();
+    // The problems of the last run started from the window (empty after a run without any).
+    const QStringList& LastRunProblems() const { return m_lastProblems; }
+
     QTabWidget* PageControl = nullptr;
     QWidget* tsWizard = nullptr;
     QWidget* tsSource = nullptr;
@@ -92,7 +133,6 @@ public:
     TSectionPropertyPane* PnProperties = nullptr;
     TBatchParametersPage* tsBatch = nullptr;
     QPlainTextEdit* idBatch = nullptr;
-    QMenu* PopupMenu = nullptr;
     TMainWindowCommands* Commands = nullptr;
 
     // Width of the list panel and style of the section list (0 icon, 1 small icon, 2 list, 3 report).
@@ -102,9 +142,32 @@ public:
     void SetViewStyle(int style);
 
 protected:
-    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool event(QEvent* event) override;
+    // Refused while a run goes on and the user keeps it; in editing mode asks "Save batch file ?"
+    // and writes the settings (also when the answer is Cancel).
+    bool CloseQuery() override;
+    void FormClose() override;
 
 private:
+    // Enables what may change the batch only while no run goes on.
+    void UpdateEditingCommands();
+    // Runs the batch list's run with the window's progress window and shows the problems at its end.
+    void RunWithProgress(const std::function<void()>& run);
+    // Writes the batch to `fileName` as Save does: the Source text on the Source page, else the list.
+    void WriteBatch(const std::string& fileName);
+    void SetCaptionFor(const std::string& fileName);
+    // Save and Save as; false when nothing was written because the user cancelled.
+    bool SaveBatch();
+    bool SaveBatchAs();
+    // Before Open and New drop the batch: asks "Save batch file ?" when it differs from its file
+    // (an empty unnamed batch has nothing to lose); false when the user keeps the batch.
+    bool QuerySaveChanges();
+    bool IsEmptyUnnamedBatch();
+    bool SourcePageActive() const;
+    void ShowRunProblems();
+    void ReadSettings();
+    void WriteSettings();
+
     void BuildWizardPage();
     void BuildToolbar();
     // Appends the section, names it after `base` with a number when taken, and selects it.
@@ -116,4 +179,11 @@ private:
     std::unique_ptr<TSectionListModel> m_model;
     std::string m_fileName;
     int m_activePage = 0;
+    bool m_batchMode = false;
+    bool m_created = false;
+    bool m_syncPages = true;    // page changes convert between the Source text and the list
+    bool m_sourceLatin1 = false; // the Source text came from a file that is not UTF-8
+    bool m_runActive = false;
+    bool m_progressWired = false;
+    QStringList m_lastProblems;
 };

@@ -1,0 +1,560 @@
+// The document side of the main window: the open batch file, its caption, Open, New, Save and
+// Save as, the Source page, the modification test, the settings, start-up, closing and the runs.
+
+#include "ui/p_fmain.h"
+
+#include "batch/p_BatchList.h"
+#include "controls/vk_Button.h"
+#include "framework/QtEventPump.h"
+#include "framework/DialogProvider.h"
+#include "framework/DialogRunner.h"
+#include "framework/FrameworkInit.h"
+#include "framework/TvkLanguage.h"
+#include "framework/VorlandApplication.h"
+#include "framework/core/AppStrings.h"
+#include "framework/core/CoreErrors.h"
+#include "framework/core/Questions.h"
+#include "framework/core/vk_tools.h"
+#include "framework/vk_contexte.h"
+#include "ui/Links.h"
+#include "ui/MainWindowCommands.h"
+#include "ui/BatchParametersPage.h"
+#include "ui/SectionListView.h"
+#include "ui/SectionPropertyPane.h"
+#include "ui/p_fprogress.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QTabWidget>
+#include <QTemporaryFile>
+#include <QDir>
+#include <QVBoxLayout>
+
+#include <cerrno>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr int kWizardPage = 0;
+constexpr int kParametersPage = 1;
+constexpr int kSourcePage = 2;
+constexpr int kListDesignWidth = 120;
+constexpr int kDesignViewStyle = 2;
+const char* const kBatchFilter = "Vorland file (*.vrl)|*.vrl|Tous (*.*)|*.*";
+
+QString fromUtf8(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+bool isRegularFile(const std::string& name)
+{
+    struct stat st
+    {
+    };
+    return !name.empty() && ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The whole file; false when it cannot be read.
+bool readWholeFile(const std::string& name, std::string& bytes)
+{
+    QFile file(QString::fromStdString(name));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    bytes = file.readAll().toStdString();
+    return file.error() == QFileDevice::NoError;
+}
+
+// Lines of a text split at CR LF, lone CR and lone LF; a line break at the very end ends the last
+// line and starts no new one.
+QStringList splitLines(const QString& text)
+{
+    QStringList lines;
+    QString line;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            lines.append(line);
+            line.clear();
+            if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n')) {
+                ++i;
+            }
+        } else {
+            line.append(c);
+        }
+    }
+    if (!line.isEmpty()) {
+        lines.append(line);
+    }
+    return lines;
+}
+
+QString commandCaption(const QAction* command)
+{
+    return fromUtf8(StripAmpersands(command->text().toStdString()));
+}
+
+} // namespace
+
+bool TFrmSaveZip::SourcePageActive() const
+{
+    return PageControl->currentIndex() == kSourcePage;
+}
+
+void TFrmSaveZip::SetCaptionFor(const std::string& fileName)
+{
+    const bool exists = isRegularFile(fileName);
+    setWindowTitle(QStringLiteral("Vorland : ") + (exists ? fromUtf8(fileName) : fromUtf8(AppString(sNew))));
+}
+
+void TFrmSaveZip::SetFileName(const std::string& fileName)
+{
+    if (fileName == m_fileName) {
+        return;
+    }
+    m_fileName = fileName;
+    SetCaptionFor(m_fileName);
+    LoadSourceFile(m_fileName);
+    m_batch->LoadFromFile(m_fileName);
+    RefreshBatch();
+}
+
+// ---- the Source page ----
+
+void TFrmSaveZip::LoadSourceFile(const std::string& fileName)
+{
+    std::string bytes;
+    if (!isRegularFile(fileName) || !readWholeFile(fileName, bytes)) {
+        return;
+    }
+    // A file that is not UTF-8 (written on another system) is shown byte for byte as Latin-1 and
+    // written back the same way, so the Source page never changes bytes nobody typed.
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(QByteArray::fromStdString(bytes));
+    m_sourceLatin1 = utf8.hasError();
+    if (m_sourceLatin1) {
+        text = QString::fromLatin1(QByteArray::fromStdString(bytes));
+    }
+    idBatch->setPlainText(splitLines(text).join(QLatin1Char('\n')));
+    idBatch->document()->setModified(false);
+}
+
+void TFrmSaveZip::SaveSourceFile(const std::string& fileName)
+{
+    QStringList lines = idBatch->toPlainText().split(QLatin1Char('\n'));
+    // The editor's empty last line is where the caret stands after the last line break, not a line.
+    if (!lines.isEmpty() && lines.last().isEmpty()) {
+        lines.removeLast();
+    }
+    QByteArray bytes;
+    for (const QString& line : lines) {
+        bytes += m_sourceLatin1 ? line.toLatin1() : line.toUtf8();
+        bytes += "\r\n";
+    }
+    QSaveFile file(fromUtf8(fileName));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        const int error = errno != 0 ? errno : EIO;
+        throw EInOutError(fileName, error, "Cannot write the batch file: " + file.errorString().toStdString());
+    }
+}
+
+void TFrmSaveZip::BatchToSource()
+{
+    const std::string text = m_batch->BatchFileText();
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString shown = utf8(QByteArray::fromStdString(text));
+    m_sourceLatin1 = utf8.hasError();
+    if (m_sourceLatin1) {
+        shown = QString::fromLatin1(QByteArray::fromStdString(text));
+    }
+    idBatch->setPlainText(splitLines(shown).join(QLatin1Char('\n')));
+    idBatch->document()->setModified(false);
+}
+
+void TFrmSaveZip::SourceToBatch()
+{
+    // A file of its own for this one conversion, removed when it ends, whatever happens.
+    QTemporaryFile temporary(QDir::tempPath() + QStringLiteral("/Vorland-XXXXXX.tmp"));
+    if (!temporary.open()) {
+        throw EInOutError(temporary.fileTemplate().toStdString(), EIO,
+                          "Cannot create a temporary file: " + temporary.errorString().toStdString());
+    }
+    const std::string name = temporary.fileName().toStdString();
+    temporary.close();
+    SaveSourceFile(name);
+    m_batch->LoadFromFile(name);
+    RefreshBatch();
+}
+
+void TFrmSaveZip::PageControlChanging(int index)
+{
+    if (m_syncPages && index == kSourcePage) {
+        SourceToBatch();
+    }
+}
+
+void TFrmSaveZip::PageControlChange()
+{
+    if (m_syncPages && SourcePageActive()) {
+        BatchToSource();
+    }
+    UpdateEditingCommands();
+}
+
+// ---- the batch file commands ----
+
+bool TFrmSaveZip::IsBatchModified()
+{
+    if (idBatch->document()->isModified() || !isRegularFile(m_fileName)) {
+        return true;
+    }
+    std::string onDisk;
+    if (!readWholeFile(m_fileName, onDisk)) {
+        return true;
+    }
+    try {
+        return onDisk != m_batch->BatchFileText();
+    } catch (const EVorlandError&) {
+        // A value that cannot be stored: whatever the file holds, it is not this batch.
+        return true;
+    }
+}
+
+bool TFrmSaveZip::IsEmptyUnnamedBatch()
+{
+    if (!m_fileName.empty() || m_batch->Count() != 0 || idBatch->document()->isModified()) {
+        return false;
+    }
+    try {
+        return m_batch->BatchFileText() == TpxBatchList().BatchFileText();
+    } catch (const EVorlandError&) {
+        return false;
+    }
+}
+
+bool TFrmSaveZip::QuerySaveChanges()
+{
+    if (IsEmptyUnnamedBatch() || !IsBatchModified()) {
+        return true;
+    }
+    switch (ConfirmYesNoCancel(AppString(sSaveBatchFile))) {
+    case YesNoCancel::Yes:
+        return SaveBatch();
+    case YesNoCancel::No:
+        return true;
+    case YesNoCancel::Cancel:
+        break;
+    }
+    return false;
+}
+
+void TFrmSaveZip::WriteBatch(const std::string& fileName)
+{
+    if (SourcePageActive()) {
+        SaveSourceFile(fileName);
+    } else {
+        m_batch->SaveToFile(fileName);
+    }
+}
+
+bool TFrmSaveZip::SaveBatch()
+{
+    if (!isRegularFile(m_fileName)) {
+        return SaveBatchAs();
+    }
+    WriteBatch(m_fileName);
+    idBatch->document()->setModified(false);
+    return true;
+}
+
+bool TFrmSaveZip::SaveBatchAs()
+{
+    QString picked;
+    if (!AppDialogs().SaveFileName(this, commandCaption(Commands->cmSaveAs), DialogFilter(QLatin1String(kBatchFilter)),
+                                   picked) ||
+        picked.isEmpty()) {
+        return false;
+    }
+    if (QFileInfo(picked).suffix().isEmpty()) {
+        picked += QStringLiteral(".vrl");
+    }
+    picked = QFileInfo(picked).absoluteFilePath();
+    const std::string name = picked.toStdString();
+    // Another file of that name is replaced only when the user says so.
+    if (name != m_fileName && QFileInfo::exists(picked)) {
+        QString question = fromUtf8(AppString(sAlreadyExists));
+        question.replace(QStringLiteral("%s"), picked);
+        question += QStringLiteral(". ") + fromUtf8(StripAmpersands(AppString(sReplace))) + QStringLiteral(" ?");
+        if (!Confirm(question.toStdString())) {
+            return false;
+        }
+    }
+    m_fileName = name;
+    WriteBatch(m_fileName);
+    idBatch->document()->setModified(false);
+    SetCaptionFor(m_fileName);
+    return true;
+}
+
+void TFrmSaveZip::sbOpenClick()
+{
+    if (!CanEdit()) {
+        return;
+    }
+    QString picked = fromUtf8(m_fileName);
+    if (!AppDialogs().OpenFileName(this, commandCaption(Commands->cmOpen), DialogFilter(QLatin1String(kBatchFilter)),
+                                   picked) ||
+        picked.isEmpty()) {
+        return;
+    }
+    const std::string name = QFileInfo(picked).absoluteFilePath().toStdString();
+    // The open file picked again changes nothing: nothing is re-read and no edit is lost.
+    if (name == m_fileName || !QuerySaveChanges()) {
+        return;
+    }
+    SetFileName(name);
+}
+
+void TFrmSaveZip::sbNouveauClick()
+{
+    if (!CanEdit() || !QuerySaveChanges()) {
+        return;
+    }
+    idBatch->clear();
+    idBatch->document()->setModified(false);
+    SetFileName("");
+}
+
+void TFrmSaveZip::sbSaveClick()
+{
+    SaveBatch();
+}
+
+void TFrmSaveZip::sbEnregistrerSousClick()
+{
+    SaveBatchAs();
+}
+
+void TFrmSaveZip::cmBatchShortcutClick()
+{
+    if (m_fileName.empty()) {
+        return;
+    }
+    CreateDesktopShortcut(BatchShortcutName(m_fileName), BatchShortcutArguments(m_fileName));
+}
+
+// ---- start-up and closing ----
+
+void TFrmSaveZip::FormCreate(bool batchMode)
+{
+    AppContexte().SetApplicationName(QStringLiteral("Vorland"));
+    TFrmBaseMain::FormCreate();
+    AppLanguage().SetHelpAddress(BundledHelpAddress());
+    m_batchMode = batchMode;
+    m_created = true;
+    if (m_batchMode) {
+        QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(RunBatchMessage)));
+        return;
+    }
+    ReadSettings();
+    if (m_fileName.empty()) {
+        PageControl->setCurrentIndex(kWizardPage);
+        QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(StartWizardMessage)));
+    }
+}
+
+void TFrmSaveZip::ReadSettings()
+{
+    TvkContexte& settings = AppContexte();
+    SetFileName(settings.ReadInitialString(QStringLiteral("BatchFile")).toStdString());
+    SetListWidth(std::max(settings.ReadInitialInteger(QStringLiteral("ListWidth"), kListDesignWidth), kListDesignWidth));
+    const int style = settings.ReadInitialInteger(QStringLiteral("ViewStyle"), kDesignViewStyle);
+    SetViewStyle(style >= 0 && style <= 3 ? style : kDesignViewStyle);
+    const int mode = settings.ReadInitialInteger(QStringLiteral("WizardMode"), kWizardPage);
+    // The page shown at start shows what was loaded; nothing is converted on the way.
+    m_syncPages = false;
+    PageControl->setCurrentIndex(mode == kWizardPage ? kWizardPage : mode == kParametersPage ? kParametersPage : kSourcePage);
+    m_syncPages = true;
+}
+
+void TFrmSaveZip::WriteSettings()
+{
+    TvkContexte& settings = AppContexte();
+    settings.WriteInitialString(QStringLiteral("BatchFile"), fromUtf8(m_fileName));
+    settings.WriteInitialInteger(QStringLiteral("WizardMode"), PageControl->currentIndex());
+    settings.WriteInitialInteger(QStringLiteral("ListWidth"), ListWidth());
+    settings.WriteInitialInteger(QStringLiteral("ViewStyle"), ViewStyle());
+}
+
+bool TFrmSaveZip::CloseQuery()
+{
+    if (!m_batch->QueryStop()) {
+        return false;
+    }
+    if (m_batchMode || !m_created) {
+        return true;
+    }
+    bool close = true;
+    if (IsBatchModified()) {
+        switch (ConfirmYesNoCancel(AppString(sSaveBatchFile))) {
+        case YesNoCancel::Yes:
+            try {
+                // A cancelled file dialog still lets the window close, without saving.
+                SaveBatch();
+            } catch (const std::exception& e) {
+                // A batch that could not be written keeps its window: closing would lose the edits.
+                WriteSettings();
+                TVorlandApplication::ShowError(e.what());
+                return false;
+            }
+            break;
+        case YesNoCancel::No:
+            break;
+        case YesNoCancel::Cancel:
+            close = false;
+            break;
+        }
+    }
+    WriteSettings();
+    return close;
+}
+
+void TFrmSaveZip::FormClose()
+{
+    TFrmBaseMain::FormClose();
+}
+
+bool TFrmSaveZip::event(QEvent* e)
+{
+    if (e->type() == static_cast<QEvent::Type>(RunBatchMessage)) {
+        RunBatch();
+        return true;
+    }
+    if (e->type() == static_cast<QEvent::Type>(StartWizardMessage)) {
+        cmWizardClick();
+        return true;
+    }
+    return TFrmBaseMain::event(e);
+}
+
+// ---- runs ----
+
+void TFrmSaveZip::sbZipItClick()
+{
+    QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(RunBatchMessage)));
+}
+
+void TFrmSaveZip::RunBatch()
+{
+    if (m_batch->Running() || m_runActive) {
+        return;
+    }
+    if (SourcePageActive()) {
+        SourceToBatch();
+    }
+    RunWithProgress([this] { m_batch->RunAll(); });
+    if (m_batchMode) {
+        close();
+    }
+}
+
+void TFrmSaveZip::cmZipSectionClick()
+{
+    const int row = SelectedIndex();
+    if (row < 0 || m_batch->Running() || m_runActive) {
+        return;
+    }
+    RunWithProgress([this, row] { m_batch->RunSection(row); });
+}
+
+void TFrmSaveZip::RunWithProgress(const std::function<void()>& run)
+{
+    if (!m_progressWired) {
+        auto window = std::make_unique<TFrmSaveProgress>();
+        window->BatchList = m_batch.get();
+        // Only the main window's close ends the program.
+        window->setAttribute(Qt::WA_QuitOnClose, false);
+        m_batch->SetProgressForm(std::move(window));
+        m_batch->SetEventPump(&AppEventPump());
+        m_progressWired = true;
+    }
+    m_lastProblems.clear();
+    m_runActive = true;
+    UpdateEditingCommands();
+    struct TRunEnd
+    {
+        TFrmSaveZip* window;
+        ~TRunEnd()
+        {
+            window->m_runActive = false;
+            window->UpdateEditingCommands();
+        }
+    } end{this};
+    try {
+        run();
+    } catch (const ESilentStop&) {
+        // Stopped by the user: the summary says so; nothing else to show.
+    }
+    const TRunSummary& summary = m_batch->RunSummary;
+    for (const std::string& line : summary.ProblemLines) {
+        m_lastProblems.append(fromUtf8(line));
+    }
+    if (!m_lastProblems.isEmpty() && !m_batchMode) {
+        ShowRunProblems();
+    }
+}
+
+void TFrmSaveZip::ShowRunProblems()
+{
+    QDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("TFrmRunProblems"));
+    dialog.setWindowTitle(QStringLiteral("Vorland : ") + commandCaption(Commands->cmZipIt));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* summary = new QLabel(fromUtf8(m_batch->RunSummary.Text()).trimmed(), &dialog);
+    summary->setObjectName(QStringLiteral("lbSummary"));
+    summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* lines = new QPlainTextEdit(&dialog);
+    lines->setObjectName(QStringLiteral("idProblems"));
+    lines->setReadOnly(true);
+    lines->setLineWrapMode(QPlainTextEdit::NoWrap);
+    lines->setPlainText(m_lastProblems.join(QLatin1Char('\n')));
+    lines->setAccessibleName(summary->text().section(QLatin1Char('\n'), 0, 0));
+    summary->setBuddy(lines);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText(fromUtf8(AppString(sOk)));
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    layout->addWidget(summary);
+    layout->addWidget(lines, 1);
+    layout->addWidget(buttons);
+    dialog.resize(560, 300);
+    RunModalDialog(dialog);
+}
+
+void TFrmSaveZip::UpdateEditingCommands()
+{
+    const bool editable = CanEdit();
+    TMainWindowCommands& c = *Commands;
+    for (QAction* command : {c.cmOpen, c.cmNew, c.cmWizard, c.cmAdd, c.cmEditWizard, c.cmDelete, c.cmRename,
+                             c.cmZipIt, c.cmZipSection}) {
+        command->setEnabled(editable);
+    }
+    for (TvkButton* button : {_sbOuvrir, _sbZipIt, _sbWizard, _sbAdd, _sbDelete, _sbZipSection}) {
+        button->setEnabled(editable);
+    }
+    idBatch->setReadOnly(!editable);
+    // The running batch is the one shown: nothing of it may change until the run ends.
+    lbBatchList->setEnabled(editable);
+    PnProperties->setEnabled(editable);
+    tsBatch->setEnabled(editable);
+}
