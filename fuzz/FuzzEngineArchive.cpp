@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(archive.prefixSize() <= size);
         check(archive.comment().size() <= size);
         for (const zipengine::ExistingEntry& entry : archive.entries()) {
-            check(archive.find(entry.name) >= 0);
+            check(archive.find(archive.name(entry)) >= 0);
             check(entry.localOffset >= archive.prefixSize());
             try {
                 std::uint64_t start = 0;

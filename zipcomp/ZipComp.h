@@ -9,6 +9,7 @@
 #include "zipcomp/VolumeService.h"
 #include "zipengine/ZipEngineApi.h"
 #include "zipcomp/ZipMessages.h"
+#include "zipcomp/ZipDirEntries.h"
 #include "zipcomp/ZipTypes.h"
 
 #include <cstdint>
@@ -172,7 +173,7 @@ public:
     const std::string& Message() const { return m_message; }
     std::int32_t ProcessedCount() const { return m_processedCount; }
     // Results of the last directory read.
-    const std::vector<ZipDirEntry>& Entries() const { return m_entries; }
+    const ZipDirEntries& Entries() const { return m_entries; }
     const std::string& ArchiveComment() const { return m_archiveComment; }
     std::int64_t StubSize() const { return m_stubSize; }
     std::int32_t SkippedDirCount() const { return m_skippedDirCount; }
@@ -289,7 +290,7 @@ private:
     std::int32_t m_engineErrCode = 0;
     std::string m_message;
     std::int32_t m_processedCount = 0;
-    std::vector<ZipDirEntry> m_entries;
+    ZipDirEntries m_entries;
     std::string m_archiveComment;
     std::int64_t m_stubSize = 0;
     std::int32_t m_skippedDirCount = 0;

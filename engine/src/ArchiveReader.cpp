@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -81,10 +82,64 @@ void ExistingArchive::copyTo(TempArchive& out, std::uint64_t offset, std::uint64
     }
 }
 
-long ExistingArchive::find(const std::string& name) const
+namespace {
+
+// Window for reading local headers: large enough that thousands of small entries lying one after
+// another cost one read, small beside the memory budget.
+constexpr std::size_t kLocalWindow = 64u << 10;
+
+std::string_view nameOf(const std::string& directory, std::uint64_t headerAt)
 {
-    const auto it = m_byName.find(name);
-    return it == m_byName.end() ? -1 : it->second;
+    const auto* header = reinterpret_cast<const std::uint8_t*>(directory.data()) + headerAt;
+    return std::string_view(directory.data() + headerAt + central::kSize, getU16(header + central::kNameLength));
+}
+
+} // namespace
+
+long ExistingArchive::find(std::string_view head, std::string_view tail) const
+{
+    const std::uint32_t found = m_byName.find(hashName(tail, hashName(head)), [&](std::uint32_t item) {
+        const std::string_view name = nameOf(m_directory, m_entries[item].headerAt);
+        return name.size() == head.size() + tail.size() && name.substr(0, head.size()) == head &&
+               name.substr(head.size()) == tail;
+    });
+    return found == NameTable::kNone ? -1 : static_cast<long>(found);
+}
+
+std::string_view ExistingArchive::name(const ExistingEntry& entry) const
+{
+    return nameOf(m_directory, entry.headerAt);
+}
+
+zipdir::CentralHeader ExistingArchive::header(const ExistingEntry& entry) const
+{
+    zipdir::CentralHeader h;
+    const ByteView bytes(m_directory.data() + entry.headerAt, m_directory.size() - entry.headerAt);
+    // Read once in full when the archive was opened: cannot fail now.
+    zipdir::readCentralHeader(bytes, h);
+    return h;
+}
+
+bool ExistingArchive::readWindowed(std::uint64_t offset, void* buffer, std::size_t size) const
+{
+    if (offset < m_windowAt || offset + size > m_windowAt + m_windowSize) {
+        if (size > kLocalWindow || offset >= m_fileSize) {
+            return false;
+        }
+        m_window.resize(kLocalWindow);
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kLocalWindow, m_fileSize - offset));
+        const ssize_t n = readFully(m_fd, m_window.data(), want, offset);
+        if (n < 0) {
+            readFailed(errno);
+        }
+        m_windowAt = offset;
+        m_windowSize = static_cast<std::size_t>(n);
+        if (size > m_windowSize) {
+            return false;
+        }
+    }
+    std::memcpy(buffer, m_window.data() + (offset - m_windowAt), size);
+    return true;
 }
 
 void ExistingArchive::readDirectory()
@@ -120,15 +175,20 @@ void ExistingArchive::readDirectory()
     if (end.entries > end.centralSize / central::kSize) {
         bad("entry count larger than the central directory");
     }
+    if (end.entries >= NameTable::kNone) {
+        bad("more entries than this engine can carry over");
+    }
     m_comment = end.comment;
     m_centralOffset = end.centralOffset;
     m_prefixSize = end.centralOffset;
 
-    std::string directory(end.centralSize, '\0');
-    read(end.centralOffset, directory.data(), directory.size());
-    zipdir::CentralWalker walker(ByteView(directory.data(), directory.size()));
+    m_directory.assign(end.centralSize, '\0');
+    read(end.centralOffset, m_directory.data(), m_directory.size());
+    zipdir::CentralWalker walker(ByteView(m_directory.data(), m_directory.size()));
     m_entries.reserve(end.entries);
+    m_byName.reserve(end.entries);
     for (std::uint64_t i = 0; i < end.entries; ++i) {
+        const std::size_t headerAt = walker.position();
         zipdir::CentralHeader h;
         switch (walker.next(h)) {
         case zipdir::HeaderFault::None:
@@ -142,61 +202,54 @@ void ExistingArchive::readDirectory()
             bad("central directory header " + std::to_string(i + 1) + " runs past the directory");
         }
         ExistingEntry e;
-        e.name = h.nameText();
-        e.versionMadeBy = h.versionMadeBy;
-        e.versionNeeded = h.versionNeeded;
-        e.flags = h.flags;
-        e.method = h.method;
-        e.dosTime = h.dosTime;
-        e.dosDate = h.dosDate;
-        e.crc = h.crc;
+        e.headerAt = headerAt;
         e.compressedSize = h.compressedSize;
         e.size = h.size;
         e.localOffset = h.localOffset;
-        e.internalAttrs = h.internalAttrs;
-        e.externalAttrs = h.externalAttrs;
-        e.extra.assign(reinterpret_cast<const char*>(h.extra.data()), h.extra.size());
-        e.comment.assign(reinterpret_cast<const char*>(h.comment.data()), h.comment.size());
         if ((h.zip64Missing & (zipdir::kMissingSize | zipdir::kMissingCompressed | zipdir::kMissingOffset)) != 0) {
-            bad("ZIP64 field missing for " + e.name);
+            bad("ZIP64 field missing for " + h.nameText());
         }
         if (h.diskStart != 0) {
             bad("archive split over several volumes");
         }
-        const ByteView stamp = findExtra(h.extra, kExtraTimestamp);
-        std::uint8_t stampFlags = 0;
-        std::uint32_t mtime = 0;
-        if (stamp.size() >= kTimestampMtimeSize && (stampFlags = stamp.data()[0], stampFlags & kTimestampHasMtime) &&
-            stamp.u32(1, mtime)) {
-            e.utcMtime = static_cast<std::int64_t>(mtime);
-        }
         if (e.localOffset >= end.centralOffset) {
-            bad("entry " + e.name + " starts past the central directory");
+            bad("entry " + h.nameText() + " starts past the central directory");
         }
         m_prefixSize = std::min(m_prefixSize, e.localOffset);
-        m_byName.emplace(e.name, static_cast<long>(m_entries.size()));
-        m_entries.push_back(std::move(e));
+        const std::string_view entryName = nameOf(m_directory, headerAt);
+        // The first entry of a name is the one found; later ones of the same name stay unindexed.
+        const auto index = static_cast<std::uint32_t>(m_entries.size());
+        if (const long first = find(entryName); first >= 0) {
+            m_duplicates.emplace_back(static_cast<std::uint32_t>(first), index);
+        } else {
+            m_byName.insert(hashName(entryName), index);
+        }
+        m_entries.push_back(e);
     }
 }
 
 void ExistingArchive::localSpan(const ExistingEntry& entry, std::uint64_t& start, std::uint64_t& length) const
 {
+    const auto entryName = [&] { return std::string(name(entry)); };
     if (entry.localOffset + local::kSize > m_centralOffset) {
-        bad("local header of " + entry.name + " is outside the archive");
+        bad("local header of " + entryName() + " is outside the archive");
     }
     std::uint8_t header[local::kSize];
-    read(entry.localOffset, header, sizeof header);
+    if (!readWindowed(entry.localOffset, header, sizeof header)) {
+        read(entry.localOffset, header, sizeof header);
+    }
     if (getU32(header + local::kSignature) != kLocalHeaderSig) {
-        bad("local header of " + entry.name + " is missing");
+        bad("local header of " + entryName() + " is missing");
     }
     const std::uint64_t nameLength = getU16(header + local::kNameLength);
     const std::uint64_t extraLength = getU16(header + local::kExtraLength);
     std::uint64_t end = entry.localOffset + local::kSize + nameLength + extraLength;
     if (end > m_centralOffset || entry.compressedSize > m_centralOffset - end) {
-        bad("data of " + entry.name + " runs past the central directory");
+        bad("data of " + entryName() + " runs past the central directory");
     }
     end += entry.compressedSize;
-    if (entry.flags & kFlagDataDescriptor) {
+    const zipdir::CentralHeader central = this->header(entry);
+    if (central.flags & kFlagDataDescriptor) {
         // Signature optional; sizes are 64-bit when the local header announces ZIP64.
         std::string extra(extraLength, '\0');
         read(entry.localOffset + local::kSize + nameLength, extra.data(), extra.size());
@@ -205,11 +258,11 @@ void ExistingArchive::localSpan(const ExistingEntry& entry, std::uint64_t& start
         const std::size_t avail = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof desc, m_centralOffset - end));
         read(end, desc, avail);
         std::uint64_t descLength = wide ? descriptor::kSize64 : descriptor::kSize;
-        if (avail < 4 || getU32(desc) != kDataDescriptorSig || (avail >= 8 && getU32(desc + 4) != entry.crc)) {
+        if (avail < 4 || getU32(desc) != kDataDescriptorSig || (avail >= 8 && getU32(desc + 4) != central.crc)) {
             descLength -= 4;
         }
         if (descLength > avail) {
-            bad("data descriptor of " + entry.name + " runs past the central directory");
+            bad("data descriptor of " + entryName() + " runs past the central directory");
         }
         end += descLength;
     }
@@ -217,14 +270,26 @@ void ExistingArchive::localSpan(const ExistingEntry& entry, std::uint64_t& start
     length = end - start;
 }
 
-std::int64_t entryTime(const ExistingEntry& entry)
+bool entryUtcTime(const zipdir::CentralHeader& header, std::int64_t& out)
 {
-    if (entry.utcMtime) {
-        return *entry.utcMtime;
+    const ByteView stamp = findExtra(header.extra, kExtraTimestamp);
+    std::uint32_t mtime = 0;
+    if (stamp.size() >= kTimestampMtimeSize && (stamp.data()[0] & kTimestampHasMtime) != 0 && stamp.u32(1, mtime)) {
+        out = static_cast<std::int64_t>(mtime);
+        return true;
+    }
+    return false;
+}
+
+std::int64_t entryTime(const zipdir::CentralHeader& header)
+{
+    std::int64_t utc = 0;
+    if (entryUtcTime(header, utc)) {
+        return utc;
     }
     struct tm t = {};
     int year, month, day, hour, minute, second;
-    fromDosDateTime(entry.dosDate, entry.dosTime, year, month, day, hour, minute, second);
+    fromDosDateTime(header.dosDate, header.dosTime, year, month, day, hour, minute, second);
     t.tm_year = year - 1900;
     t.tm_mon = month - 1;
     t.tm_mday = day;

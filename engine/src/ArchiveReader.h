@@ -8,34 +8,28 @@
 // an archive is refused like any other damage rather than rewritten with guessed offsets.
 
 #include "FileLayer.h"
+#include "NameTable.h"
+#include "zipdir/ZipDirectory.h"
 
 #include <cstdint>
 #include <ctime>
-#include <optional>
 #include <string>
-#include <unordered_map>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace zipengine {
 
+// One entry of the existing archive: where its central header lies in the directory the archive
+// keeps, and the values of it that may come from a ZIP64 field. Everything else (name, times,
+// attributes, extra field, comment) is read from the header bytes when needed, so an entry costs 32
+// bytes beside its header.
 struct ExistingEntry
 {
-    std::string name;
-    std::uint16_t versionMadeBy = 0;
-    std::uint16_t versionNeeded = 0;
-    std::uint16_t flags = 0;
-    std::uint16_t method = 0;
-    std::uint16_t dosTime = 0;
-    std::uint16_t dosDate = 0;
-    std::uint32_t crc = 0;
+    std::uint64_t headerAt = 0; // position of its central header in directory()
     std::uint64_t compressedSize = 0;
     std::uint64_t size = 0;
     std::uint64_t localOffset = 0;
-    std::uint16_t internalAttrs = 0;
-    std::uint32_t externalAttrs = 0;
-    std::string extra; // central extra field, as stored
-    std::string comment;
-    std::optional<std::int64_t> utcMtime; // from the extended timestamp, when present
 };
 
 class ExistingArchive
@@ -54,8 +48,19 @@ public:
     // local header, or before the central directory when there is no entry. The archive's offsets
     // count from the start of the file, so the new archive keeps these bytes and counts the same way.
     std::uint64_t prefixSize() const { return m_prefixSize; }
-    // Index of the first entry of that name, or -1.
-    long find(const std::string& name) const;
+    // Index of the first entry of that name, or -1. The name may be given in two parts (a folder and
+    // a file name) that are looked up as if joined.
+    long find(std::string_view name) const { return find(std::string_view(), name); }
+    long find(std::string_view head, std::string_view tail) const;
+
+    // Entries whose name an earlier entry already has (archives of other tools): (first, this one).
+    const std::vector<std::pair<std::uint32_t, std::uint32_t>>& duplicates() const { return m_duplicates; }
+
+    // The entry's name, a view into the directory kept by this object.
+    std::string_view name(const ExistingEntry& entry) const;
+    // The entry's central header as stored (checked when the archive was read; views point into the
+    // directory kept by this object).
+    zipdir::CentralHeader header(const ExistingEntry& entry) const;
 
     // Where the entry's local header, data and data descriptor lie in the archive (checked against
     // the archive's layout). Raises EngineError(ZIP_MSG_BAD_ARCHIVE).
@@ -77,13 +82,23 @@ private:
     std::uint64_t m_fileSize = 0;
     std::uint64_t m_centralOffset = 0;
     std::uint64_t m_prefixSize = 0;
+    std::string m_directory; // the central directory as read, each name kept there only
     std::vector<ExistingEntry> m_entries;
-    std::unordered_map<std::string, long> m_byName;
+    NameTable m_byName;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> m_duplicates;
     std::string m_comment;
+    // Local headers are read through a window of the archive, so that entries lying one after
+    // another (many small files) cost one read per window rather than one per entry.
+    mutable std::vector<std::uint8_t> m_window;
+    mutable std::uint64_t m_windowAt = 0;
+    mutable std::size_t m_windowSize = 0;
+    bool readWindowed(std::uint64_t offset, void* buffer, std::size_t size) const;
 };
 
 // The modification time the entry records, in seconds since the epoch (the UTC extended timestamp
 // when present, else the MS-DOS local time).
-std::int64_t entryTime(const ExistingEntry& entry);
+std::int64_t entryTime(const zipdir::CentralHeader& header);
+// The UTC time of the entry's extended timestamp; false when it has none.
+bool entryUtcTime(const zipdir::CentralHeader& header, std::int64_t& out);
 
 } // namespace zipengine

@@ -90,120 +90,7 @@ std::uint32_t cap32(std::uint64_t v)
     return v >= kMax32 ? kMax32 : static_cast<std::uint32_t>(v);
 }
 
-} // namespace
-
-CentralRecord makeRecord(const std::string& storedName, std::int64_t mtime, std::uint32_t mode, bool isDirectory)
-{
-    CentralRecord r;
-    r.name = storedName;
-    r.versionMadeBy = kMadeBy;
-    r.versionNeeded = isDirectory ? kVersionDeflate : kVersionDefault;
-    if (!isPlainAscii(storedName) && isValidUtf8(storedName)) {
-        r.flags |= kFlagUtf8;
-    }
-    const std::time_t t = static_cast<std::time_t>(mtime);
-    struct tm local = {};
-    if (localtime_r(&t, &local) != nullptr) {
-        toDosDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                      r.dosDate, r.dosTime);
-    } else {
-        toDosDateTime(1980, 1, 1, 0, 0, 0, r.dosDate, r.dosTime);
-    }
-    std::uint32_t dosAttrs = isDirectory ? kDosAttrDirectory : 0;
-    if ((mode & S_IWUSR) == 0) {
-        dosAttrs |= 0x01; // read-only
-    }
-    r.externalAttrs = ((mode & 0xFFFFu) << 16) | dosAttrs;
-    if (mtime >= 0 && mtime <= INT32_MAX) {
-        appendU16(r.extra, kExtraTimestamp);
-        appendU16(r.extra, kTimestampMtimeSize);
-        r.extra.push_back(static_cast<char>(kTimestampHasMtime));
-        appendU32(r.extra, static_cast<std::uint32_t>(mtime));
-        r.utcMtime = mtime;
-    }
-    return r;
-}
-
-void ArchiveWriter::beginEntry(CentralRecord& record, bool zip64Local, bool known)
-{
-    m_known = known;
-    record.localOffset = m_out.offset();
-    m_entryStart = record.localOffset;
-    m_zip64Local = zip64Local;
-    const bool deferred = (record.flags & kFlagDataDescriptor) != 0;
-    if (zip64Local) {
-        record.versionNeeded = std::max(record.versionNeeded, kVersionZip64);
-    }
-    std::string extra;
-    if (zip64Local) {
-        appendU16(extra, kExtraZip64);
-        appendU16(extra, 2 * kZip64FieldSize);
-        appendU64(extra, deferred ? 0 : record.size);
-        appendU64(extra, deferred ? 0 : record.compressedSize);
-    }
-    extra += record.extra; // the timestamp field, the same in both headers
-    std::uint8_t h[local::kSize];
-    putU32(h + local::kSignature, kLocalHeaderSig);
-    putU16(h + local::kVersionNeeded, record.versionNeeded);
-    putU16(h + local::kFlags, record.flags);
-    putU16(h + local::kMethod, record.method);
-    putU16(h + local::kTime, record.dosTime);
-    putU16(h + local::kDate, record.dosDate);
-    putU32(h + local::kCrc32, deferred ? 0 : record.crc);
-    putU32(h + local::kCompressedSize, zip64Local ? kMax32 : deferred ? 0 : cap32(record.compressedSize));
-    putU32(h + local::kSize32, zip64Local ? kMax32 : deferred ? 0 : cap32(record.size));
-    putU16(h + local::kNameLength, static_cast<std::uint16_t>(record.name.size()));
-    putU16(h + local::kExtraLength, static_cast<std::uint16_t>(extra.size()));
-    m_out.write(h, sizeof h);
-    m_out.write(record.name.data(), record.name.size());
-    m_out.write(extra.data(), extra.size());
-}
-
-void ArchiveWriter::endEntry(CentralRecord record)
-{
-    if (!m_zip64Local && (record.size >= kMax32 || record.compressedSize >= kMax32)) {
-        throw EngineError(ZIP_MSG_INTERNAL, record.name + ": grew past 4 GiB while it was stored");
-    }
-    if (record.flags & kFlagDataDescriptor) {
-        std::string d;
-        appendU32(d, kDataDescriptorSig);
-        appendU32(d, record.crc);
-        if (m_zip64Local) {
-            appendU64(d, record.compressedSize);
-            appendU64(d, record.size);
-        } else {
-            appendU32(d, static_cast<std::uint32_t>(record.compressedSize));
-            appendU32(d, static_cast<std::uint32_t>(record.size));
-        }
-        m_out.write(d.data(), d.size());
-    } else if (!m_known) {
-        std::uint8_t fields[12];
-        putU32(fields, record.crc);
-        putU32(fields + 4, m_zip64Local ? kMax32 : static_cast<std::uint32_t>(record.compressedSize));
-        putU32(fields + 8, m_zip64Local ? kMax32 : static_cast<std::uint32_t>(record.size));
-        m_out.patch(record.localOffset + local::kCrc32, fields, sizeof fields);
-        if (m_zip64Local) {
-            std::uint8_t sizes[16];
-            putU64(sizes, record.size);
-            putU64(sizes + 8, record.compressedSize);
-            const std::uint64_t at = record.localOffset + local::kSize + record.name.size() + kExtraHeaderSize;
-            m_out.patch(at, sizes, sizeof sizes);
-        }
-    }
-    m_records.push_back(std::move(record));
-}
-
-void ArchiveWriter::copyEntry(const ExistingArchive& from, const ExistingEntry& entry)
-{
-    std::uint64_t start = 0, length = 0;
-    from.localSpan(entry, start, length);
-    CentralRecord record = entry;
-    record.localOffset = m_out.offset();
-    from.copyTo(m_out, start, length);
-    m_records.push_back(std::move(record));
-}
-
-void ArchiveWriter::writeCentral(const CentralRecord& r)
+void appendCentral(std::string& out, const CentralRecord& r)
 {
     std::string zip64;
     if (r.size >= kMax32) {
@@ -244,20 +131,185 @@ void ArchiveWriter::writeCentral(const CentralRecord& r)
     putU16(h + central::kInternalAttrs, r.internalAttrs);
     putU32(h + central::kExternalAttrs, r.externalAttrs);
     putU32(h + central::kLocalHeaderOffset, cap32(r.localOffset));
+    out.append(reinterpret_cast<const char*>(h), sizeof h);
+    out += r.name;
+    out += extra;
+    out += r.comment;
+}
+
+// The record of a copied entry, from its central header in the old archive (`r` is reused from
+// entry to entry so that its strings keep their memory).
+void recordOf(const ExistingArchive& from, const ExistingEntry& entry, CentralRecord& r)
+{
+    const zipdir::CentralHeader h = from.header(entry);
+    r.name.assign(reinterpret_cast<const char*>(h.name.data()), h.name.size());
+    r.versionMadeBy = h.versionMadeBy;
+    r.versionNeeded = h.versionNeeded;
+    r.flags = h.flags;
+    r.method = h.method;
+    r.dosTime = h.dosTime;
+    r.dosDate = h.dosDate;
+    r.crc = h.crc;
+    r.compressedSize = entry.compressedSize;
+    r.size = entry.size;
+    r.internalAttrs = h.internalAttrs;
+    r.externalAttrs = h.externalAttrs;
+    r.extra.assign(reinterpret_cast<const char*>(h.extra.data()), h.extra.size());
+    r.comment.assign(reinterpret_cast<const char*>(h.comment.data()), h.comment.size());
+}
+
+} // namespace
+
+CentralRecord makeRecord(const std::string& storedName, std::int64_t mtime, std::uint32_t mode, bool isDirectory)
+{
+    CentralRecord r;
+    r.name = storedName;
+    r.versionMadeBy = kMadeBy;
+    r.versionNeeded = isDirectory ? kVersionDeflate : kVersionDefault;
+    if (!isPlainAscii(storedName) && isValidUtf8(storedName)) {
+        r.flags |= kFlagUtf8;
+    }
+    const std::time_t t = static_cast<std::time_t>(mtime);
+    struct tm local = {};
+    if (localtime_r(&t, &local) != nullptr) {
+        toDosDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                      r.dosDate, r.dosTime);
+    } else {
+        toDosDateTime(1980, 1, 1, 0, 0, 0, r.dosDate, r.dosTime);
+    }
+    std::uint32_t dosAttrs = isDirectory ? kDosAttrDirectory : 0;
+    if ((mode & S_IWUSR) == 0) {
+        dosAttrs |= 0x01; // read-only
+    }
+    r.externalAttrs = ((mode & 0xFFFFu) << 16) | dosAttrs;
+    if (mtime >= 0 && mtime <= INT32_MAX) {
+        appendU16(r.extra, kExtraTimestamp);
+        appendU16(r.extra, kTimestampMtimeSize);
+        r.extra.push_back(static_cast<char>(kTimestampHasMtime));
+        appendU32(r.extra, static_cast<std::uint32_t>(mtime));
+        r.utcMtime = mtime;
+    }
+    return r;
+}
+
+void ArchiveWriter::beginEntry(CentralRecord& record, bool zip64Local, bool known)
+{
+    flushCopies();
+    m_known = known;
+    record.localOffset = m_out.offset();
+    m_entryStart = record.localOffset;
+    m_zip64Local = zip64Local;
+    const bool deferred = (record.flags & kFlagDataDescriptor) != 0;
+    if (zip64Local) {
+        record.versionNeeded = std::max(record.versionNeeded, kVersionZip64);
+    }
+    std::string extra;
+    if (zip64Local) {
+        appendU16(extra, kExtraZip64);
+        appendU16(extra, 2 * kZip64FieldSize);
+        appendU64(extra, deferred ? 0 : record.size);
+        appendU64(extra, deferred ? 0 : record.compressedSize);
+    }
+    extra += record.extra; // the timestamp field, the same in both headers
+    std::uint8_t h[local::kSize];
+    putU32(h + local::kSignature, kLocalHeaderSig);
+    putU16(h + local::kVersionNeeded, record.versionNeeded);
+    putU16(h + local::kFlags, record.flags);
+    putU16(h + local::kMethod, record.method);
+    putU16(h + local::kTime, record.dosTime);
+    putU16(h + local::kDate, record.dosDate);
+    putU32(h + local::kCrc32, deferred ? 0 : record.crc);
+    putU32(h + local::kCompressedSize, zip64Local ? kMax32 : deferred ? 0 : cap32(record.compressedSize));
+    putU32(h + local::kSize32, zip64Local ? kMax32 : deferred ? 0 : cap32(record.size));
+    putU16(h + local::kNameLength, static_cast<std::uint16_t>(record.name.size()));
+    putU16(h + local::kExtraLength, static_cast<std::uint16_t>(extra.size()));
     m_out.write(h, sizeof h);
-    m_out.write(r.name.data(), r.name.size());
+    m_out.write(record.name.data(), record.name.size());
     m_out.write(extra.data(), extra.size());
-    m_out.write(r.comment.data(), r.comment.size());
+}
+
+void ArchiveWriter::endEntry(const CentralRecord& record)
+{
+    if (!m_zip64Local && (record.size >= kMax32 || record.compressedSize >= kMax32)) {
+        throw EngineError(ZIP_MSG_INTERNAL, record.name + ": grew past 4 GiB while it was stored");
+    }
+    if (record.flags & kFlagDataDescriptor) {
+        std::string d;
+        appendU32(d, kDataDescriptorSig);
+        appendU32(d, record.crc);
+        if (m_zip64Local) {
+            appendU64(d, record.compressedSize);
+            appendU64(d, record.size);
+        } else {
+            appendU32(d, static_cast<std::uint32_t>(record.compressedSize));
+            appendU32(d, static_cast<std::uint32_t>(record.size));
+        }
+        m_out.write(d.data(), d.size());
+    } else if (!m_known) {
+        std::uint8_t fields[12];
+        putU32(fields, record.crc);
+        putU32(fields + 4, m_zip64Local ? kMax32 : static_cast<std::uint32_t>(record.compressedSize));
+        putU32(fields + 8, m_zip64Local ? kMax32 : static_cast<std::uint32_t>(record.size));
+        m_out.patch(record.localOffset + local::kCrc32, fields, sizeof fields);
+        if (m_zip64Local) {
+            std::uint8_t sizes[16];
+            putU64(sizes, record.size);
+            putU64(sizes + 8, record.compressedSize);
+            const std::uint64_t at = record.localOffset + local::kSize + record.name.size() + kExtraHeaderSize;
+            m_out.patch(at, sizes, sizeof sizes);
+        }
+    }
+    m_written.push_back({record.localOffset, kNewEntry | m_newHeaders.size()});
+    appendCentral(m_newHeaders, record);
+}
+
+void ArchiveWriter::copyEntry(const ExistingArchive& from, const ExistingEntry& entry)
+{
+    std::uint64_t start = 0, length = 0;
+    from.localSpan(entry, start, length);
+    if (m_copyLength > 0 && (m_from != &from || start != m_copyStart + m_copyLength)) {
+        flushCopies();
+    }
+    if (m_copyLength == 0) {
+        m_from = &from;
+        m_copyStart = start;
+    }
+    m_written.push_back({m_out.offset() + m_copyLength, static_cast<std::uint64_t>(&entry - from.entries().data())});
+    m_copyLength += length;
+}
+
+void ArchiveWriter::flushCopies()
+{
+    if (m_copyLength > 0) {
+        const std::uint64_t length = m_copyLength;
+        m_copyLength = 0;
+        m_from->copyTo(m_out, m_copyStart, length);
+    }
 }
 
 void ArchiveWriter::finish(const std::string& comment)
 {
+    flushCopies();
     const std::uint64_t centralStart = m_out.offset();
-    for (const auto& record : m_records) {
-        writeCentral(record);
+    CentralRecord copied;
+    std::string header;
+    for (const Written& written : m_written) {
+        if (written.ref & kNewEntry) {
+            const std::size_t at = static_cast<std::size_t>(written.ref & ~kNewEntry);
+            const auto* h = reinterpret_cast<const std::uint8_t*>(m_newHeaders.data()) + at;
+            const std::size_t length = central::kSize + std::size_t{getU16(h + central::kNameLength)} +
+                                       getU16(h + central::kExtraLength) + getU16(h + central::kCommentLength);
+            m_out.write(h, length);
+            continue;
+        }
+        recordOf(*m_from, m_from->entries()[static_cast<std::size_t>(written.ref)], copied);
+        copied.localOffset = written.localOffset;
+        header.clear();
+        appendCentral(header, copied);
+        m_out.write(header.data(), header.size());
     }
     const std::uint64_t centralSize = m_out.offset() - centralStart;
-    const std::uint64_t count = m_records.size();
+    const std::uint64_t count = m_written.size();
     if (count >= kMax16 || centralSize >= kMax32 || centralStart >= kMax32) {
         const std::uint64_t recordStart = m_out.offset();
         std::uint8_t z[zip64end::kSize];

@@ -8,13 +8,32 @@
 #include "FileLayer.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace zipengine {
 
-// The central directory describes entries with the same fields as the reader returns.
-using CentralRecord = ExistingEntry;
+// The fields of a new entry's headers.
+struct CentralRecord
+{
+    std::string name;
+    std::uint16_t versionMadeBy = 0;
+    std::uint16_t versionNeeded = 0;
+    std::uint16_t flags = 0;
+    std::uint16_t method = 0;
+    std::uint16_t dosTime = 0;
+    std::uint16_t dosDate = 0;
+    std::uint32_t crc = 0;
+    std::uint64_t compressedSize = 0;
+    std::uint64_t size = 0;
+    std::uint64_t localOffset = 0;
+    std::uint16_t internalAttrs = 0;
+    std::uint32_t externalAttrs = 0;
+    std::string extra; // central extra field
+    std::string comment;
+    std::optional<std::int64_t> utcMtime; // the time of the extended timestamp, when written
+};
 
 // Fills the record of a new entry from a file's metadata (name flags, times, attributes, timestamp
 // extra field). Sizes, CRC and method are set by the caller.
@@ -35,23 +54,38 @@ public:
     // Completes the entry whose header beginEntry wrote, once CRC and sizes are known: patches the
     // header, or appends the data descriptor when the record has the descriptor flag. Adds the
     // record to the central directory.
-    void endEntry(CentralRecord record);
+    void endEntry(const CentralRecord& record);
     // Drops the entry begun last (nothing of it stays in the archive).
     void abandonEntry() { m_out.truncate(m_entryStart); }
 
-    // Copies an entry of the old archive as it is and adds its central record.
+    // Copies an entry of the old archive as it is and adds its central record. Entries that lie one
+    // after another in the old archive and are copied one after another go in one copy, made by the
+    // next call of another kind (or finish); a read failure is raised there.
     void copyEntry(const ExistingArchive& from, const ExistingEntry& entry);
 
     // Writes the central directory and the end records.
     void finish(const std::string& comment);
 
-    std::size_t entryCount() const { return m_records.size(); }
+    std::size_t entryCount() const { return m_written.size(); }
 
 private:
-    void writeCentral(const CentralRecord& record);
+    // One entry of the new central directory: a copied entry of the old archive (its index there) or
+    // a new one (its central header, already made, in m_newHeaders).
+    struct Written
+    {
+        std::uint64_t localOffset = 0;
+        std::uint64_t ref = 0; // old entry index, or kNewEntry | position in m_newHeaders
+    };
+    static constexpr std::uint64_t kNewEntry = std::uint64_t{1} << 63;
+
+    void flushCopies();
 
     TempArchive& m_out;
-    std::vector<CentralRecord> m_records;
+    const ExistingArchive* m_from = nullptr;
+    std::vector<Written> m_written;
+    std::string m_newHeaders;
+    std::uint64_t m_copyStart = 0;  // copies waiting: where they start in the old archive
+    std::uint64_t m_copyLength = 0; // and how many bytes they take
     std::uint64_t m_entryStart = 0;
     bool m_zip64Local = false;
     bool m_known = false;

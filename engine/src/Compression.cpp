@@ -72,7 +72,7 @@ private:
 void runWhole(Job& job, WorkerCodecs& codecs, const FaultSeams& seams)
 {
     JobResult& r = job.result;
-    const int fd = openSourceFile(job.file->fullPath, seams);
+    const int fd = openSourceFile(job.selection->fullPath(job.selection->files[job.file]), seams);
     if (fd < 0) {
         r.error = errno;
         return;
@@ -115,7 +115,7 @@ void runChunk(Job& job, WorkerCodecs& codecs, const FaultSeams& seams)
         std::lock_guard lock(source.mutex);
         if (!source.tried) {
             source.tried = true;
-            source.fd = openSourceFile(job.file->fullPath, seams);
+            source.fd = openSourceFile(job.selection->fullPath(job.selection->files[job.file]), seams);
             source.openError = source.fd < 0 ? errno : 0;
         }
     }
@@ -195,11 +195,13 @@ SharedSource::~SharedSource()
     }
 }
 
-void addJobs(std::vector<Job>& jobs, const SourceFile& file, bool store)
+void addJobs(std::vector<Job>& jobs, const Selection& selection, std::uint32_t index, bool store)
 {
+    const SourceFile& file = selection.files[index];
     if (file.size <= kWholeFileLimit) {
         Job job;
-        job.file = &file;
+        job.selection = &selection;
+        job.file = index;
         job.store = store;
         job.length = file.size;
         job.charge = static_cast<std::size_t>(file.size) + (store ? 0 : deflateBoundOf(file.size)) + 64;
@@ -209,7 +211,8 @@ void addJobs(std::vector<Job>& jobs, const SourceFile& file, bool store)
     auto shared = std::make_shared<SharedSource>();
     for (std::uint64_t offset = 0; offset < file.size; offset += kChunkSize) {
         Job job;
-        job.file = &file;
+        job.selection = &selection;
+        job.file = index;
         job.shared = shared;
         job.store = store;
         job.chunked = true;

@@ -48,7 +48,8 @@ struct JobResult
 
 struct Job
 {
-    const SourceFile* file = nullptr;
+    const Selection* selection = nullptr;
+    std::uint32_t file = 0;               // in selection->files
     std::shared_ptr<SharedSource> shared; // chunk jobs only
     bool store = false;                   // no compression for this file
     bool chunked = false;
@@ -92,8 +93,8 @@ private:
     std::vector<std::thread> m_threads;
 };
 
-// Appends the jobs of one file to `jobs`.
-void addJobs(std::vector<Job>& jobs, const SourceFile& file, bool store);
+// Appends the jobs of file `index` of the selection (which outlives them) to `jobs`.
+void addJobs(std::vector<Job>& jobs, const Selection& selection, std::uint32_t index, bool store);
 
 // CRC-32 of `b` appended after `a` (lengthB bytes).
 std::uint32_t combineCrc(std::uint32_t crcA, std::uint32_t crcB, std::uint64_t lengthB);

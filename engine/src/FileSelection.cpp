@@ -5,10 +5,13 @@
 
 #include "EngineError.h"
 #include "FileLayer.h"
+#include "NameTable.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -38,24 +41,31 @@ std::string currentFolder()
 class Walker
 {
 public:
-    Walker(const SelectionOptions& options, const SelectionReport& report) : m_options(options), m_report(report) {}
+    Walker(const SelectionOptions& options, const SelectionReport& report) : m_options(options), m_report(report)
+    {
+        for (const auto& mask : m_options.excludes) {
+            m_needsFullPath = m_needsFullPath || (!mask.empty() && mask[0] == '/');
+        }
+    }
 
     void runSpec(int index);
     Selection take() { return std::move(m_selection); }
 
 private:
     void walk(const std::string& folder, const std::string& namePattern, bool recurse, int depth);
-    void consider(const std::string& fullPath, const std::string& name, const struct stat& st);
+    void consider(std::uint32_t folder, const std::string& name, const struct stat& st);
     bool excluded(const std::string& fullPath, const std::string& storedName, const std::string& name) const;
     // The name with its folders (relative to the base, or the full path without its leading "/").
     std::string relativeNameOf(const std::string& fullPath) const;
-    void addDirectories(const SourceFile& file);
+    void addDirectories(std::uint32_t folder);
 
     const SelectionOptions& m_options;
     const SelectionReport& m_report;
     Selection m_selection;
-    std::unordered_set<std::string> m_seenPaths;
-    std::unordered_set<std::string> m_seenNames;
+    bool m_needsFullPath = false;
+    // Files taken, by full path and by stored name (item numbers into m_selection.files).
+    NameTable m_seenPaths;
+    NameTable m_seenNames;
     std::unordered_set<std::string> m_seenDirs;
     // State of the file specification being walked.
     int m_spec = 0;
@@ -136,35 +146,36 @@ bool Walker::excluded(const std::string& fullPath, const std::string& storedName
     return false;
 }
 
-void Walker::addDirectories(const SourceFile& file)
+void Walker::addDirectories(std::uint32_t folderIndex)
 {
-    if (!m_options.dirEntries || m_options.junkDirNames) {
+    SourceFolder& folder = m_selection.folders[folderIndex];
+    if (!m_options.dirEntries || m_options.junkDirNames || folder.directoriesAdded) {
         return;
     }
-    const std::string& stored = file.storedName;
+    folder.directoriesAdded = true;
+    const std::string stored = folder.stored;
+    const std::string path = folder.path;
     for (std::size_t slash = stored.find('/'); slash != std::string::npos; slash = stored.find('/', slash + 1)) {
         std::string dirName = stored.substr(0, slash + 1);
         if (!m_seenDirs.insert(dirName).second) {
             continue;
         }
-        // The stored name is the tail of the full path, so the folder is the full path cut by the rest.
-        const std::string realDir = file.fullPath.substr(0, file.fullPath.size() - (stored.size() - slash));
+        // The stored folders are the tail of the full path, so each one is the full path cut by the rest.
+        const std::string realDir = path.substr(0, path.size() - (stored.size() - slash));
         struct stat st;
         if (stat(realDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
             continue;
         }
-        SourceFile dir;
+        SourceDirectory dir;
         dir.fullPath = realDir;
         dir.storedName = std::move(dirName);
         dir.mtime = st.st_mtime;
         dir.mode = st.st_mode;
-        dir.isDirectory = true;
-        dir.specIndex = file.specIndex;
         m_selection.directories.push_back(std::move(dir));
     }
 }
 
-void Walker::consider(const std::string& fullPath, const std::string& name, const struct stat& st)
+void Walker::consider(std::uint32_t folderIndex, const std::string& name, const struct stat& st)
 {
     if (!matchesName(m_namePattern, name)) {
         return;
@@ -180,91 +191,141 @@ void Walker::consider(const std::string& fullPath, const std::string& name, cons
     if (isWorkFileName(name)) {
         return;
     }
+    const SourceFolder& folder = m_selection.folders[folderIndex];
     // Exclusions with a folder part see the path with its folders, also when names are stripped.
-    const std::string relative = relativeNameOf(fullPath);
-    if (excluded(fullPath, relative, name)) {
-        return;
+    if (!m_options.excludes.empty()) {
+        const std::string fullPath = m_needsFullPath ? folder.path + name : std::string();
+        if (excluded(fullPath, relativeNameOf(folder.path) + name, name)) {
+            return;
+        }
     }
-    std::string stored = m_options.junkDirNames ? name : relative;
     ++m_matched;
-    if (!m_seenPaths.insert(fullPath).second) {
+    const auto& files = m_selection.files;
+    const auto nameOf = [this](std::uint32_t item) { return m_selection.name(m_selection.files[item]); };
+    const std::uint64_t pathHash = hashName(name, folder.pathHash);
+    if (m_seenPaths.find(pathHash, [&](std::uint32_t item) {
+            return m_selection.folders[files[item].folder].path == folder.path && nameOf(item) == name;
+        }) != NameTable::kNone) {
         return;
     }
-    if (!m_seenNames.insert(stored).second) {
-        m_report(ZIP_MSG_FILE_SKIPPED, fullPath + ": skipped, another file is already stored under the name " + stored);
+    const std::uint64_t storedHash = hashName(name, folder.storedHash);
+    if (m_seenNames.find(storedHash, [&](std::uint32_t item) {
+            return m_selection.folders[files[item].folder].stored == folder.stored && nameOf(item) == name;
+        }) != NameTable::kNone) {
+        m_report(ZIP_MSG_FILE_SKIPPED, folder.path + name +
+                                           ": skipped, another file is already stored under the name " + folder.stored +
+                                           name);
+        return;
+    }
+    if (files.size() >= NameTable::kNone - 1 || name.size() > UINT16_MAX) {
+        m_report(ZIP_MSG_FILE_SKIPPED, folder.path + name + ": skipped, too many files for one archive");
         return;
     }
     SourceFile file;
-    file.fullPath = fullPath;
-    file.storedName = std::move(stored);
+    file.folder = folderIndex;
+    file.nameAt = m_selection.names.size();
+    file.nameLength = static_cast<std::uint16_t>(name.size());
     file.size = static_cast<std::uint64_t>(st.st_size);
     file.mtime = st.st_mtime;
     file.mode = st.st_mode;
-    file.specIndex = m_spec;
-    addDirectories(file);
-    m_selection.files.push_back(std::move(file));
+    file.specIndex = static_cast<std::uint32_t>(m_spec);
+    m_selection.names += name;
+    const auto item = static_cast<std::uint32_t>(files.size());
+    m_seenPaths.insert(pathHash, item);
+    m_seenNames.insert(storedHash, item);
+    addDirectories(folderIndex);
+    m_selection.files.push_back(file);
 }
 
 void Walker::walk(const std::string& folder, const std::string& namePattern, bool recurse, int depth)
 {
-    DIR* dir = opendir(folder.c_str());
+    const int dirFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = dirFd >= 0 ? fdopendir(dirFd) : nullptr;
     if (dir == nullptr) {
         const int error = errno;
+        if (dirFd >= 0) {
+            close(dirFd);
+        }
         m_report(ZIP_MSG_DIR_UNREADABLE,
                  "cannot list the folder " + folder + ": " + errnoText(error) + "; its files were skipped");
         return;
     }
-    std::vector<std::pair<std::string, unsigned char>> names;
+    struct Item
+    {
+        std::string name;
+        unsigned char type;
+        int statError = 0; // of following the name (files and links only)
+        struct stat st;
+    };
+    std::vector<Item> items;
     while (dirent* entry = readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..") {
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
             continue;
         }
         if (name[0] == '.' && !m_options.hiddenFiles) {
             continue;
         }
-        names.emplace_back(name, entry->d_type);
+        items.push_back(Item{name, entry->d_type, 0, {}});
     }
-    closedir(dir);
-    std::sort(names.begin(), names.end());
-
-    const std::string prefix = folder == "/" ? "/" : folder + "/";
-    for (const auto& [name, type] : names) {
-        const std::string path = prefix + name;
-        struct stat st;
-        if (type == DT_DIR) {
-            if (recurse && depth < kMaxDepth) {
-                walk(path, namePattern, recurse, depth + 1);
-            }
+    std::sort(items.begin(), items.end(), [](const Item& a, const Item& b) { return a.name < b.name; });
+    // Each name is looked up once, relative to the open folder, while it is open; the folders below are
+    // walked after it is closed, so deep trees hold one descriptor at a time.
+    for (auto& item : items) {
+        if (item.type == DT_DIR) {
             continue;
         }
-        if (type != DT_REG && type != DT_LNK && type != DT_UNKNOWN) {
+        if (item.type != DT_REG && item.type != DT_LNK && item.type != DT_UNKNOWN) {
             continue; // sockets, FIFOs, devices
         }
-        bool isLink = type == DT_LNK;
-        if (type == DT_UNKNOWN) {
-            if (lstat(path.c_str(), &st) != 0) {
+        if (item.type == DT_UNKNOWN) {
+            if (fstatat(dirFd, item.name.c_str(), &item.st, AT_SYMLINK_NOFOLLOW) != 0) {
+                item.type = DT_WHT; // gone: nothing to take
                 continue;
             }
-            isLink = S_ISLNK(st.st_mode);
-            if (S_ISDIR(st.st_mode)) {
-                if (recurse && depth < kMaxDepth) {
-                    walk(path, namePattern, recurse, depth + 1);
-                }
+            item.type = S_ISLNK(item.st.st_mode) ? DT_LNK : S_ISDIR(item.st.st_mode) ? DT_DIR : DT_REG;
+            if (item.type == DT_DIR) {
                 continue;
             }
         }
-        if (stat(path.c_str(), &st) != 0) {
-            const int error = errno;
-            if (isLink && matchesName(namePattern, name)) {
-                m_report(ZIP_MSG_FILE_SKIPPED, path + ": cannot follow the link: " + errnoText(error) + "; skipped");
+        if (fstatat(dirFd, item.name.c_str(), &item.st, 0) != 0) {
+            item.statError = errno;
+        }
+    }
+    closedir(dir);
+
+    const std::string prefix = folder == "/" ? "/" : folder + "/";
+    std::uint32_t folderIndex = NameTable::kNone;
+    for (const auto& item : items) {
+        if (item.type == DT_DIR) {
+            if (recurse && depth < kMaxDepth) {
+                walk(prefix + item.name, namePattern, recurse, depth + 1);
             }
             continue;
         }
-        if (S_ISREG(st.st_mode)) {
-            consider(path, name, st);
+        if (item.type != DT_REG && item.type != DT_LNK) {
+            continue;
         }
-        // A link to a folder is never entered, anything else is no file to store.
+        if (item.statError != 0) {
+            if (item.type == DT_LNK && matchesName(namePattern, item.name)) {
+                m_report(ZIP_MSG_FILE_SKIPPED,
+                         prefix + item.name + ": cannot follow the link: " + errnoText(item.statError) + "; skipped");
+            }
+            continue;
+        }
+        if (!S_ISREG(item.st.st_mode)) {
+            continue; // a link to a folder is never entered, anything else is no file to store
+        }
+        if (folderIndex == NameTable::kNone) {
+            SourceFolder record;
+            record.path = prefix;
+            record.stored = m_options.junkDirNames ? std::string() : relativeNameOf(prefix);
+            record.pathHash = hashName(record.path);
+            record.storedHash = hashName(record.stored);
+            folderIndex = static_cast<std::uint32_t>(m_selection.folders.size());
+            m_selection.folders.push_back(std::move(record));
+        }
+        consider(folderIndex, item.name, item.st);
     }
 }
 

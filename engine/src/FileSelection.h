@@ -5,21 +5,42 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <sys/types.h>
 #include <vector>
 
 namespace zipengine {
 
-// One chosen file (or, for directory entries, one folder on the stored paths).
+// One chosen file. Its name and folder are kept by the Selection (see fullPath, storedName), so a
+// file costs this record and the bytes of its own name once.
 struct SourceFile
 {
-    std::string fullPath;   // where to read it
-    std::string storedName; // entry name ("sub/file.txt"; folders end in "/")
+    std::uint64_t nameAt = 0; // its name (without folders) in Selection::names
     std::uint64_t size = 0;
-    std::time_t mtime = 0;
-    mode_t mode = 0; // permissions and file type (of the link's target for links)
-    bool isDirectory = false;
-    int specIndex = 0; // the file specification that chose it (for its password)
+    std::int64_t mtime = 0;
+    std::uint32_t folder = 0;    // its folder in Selection::folders
+    std::uint32_t mode = 0;      // permissions and file type (of the link's target for links)
+    std::uint32_t specIndex = 0; // the file specification that chose it (for its password)
+    std::uint16_t nameLength = 0;
+};
+
+// A folder files were chosen in.
+struct SourceFolder
+{
+    std::string path;             // full path ending in "/"
+    std::string stored;           // what stored names of its files begin with: "" or folders ending in "/"
+    std::uint64_t pathHash = 0;   // of path, to be continued by the names of its files
+    std::uint64_t storedHash = 0; // of stored, likewise
+    bool directoriesAdded = false;
+};
+
+// A folder on the stored paths, for its directory entry.
+struct SourceDirectory
+{
+    std::string fullPath;
+    std::string storedName; // ends in "/"
+    std::int64_t mtime = 0;
+    std::uint32_t mode = 0;
 };
 
 // One file specification, already taken from the block.
@@ -45,8 +66,17 @@ struct SelectionOptions
 
 struct Selection
 {
-    std::vector<SourceFile> files;       // in a stable order, each stored name once
-    std::vector<SourceFile> directories; // folders on the stored paths (when wanted)
+    std::vector<SourceFile> files;            // in a stable order, each stored name once
+    std::vector<SourceDirectory> directories; // folders on the stored paths (when wanted)
+    std::vector<SourceFolder> folders;
+    std::string names; // the files' own names, one after another
+
+    std::string_view name(const SourceFile& file) const { return {names.data() + file.nameAt, file.nameLength}; }
+    // What the stored name begins with (its folders); the rest is name(file).
+    const std::string& storedFolder(const SourceFile& file) const { return folders[file.folder].stored; }
+    std::string storedName(const SourceFile& file) const { return storedFolder(file) + std::string(name(file)); }
+    // Where to read it.
+    std::string fullPath(const SourceFile& file) const { return folders[file.folder].path + std::string(name(file)); }
 };
 
 // Reports a problem with a file or folder (the code and a text naming it) and goes on.

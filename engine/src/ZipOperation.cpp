@@ -6,6 +6,7 @@
 #include "EngineError.h"
 #include "FileLayer.h"
 #include "FileSelection.h"
+#include "NameTable.h"
 #include "TraditionalCrypto.h"
 #include "zipformat/ZipRecords.h"
 
@@ -58,13 +59,14 @@ enum class ItemKind
     AddDirectory
 };
 
+// One entry of the new archive, in order (20 bytes: an update plans one per entry).
 struct PlanItem
 {
     ItemKind kind;
-    std::size_t index;  // entry (Copy), file (AddFile) or folder (AddDirectory)
-    long existing = -1; // AddFile: the entry it replaces
-    std::size_t firstJob = 0;
-    std::size_t jobCount = 0;
+    std::uint32_t index;        // entry (Copy), file (AddFile) or folder (AddDirectory)
+    std::int32_t existing = -1; // AddFile: the entry it replaces
+    std::uint32_t firstJob = 0;
+    std::uint32_t jobCount = 0;
 };
 
 class Operation
@@ -83,7 +85,7 @@ private:
     bool restoreStored(const SourceFile& file, CentralRecord& record, const std::string* password);
     void skipFile(const PlanItem& item, const std::string& why);
     void releaseJobs(std::size_t first, std::size_t count);
-    bool storedBySuffix(const std::string& name) const;
+    bool storedBySuffix(std::string_view name) const;
     std::uint16_t methodFlags(bool deflated) const;
 
     const ZipExecParams& m_block;
@@ -107,7 +109,7 @@ private:
     std::vector<Job> m_jobs;
     CompressionPool* m_pool = nullptr;
     ArchiveWriter* m_writer = nullptr;
-    std::vector<std::string> m_written; // files stored in this run (for the move flag)
+    std::vector<std::uint32_t> m_written; // files stored in this run (for the move flag)
     // Entries after the first of the same name (written by other tools), by the index of the first:
     // replacing a name replaces them all, so no reader finds a stale copy.
     std::unordered_map<long, std::vector<std::size_t>> m_duplicates;
@@ -181,14 +183,14 @@ void Operation::readBlock()
     }
 }
 
-bool Operation::storedBySuffix(const std::string& name) const
+bool Operation::storedBySuffix(std::string_view name) const
 {
     const auto dot = name.rfind('.');
     const auto slash = name.rfind('/');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
         return false;
     }
-    const std::string suffix = lowerAscii(name.substr(dot + 1));
+    const std::string suffix = lowerAscii(std::string(name.substr(dot + 1)));
     return std::find(m_storeSuffixes.begin(), m_storeSuffixes.end(), suffix) != m_storeSuffixes.end();
 }
 
@@ -203,34 +205,37 @@ std::uint16_t Operation::methodFlags(bool deflated) const
 
 bool Operation::isNewer(const SourceFile& file, const ExistingEntry& entry) const
 {
-    if (!entry.utcMtime) {
+    const zipdir::CentralHeader header = m_archive->header(entry);
+    std::int64_t entryUtc = 0;
+    if (!entryUtcTime(header, entryUtc)) {
         // Without its exact time an entry holds the MS-DOS date and time, which cannot show a time
         // before 1980 or after 2107: compare the file's time as it would be stored, clamped the same
         // way, so such a file is not taken for changed at every update.
         const CentralRecord stored = makeRecord(std::string(), file.mtime, 0, false);
         const auto stamp = [](std::uint16_t date, std::uint16_t time) { return (std::uint32_t{date} << 16) | time; };
-        return stamp(stored.dosDate, stored.dosTime) > stamp(entry.dosDate, entry.dosTime);
+        return stamp(stored.dosDate, stored.dosTime) > stamp(header.dosDate, header.dosTime);
     }
     // Both times at the 2-second resolution of the MS-DOS time.
     auto twoSeconds = [](std::int64_t t) { return t >= 0 ? t / 2 : (t - 1) / 2; };
-    return twoSeconds(file.mtime) > twoSeconds(entryTime(entry));
+    return twoSeconds(file.mtime) > twoSeconds(entryUtc);
 }
 
 void Operation::plan()
 {
     const auto& files = m_selection.files;
     const std::size_t existingCount = m_archive ? m_archive->entries().size() : 0;
-    std::vector<long> replacedBy(existingCount, -1);
-    std::vector<bool> dropped(existingCount, false);
-    for (std::size_t i = 0; i < existingCount; ++i) {
-        const long first = m_archive->find(m_archive->entries()[i].name);
-        if (first >= 0 && static_cast<std::size_t>(first) != i) {
-            m_duplicates[first].push_back(i);
+    constexpr std::uint32_t kNotReplaced = 0xFFFFFFFFu;
+    std::vector<std::uint32_t> replacedBy;
+    std::vector<bool> dropped;
+    if (m_archive) {
+        for (const auto& [first, other] : m_archive->duplicates()) {
+            m_duplicates[first].push_back(other);
         }
     }
-    std::vector<std::size_t> newFiles;
+    std::vector<std::uint32_t> newFiles;
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const long entry = m_archive ? m_archive->find(files[i].storedName) : -1;
+        const long entry =
+            m_archive ? m_archive->find(m_selection.storedFolder(files[i]), m_selection.name(files[i])) : -1;
         const bool known = entry >= 0;
         if ((m_update || m_freshen) && known &&
             !isNewer(files[i], m_archive->entries()[static_cast<std::size_t>(entry)])) {
@@ -240,21 +245,29 @@ void Operation::plan()
             continue;
         }
         if (known) {
-            replacedBy[static_cast<std::size_t>(entry)] = static_cast<long>(i);
+            if (replacedBy.empty()) {
+                replacedBy.assign(existingCount, kNotReplaced);
+                dropped.assign(existingCount, false);
+            }
+            replacedBy[static_cast<std::size_t>(entry)] = static_cast<std::uint32_t>(i);
             if (const auto more = m_duplicates.find(entry); more != m_duplicates.end()) {
                 for (const std::size_t other : more->second) {
                     dropped[other] = true;
                 }
             }
         } else {
-            newFiles.push_back(i);
+            newFiles.push_back(static_cast<std::uint32_t>(i));
         }
     }
+    if (replacedBy.empty() && newFiles.empty()) {
+        return; // nothing to write
+    }
+    m_plan.reserve(existingCount + newFiles.size());
     for (std::size_t i = 0; i < existingCount; ++i) {
-        if (replacedBy[i] >= 0) {
-            m_plan.push_back({ItemKind::AddFile, static_cast<std::size_t>(replacedBy[i]), static_cast<long>(i)});
-        } else if (!dropped[i]) {
-            m_plan.push_back({ItemKind::Copy, i});
+        if (!replacedBy.empty() && replacedBy[i] != kNotReplaced) {
+            m_plan.push_back({ItemKind::AddFile, replacedBy[i], static_cast<std::int32_t>(i)});
+        } else if (dropped.empty() || !dropped[i]) {
+            m_plan.push_back({ItemKind::Copy, static_cast<std::uint32_t>(i)});
         }
     }
     // Folder entries for the folders on the paths of new files that the archive lacks.
@@ -263,15 +276,21 @@ void Operation::plan()
         folders.emplace(m_selection.directories[i].storedName, i);
     }
     std::unordered_set<std::string> present;
-    for (const std::size_t i : newFiles) {
-        const std::string& name = files[i].storedName;
-        for (auto slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1)) {
-            const std::string folder = name.substr(0, slash + 1);
-            const auto it = folders.find(folder);
-            if (it == folders.end() || !present.insert(folder).second || (m_archive && m_archive->find(folder) >= 0)) {
-                continue;
+    std::uint32_t lastFolder = NameTable::kNone;
+    for (const std::uint32_t i : newFiles) {
+        // Files of one folder follow one another: its folders are looked at once.
+        if (files[i].folder != lastFolder) {
+            lastFolder = files[i].folder;
+            const std::string& name = m_selection.storedFolder(files[i]);
+            for (auto slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1)) {
+                const std::string folder = name.substr(0, slash + 1);
+                const auto it = folders.find(folder);
+                if (it == folders.end() || !present.insert(folder).second ||
+                    (m_archive && m_archive->find(folder) >= 0)) {
+                    continue;
+                }
+                m_plan.push_back({ItemKind::AddDirectory, static_cast<std::uint32_t>(it->second)});
             }
-            m_plan.push_back({ItemKind::AddDirectory, it->second});
         }
         m_plan.push_back({ItemKind::AddFile, i});
     }
@@ -310,7 +329,7 @@ void Operation::releaseJobs(std::size_t first, std::size_t count)
 void Operation::skipFile(const PlanItem& item, const std::string& why)
 {
     const SourceFile& file = m_selection.files[item.index];
-    std::string message = file.fullPath + ": " + why + "; skipped";
+    std::string message = m_selection.fullPath(file) + ": " + why + "; skipped";
     if (item.existing >= 0) {
         message += ", the version already in the archive was kept";
     }
@@ -337,10 +356,11 @@ void Operation::addFile(const PlanItem& item)
         skipFile(item, why);
         return;
     }
-    m_channel.newFile(file.storedName, file.size);
+    const std::string storedName = m_selection.storedName(file);
+    m_channel.newFile(storedName, file.size);
     const auto& security = m_security[static_cast<std::size_t>(file.specIndex)];
     const std::string* password = security.encrypt ? &security.password : nullptr;
-    CentralRecord record = makeRecord(file.storedName, file.mtime, file.mode, false);
+    CentralRecord record = makeRecord(storedName, file.mtime, file.mode, false);
     if (password != nullptr) {
         record.flags |= kFlagEncrypted;
         record.versionNeeded = kVersionDeflate;
@@ -378,11 +398,12 @@ void Operation::addFile(const PlanItem& item)
     }
     const bool changed = result.grew || result.shrank;
     m_pool->release(item.firstJob);
-    m_writer->endEntry(std::move(record));
+    m_writer->endEntry(record);
     ++m_added;
-    m_written.push_back(file.fullPath);
+    m_written.push_back(item.index);
     if (changed) {
-        m_channel.message(ZIP_MSG_FILE_CHANGED, file.fullPath + ": changed size while it was read; stored as read");
+        m_channel.message(ZIP_MSG_FILE_CHANGED,
+                          m_selection.fullPath(file) + ": changed size while it was read; stored as read");
     }
 }
 
@@ -451,15 +472,16 @@ void Operation::addStreamed(const PlanItem& item, CentralRecord& record, const s
         m_writer->endEntry(record);
     }
     ++m_added;
-    m_written.push_back(file.fullPath);
+    m_written.push_back(item.index);
     if (grew) {
-        m_channel.message(ZIP_MSG_FILE_CHANGED, file.fullPath + ": grew while it was read; stored as first seen");
+        m_channel.message(ZIP_MSG_FILE_CHANGED,
+                          m_selection.fullPath(file) + ": grew while it was read; stored as first seen");
     }
 }
 
 bool Operation::restoreStored(const SourceFile& file, CentralRecord& record, const std::string* password)
 {
-    const int fd = openSourceFile(file.fullPath, m_seams);
+    const int fd = openSourceFile(m_selection.fullPath(file), m_seams);
     if (fd < 0) {
         return false;
     }
@@ -557,9 +579,9 @@ std::int32_t Operation::run()
             const SourceFile& file = m_selection.files[item.index];
             ++fileCount;
             totalBytes += file.size;
-            item.firstJob = m_jobs.size();
-            addJobs(m_jobs, file, m_level == 0 || storedBySuffix(file.storedName));
-            item.jobCount = m_jobs.size() - item.firstJob;
+            item.firstJob = static_cast<std::uint32_t>(m_jobs.size());
+            addJobs(m_jobs, m_selection, item.index, m_level == 0 || storedBySuffix(m_selection.name(file)));
+            item.jobCount = static_cast<std::uint32_t>(m_jobs.size() - item.firstJob);
         }
     }
     if (!anyNew) {
@@ -590,10 +612,10 @@ std::int32_t Operation::run()
                 writer.copyEntry(*m_archive, m_archive->entries()[item.index]);
                 break;
             case ItemKind::AddDirectory: {
-                const SourceFile& folder = m_selection.directories[item.index];
+                const SourceDirectory& folder = m_selection.directories[item.index];
                 CentralRecord record = makeRecord(folder.storedName, folder.mtime, folder.mode, true);
                 writer.beginEntry(record, false, true);
-                writer.endEntry(std::move(record));
+                writer.endEntry(record);
                 break;
             }
             case ItemKind::AddFile:
@@ -618,7 +640,8 @@ std::int32_t Operation::run()
     if (m_move) {
         // The new archive is in place: a stop asked for now ends the deletions, not the operation.
         try {
-            for (const auto& path : m_written) {
+            for (const std::uint32_t index : m_written) {
+                const std::string path = m_selection.fullPath(m_selection.files[index]);
                 if (unlink(path.c_str()) != 0) {
                     const int error = errno;
                     m_channel.message(ZIP_MSG_MOVE_FAILED,

@@ -499,3 +499,44 @@ TEST(EngineUpdate, progress_comes_at_least_every_mib_for_files_of_any_size)
         EXPECT_EQ(done[name], size) << name;
     }
 }
+
+TEST(EngineUpdate, entries_kept_out_of_their_order_in_the_file_or_apart_from_each_other_keep_their_data)
+{
+    // Kept entries that lie one after another are copied together; here the central directory lists
+    // them in another order than their data, and unowned bytes lie between two of them.
+    TempDir dir;
+    std::vector<zipbuild::Entry> entries;
+    std::vector<std::string> expected;
+    fs::create_directories(dir / "src");
+    for (int i = 0; i < 30; ++i) {
+        const std::string name = "e" + std::to_string(10 + i) + ".txt";
+        entries.emplace_back(name, "content of " + name + "\n");
+        writeFile(dir / ("src/" + name), entries.back().data);
+        testkit::setMTime(dir / ("src/" + name), kOld);
+    }
+    entries[10].gapAfter = "bytes no entry owns";
+    zipbuild::Options layout;
+    for (std::size_t i : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29}) {
+        layout.centralOrder.push_back(i);
+    }
+    for (std::size_t i = 10; i < 20; ++i) {
+        layout.centralOrder.push_back(i);
+    }
+    for (const std::size_t i : layout.centralOrder) {
+        expected.push_back(entries[i].name);
+    }
+    expected.push_back("new.txt");
+    std::string listing;
+    for (const auto& name : expected) {
+        listing += name + "\n";
+    }
+    writeFile(dir / "t.zip", zipbuild::Build(entries, layout));
+    writeFile(dir / "src/e25.txt", "changed in the middle of a run of kept entries\n");
+    writeFile(dir / "src/new.txt", "new\n");
+
+    const auto run = runEngine(treeOptions(dir));
+    EXPECT_EQ(run.result, 2);
+    EXPECT_EQ(run.newFiles(), (std::vector<std::string>{"e25.txt", "new.txt"}));
+    expectReadersAccept(dir / "t.zip", dir / "src");
+    EXPECT_EQ(testkit::runProcess({"unzip", "-Z1", dir / "t.zip"}).out, listing);
+}

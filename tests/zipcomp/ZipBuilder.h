@@ -27,6 +27,8 @@ struct Entry
     // fakeSize (when not 0) is the uncompressed and compressed size claimed there.
     bool zip64 = false;
     std::uint64_t fakeSize = 0;
+    // Bytes after the entry's data that no entry owns.
+    std::string gapAfter;
 };
 
 struct Options
@@ -36,6 +38,8 @@ struct Options
     bool zip64End = false;        // write a ZIP64 end record and locator, and full classic fields
     std::string comment;
     std::string trailing; // bytes after the end record and its comment
+    // The order of the central headers (entry indexes); empty: the order of the entries.
+    std::vector<std::size_t> centralOrder;
 };
 
 inline void put16(std::string& out, std::uint16_t v)
@@ -88,10 +92,12 @@ inline std::string Build(const std::vector<Entry>& entries, const Options& optio
         put16(zip, 0);
         zip += e.name;
         zip += e.data;
+        zip += e.gapAfter;
     }
     const std::uint64_t centralOffset = base + zip.size();
     std::string central;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        const std::size_t i = options.centralOrder.empty() ? k : options.centralOrder[k];
         const Entry& e = entries[i];
         const std::uint64_t size = e.fakeSize != 0 ? e.fakeSize : e.data.size();
         std::string extra;
