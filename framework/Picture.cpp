@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <jpeglib.h>
 
+#include <jerror.h> // after jpeglib.h, which it needs
+
 namespace {
 
 // libjpeg reports fatal errors through error_exit, which must not return: it jumps back to the
@@ -21,10 +23,19 @@ struct JpegErrors
     char message[JMSG_LENGTH_MAX];
 };
 
+// libjpeg's own working memory (above all the coefficients of a progressive picture, two bytes a
+// sample for the whole picture), apart from the decoded image. Past it libjpeg asks for a backing
+// store it does not have and fails.
+constexpr long kMaxJpegWorkingMemory = 128L * 1024 * 1024;
+
 [[noreturn]] void onJpegError(j_common_ptr info)
 {
     auto* errors = reinterpret_cast<JpegErrors*>(info->err);
-    (*info->err->format_message)(info, errors->message);
+    if (info->err->msg_code == JERR_NO_BACKING_STORE) {
+        std::snprintf(errors->message, sizeof errors->message, "Picture needs too much memory to decode");
+    } else {
+        (*info->err->format_message)(info, errors->message);
+    }
     std::longjmp(errors->jump, 1);
 }
 
@@ -38,6 +49,22 @@ void onJpegMessage(j_common_ptr info, int level)
     auto* errors = reinterpret_cast<JpegErrors*>(info->err);
     (*info->err->format_message)(info, errors->message);
     std::longjmp(errors->jump, 1);
+}
+
+// Progressive pictures hold several scans, each of which the decoder walks over the whole picture;
+// real encoders write about ten. A few kilobytes of scan headers must not keep the program busy for
+// minutes, so a picture with more scans than this is refused as damaged.
+constexpr int kMaxJpegScans = 100;
+
+void onJpegProgress(j_common_ptr info)
+{
+    auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
+    if (decompress->input_scan_number > kMaxJpegScans) {
+        auto* errors = reinterpret_cast<JpegErrors*>(info->err);
+        std::snprintf(errors->message, sizeof errors->message, "Too many scans in a progressive picture (over %d)",
+                      kMaxJpegScans);
+        std::longjmp(errors->jump, 1);
+    }
 }
 
 void setMessage(QString* message, const QString& text)
@@ -77,6 +104,10 @@ bool decode(const QByteArray& bytes, QImage& image, QByteArray& row, JpegErrors&
         return false;
     }
     jpeg_create_decompress(&info);
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = onJpegProgress;
+    info.progress = &progress;
+    info.mem->max_memory_to_use = kMaxJpegWorkingMemory;
     jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.constData()),
                  static_cast<unsigned long>(bytes.size()));
     jpeg_read_header(&info, TRUE);

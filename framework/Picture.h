@@ -2,7 +2,8 @@
 // The picture layer: JPEG pictures are decoded by libjpeg-turbo, chosen by the file extensions "jpg"
 // and "jpeg" (any letter case); other pictures (PNG, SVG, ...) by Qt's own readers. A damaged or
 // truncated picture gives an empty image and a message naming the file and the cause; nothing a file
-// holds can crash the decoder or make it allocate beyond kMaxPicturePixels.
+// holds can crash the decoder, make it allocate beyond kMaxPicturePixels (and a bounded working
+// memory), or keep it busy with thousands of progressive scans.
 
 #include <QByteArray>
 #include <QImage>

@@ -15,3 +15,8 @@ set(VORLAND_FUZZ_SOURCE_zipdirectory FuzzZipDirectoryParser.cpp)
 list(APPEND VORLAND_FUZZ_TARGETS enginearchive)
 set(VORLAND_FUZZ_SOURCE_enginearchive FuzzEngineArchive.cpp)
 set(VORLAND_FUZZ_ENGINE_SOURCES_enginearchive ArchiveReader.cpp Callbacks.cpp FileLayer.cpp)
+# The picture layer's JPEG decoder. Targets with GUI sources (paths from the top of the tree) are
+# compiled with them and linked with QtGui and libjpeg-turbo, nothing else of the windows.
+list(APPEND VORLAND_FUZZ_TARGETS picture)
+set(VORLAND_FUZZ_SOURCE_picture FuzzPicture.cpp)
+set(VORLAND_FUZZ_GUI_SOURCES_picture framework/Picture.cpp)

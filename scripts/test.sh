@@ -19,7 +19,7 @@ if [[ "${VORLAND_SKIP_SANITIZE:-0}" != 1 ]]; then
     (cd build-asan && ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 1800 -LE no_sanitize)
 fi
 
-# The fuzzers, 40 seconds each on their corpus (clang, libFuzzer, ASan + UBSan): four minutes in all.
+# The fuzzers, 40 seconds each on their corpus (clang, libFuzzer, ASan + UBSan): under five minutes.
 if [[ "${VORLAND_SKIP_FUZZ:-0}" != 1 ]]; then
     bash scripts/fuzz.sh 40
 fi

@@ -5,8 +5,10 @@
 #include "tests/guikit/GuiTestKit.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QImageWriter>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 #include <random>
@@ -148,4 +150,51 @@ TEST(Picture, random_cuts_flips_and_noise_never_crash)
     }
     // Some bit flips land where they do no harm; the point is that every input came back.
     EXPECT_LT(decoded, 400);
+}
+
+TEST(Picture, decodes_every_shape_of_the_fuzz_seeds_at_the_size_their_names_give)
+{
+    // Grayscale, 4:4:4, 4:2:2 and 4:2:0 with odd sizes, restart markers, CMYK and YCCK with the
+    // Adobe marker, progressive streams: names end in WIDTHxHEIGHT.jpg.
+    const QDir seeds(qEnvironmentVariable("VORLAND_SOURCE_DIR") + QStringLiteral("/fuzz/corpus/picture"));
+    const QRegularExpression sizeInName(QStringLiteral("-(\\d+)x(\\d+)\\.jpg$"));
+    int checked = 0;
+    for (const QString& name : seeds.entryList({QStringLiteral("*.jpg")}, QDir::Files)) {
+        const QRegularExpressionMatch match = sizeInName.match(name);
+        if (!match.hasMatch()) {
+            continue;
+        }
+        QString message;
+        const QImage image = LoadPicture(seeds.filePath(name), &message);
+        ASSERT_FALSE(image.isNull()) << name.toStdString() << ": " << message.toStdString();
+        EXPECT_EQ(image.size(), QSize(match.captured(1).toInt(), match.captured(2).toInt())) << name.toStdString();
+        const bool gray = name.startsWith(QStringLiteral("gray")) || name.contains(QStringLiteral("-gray"));
+        EXPECT_EQ(image.format(), gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888) << name.toStdString();
+        ++checked;
+    }
+    EXPECT_GE(checked, 8);
+}
+
+TEST(Picture, hostile_progressive_pictures_are_refused_before_they_cost_minutes_or_gigabytes)
+{
+    const QString seeds = qEnvironmentVariable("VORLAND_SOURCE_DIR") + QStringLiteral("/fuzz/corpus/picture/");
+    // Valid, but 900 scans: each one is a walk over the whole picture.
+    QString message;
+    EXPECT_TRUE(LoadPicture(seeds + QStringLiteral("progressive-many-scans.jpg"), &message).isNull());
+    EXPECT_TRUE(message.contains(QStringLiteral("Too many scans"))) << message.toStdString();
+
+    // 6000 x 6000 is under the pixel limit, but a progressive CMYK picture of that size needs its
+    // coefficients in memory (about 290 MB) before the first scan: refused without reading on.
+    QFile file(seeds + QStringLiteral("progressive-cmyk-adobe-16x16.jpg"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray bytes = file.readAll();
+    const qsizetype sof = bytes.indexOf(QByteArray("\xFF\xC2", 2));
+    ASSERT_GT(sof, 0);
+    bytes[sof + 5] = '\x17'; // 0x1770 = 6000
+    bytes[sof + 6] = '\x70';
+    bytes[sof + 7] = '\x17';
+    bytes[sof + 8] = '\x70';
+    message.clear();
+    EXPECT_TRUE(DecodeJpeg(bytes, &message).isNull());
+    EXPECT_TRUE(message.contains(QStringLiteral("too much memory"))) << message.toStdString();
 }
