@@ -203,19 +203,16 @@ void ExistingArchive::readDirectory()
         }
         ExistingEntry e;
         e.headerAt = headerAt;
-        e.compressedSize = h.compressedSize;
-        e.size = h.size;
-        e.localOffset = h.localOffset;
         if ((h.zip64Missing & (zipdir::kMissingSize | zipdir::kMissingCompressed | zipdir::kMissingOffset)) != 0) {
             bad("ZIP64 field missing for " + h.nameText());
         }
         if (h.diskStart != 0) {
             bad("archive split over several volumes");
         }
-        if (e.localOffset >= end.centralOffset) {
+        if (h.localOffset >= end.centralOffset) {
             bad("entry " + h.nameText() + " starts past the central directory");
         }
-        m_prefixSize = std::min(m_prefixSize, e.localOffset);
+        m_prefixSize = std::min(m_prefixSize, h.localOffset);
         const std::string_view entryName = nameOf(m_directory, headerAt);
         // The first entry of a name is the one found; later ones of the same name stay unindexed.
         const auto index = static_cast<std::uint32_t>(m_entries.size());
@@ -231,28 +228,28 @@ void ExistingArchive::readDirectory()
 void ExistingArchive::localSpan(const ExistingEntry& entry, std::uint64_t& start, std::uint64_t& length) const
 {
     const auto entryName = [&] { return std::string(name(entry)); };
-    if (entry.localOffset + local::kSize > m_centralOffset) {
+    const zipdir::CentralHeader central = header(entry);
+    if (central.localOffset + local::kSize > m_centralOffset) {
         bad("local header of " + entryName() + " is outside the archive");
     }
-    std::uint8_t header[local::kSize];
-    if (!readWindowed(entry.localOffset, header, sizeof header)) {
-        read(entry.localOffset, header, sizeof header);
+    std::uint8_t fixed[local::kSize];
+    if (!readWindowed(central.localOffset, fixed, sizeof fixed)) {
+        read(central.localOffset, fixed, sizeof fixed);
     }
-    if (getU32(header + local::kSignature) != kLocalHeaderSig) {
+    if (getU32(fixed + local::kSignature) != kLocalHeaderSig) {
         bad("local header of " + entryName() + " is missing");
     }
-    const std::uint64_t nameLength = getU16(header + local::kNameLength);
-    const std::uint64_t extraLength = getU16(header + local::kExtraLength);
-    std::uint64_t end = entry.localOffset + local::kSize + nameLength + extraLength;
-    if (end > m_centralOffset || entry.compressedSize > m_centralOffset - end) {
+    const std::uint64_t nameLength = getU16(fixed + local::kNameLength);
+    const std::uint64_t extraLength = getU16(fixed + local::kExtraLength);
+    std::uint64_t end = central.localOffset + local::kSize + nameLength + extraLength;
+    if (end > m_centralOffset || central.compressedSize > m_centralOffset - end) {
         bad("data of " + entryName() + " runs past the central directory");
     }
-    end += entry.compressedSize;
-    const zipdir::CentralHeader central = this->header(entry);
+    end += central.compressedSize;
     if (central.flags & kFlagDataDescriptor) {
         // Signature optional; sizes are 64-bit when the local header announces ZIP64.
         std::string extra(extraLength, '\0');
-        read(entry.localOffset + local::kSize + nameLength, extra.data(), extra.size());
+        read(central.localOffset + local::kSize + nameLength, extra.data(), extra.size());
         const bool wide = findExtra(ByteView(extra.data(), extra.size()), kExtraZip64).size() > 0;
         std::uint8_t desc[descriptor::kSize64] = {};
         const std::size_t avail = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof desc, m_centralOffset - end));
@@ -266,7 +263,7 @@ void ExistingArchive::localSpan(const ExistingEntry& entry, std::uint64_t& start
         }
         end += descLength;
     }
-    start = entry.localOffset;
+    start = central.localOffset;
     length = end - start;
 }
 

@@ -21,15 +21,11 @@
 namespace zipengine {
 
 // One entry of the existing archive: where its central header lies in the directory the archive
-// keeps, and the values of it that may come from a ZIP64 field. Everything else (name, times,
-// attributes, extra field, comment) is read from the header bytes when needed, so an entry costs 32
-// bytes beside its header.
+// keeps. Its fields (name, sizes, offset, times, attributes, extra field, comment) are read from the
+// header bytes when needed (ExistingArchive::header), so an entry costs 8 bytes beside its header.
 struct ExistingEntry
 {
-    std::uint64_t headerAt = 0; // position of its central header in directory()
-    std::uint64_t compressedSize = 0;
-    std::uint64_t size = 0;
-    std::uint64_t localOffset = 0;
+    std::uint64_t headerAt = 0; // position of its central header in the directory
 };
 
 class ExistingArchive

@@ -150,8 +150,8 @@ void recordOf(const ExistingArchive& from, const ExistingEntry& entry, CentralRe
     r.dosTime = h.dosTime;
     r.dosDate = h.dosDate;
     r.crc = h.crc;
-    r.compressedSize = entry.compressedSize;
-    r.size = entry.size;
+    r.compressedSize = h.compressedSize;
+    r.size = h.size;
     r.internalAttrs = h.internalAttrs;
     r.externalAttrs = h.externalAttrs;
     r.extra.assign(reinterpret_cast<const char*>(h.extra.data()), h.extra.size());

@@ -66,6 +66,10 @@ private:
     // Files taken, by full path and by stored name (item numbers into m_selection.files).
     NameTable m_seenPaths;
     NameTable m_seenNames;
+    // Whether two files may get one stored name: with several specifications, with names stripped of
+    // their folders, or when a walk leaves the base folder (its paths outside are stored in full and
+    // may meet relative names). Otherwise every path gives its own name and no index is needed.
+    bool m_checkNames = true;
     std::unordered_set<std::string> m_seenDirs;
     // State of the file specification being walked.
     int m_spec = 0;
@@ -202,14 +206,16 @@ void Walker::consider(std::uint32_t folderIndex, const std::string& name, const 
     ++m_matched;
     const auto& files = m_selection.files;
     const auto nameOf = [this](std::uint32_t item) { return m_selection.name(m_selection.files[item]); };
+    // One specification reaches each path once; only several may reach one twice.
+    const bool severalSpecs = m_options.specs.size() > 1;
     const std::uint64_t pathHash = hashName(name, folder.pathHash);
-    if (m_seenPaths.find(pathHash, [&](std::uint32_t item) {
+    if (severalSpecs && m_seenPaths.find(pathHash, [&](std::uint32_t item) {
             return m_selection.folders[files[item].folder].path == folder.path && nameOf(item) == name;
         }) != NameTable::kNone) {
         return;
     }
     const std::uint64_t storedHash = hashName(name, folder.storedHash);
-    if (m_seenNames.find(storedHash, [&](std::uint32_t item) {
+    if (m_checkNames && m_seenNames.find(storedHash, [&](std::uint32_t item) {
             return m_selection.folders[files[item].folder].stored == folder.stored && nameOf(item) == name;
         }) != NameTable::kNone) {
         m_report(ZIP_MSG_FILE_SKIPPED, folder.path + name +
@@ -231,8 +237,12 @@ void Walker::consider(std::uint32_t folderIndex, const std::string& name, const 
     file.specIndex = static_cast<std::uint32_t>(m_spec);
     m_selection.names += name;
     const auto item = static_cast<std::uint32_t>(files.size());
-    m_seenPaths.insert(pathHash, item);
-    m_seenNames.insert(storedHash, item);
+    if (severalSpecs) {
+        m_seenPaths.insert(pathHash, item);
+    }
+    if (m_checkNames) {
+        m_seenNames.insert(storedHash, item);
+    }
     addDirectories(folderIndex);
     m_selection.files.push_back(file);
 }
@@ -359,6 +369,9 @@ void Walker::runSpec(int index)
         folder = slash == 0 ? "/" : full.substr(0, slash);
         m_namePattern = full.substr(slash + 1);
     }
+    const bool insideBase =
+        m_base.empty() || folder == m_base || folder.compare(0, m_base.size() + 1, m_base + "/") == 0 || m_base == "/";
+    m_checkNames = m_options.specs.size() > 1 || m_options.junkDirNames || !insideBase;
     walk(folder, m_namePattern, spec.recurse, 0);
     if (m_matched == 0 && !hasWildcard(m_namePattern)) {
         m_report(ZIP_MSG_FILE_SKIPPED, full + ": no such file; skipped");

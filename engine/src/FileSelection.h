@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -66,7 +67,8 @@ struct SelectionOptions
 
 struct Selection
 {
-    std::vector<SourceFile> files;            // in a stable order, each stored name once
+    // In a stable order, each stored name once; a deque, so that growing never holds the list twice.
+    std::deque<SourceFile> files;
     std::vector<SourceDirectory> directories; // folders on the stored paths (when wanted)
     std::vector<SourceFolder> folders;
     std::string names; // the files' own names, one after another

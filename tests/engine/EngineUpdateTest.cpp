@@ -540,3 +540,31 @@ TEST(EngineUpdate, entries_kept_out_of_their_order_in_the_file_or_apart_from_eac
     expectReadersAccept(dir / "t.zip", dir / "src");
     EXPECT_EQ(testkit::runProcess({"unzip", "-Z1", dir / "t.zip"}).out, listing);
 }
+
+TEST(EngineUpdate, one_specification_walking_out_of_its_base_stores_each_name_once)
+{
+    // "../*" from the base walks the folder above it: files outside the base are stored with their full
+    // path, files inside it relative to it, and the two can meet. The first one met is stored; the
+    // other is reported and skipped, as for two specifications.
+    TempDir dir;
+    const std::string outside = dir / "top/y.txt";
+    writeFile(outside, "outside\n");
+    const std::string inside = dir / ("top/base/" + (dir / "top").substr(1) + "/y.txt");
+    writeFile(inside, "inside\n");
+    EngineOptions options;
+    options.archive = dir / "out/t.zip";
+    fs::create_directories(dir / "out");
+    options.rootDir = dir / "top/base";
+    options.specs = {"../*.txt"};
+    options.recurse = true;
+    options.noDirEntries = true;
+    const auto run = runEngine(options);
+    EXPECT_EQ(run.result, 1);
+    const std::string stored = outside.substr(1);
+    EXPECT_EQ(names(entryDigests(options.archive)), std::vector<std::string>{stored});
+    bool reported = false;
+    for (const auto& [code, text] : run.messages()) {
+        reported = reported || text.find("already stored under the name " + stored) != std::string::npos;
+    }
+    EXPECT_TRUE(reported);
+}
