@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QAbstractButton>
 #include <QListWidget>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -47,41 +48,31 @@ TvkButton* TextButton(QWidget* parent, const char* name)
 
 } // namespace
 
-TFrmBaseDialogList::TFrmBaseDialogList(QWidget* parent) : QDialog(parent)
+TFrmBaseDialogList::TFrmBaseDialogList(QWidget* parent) : TFrmBaseDialog(parent)
 {
     setObjectName(QStringLiteral("TFrmBaseDialogList"));
     resize(372, 275);
 
-    _lbListe = new QLabel(this);
+    _lbListe = new QLabel(ClientArea);
     _lbListe->setObjectName(QStringLiteral("_lbListe"));
-    lbListe = new QListWidget(this);
+    lbListe = new QListWidget(ClientArea);
     lbListe->setObjectName(QStringLiteral("lbListe"));
     lbListe->setSelectionMode(QAbstractItemView::SingleSelection);
     _lbListe->setBuddy(lbListe);
-    _sbUp = GlyphButton(this, "_sbUp", QStyle::SP_ArrowUp, "Move up");
-    _sbBottom = GlyphButton(this, "_sbBottom", QStyle::SP_ArrowDown, "Move down");
-    EdListe = new QLineEdit(this);
+    _sbUp = GlyphButton(ClientArea, "_sbUp", QStyle::SP_ArrowUp, "Move up");
+    _sbBottom = GlyphButton(ClientArea, "_sbBottom", QStyle::SP_ArrowDown, "Move down");
+    EdListe = new QLineEdit(ClientArea);
     EdListe->setObjectName(QStringLiteral("EdListe"));
     EdListe->setToolTip(QStringLiteral("Entry"));
     NameByHint(EdListe);
-    sbSelectList = TextButton(this, "sbSelectList");
+    sbSelectList = TextButton(ClientArea, "sbSelectList");
     sbSelectList->SetCaption(QStringLiteral("..."));
     sbSelectList->SetHint(QStringLiteral("Proposals"));
     sbSelectList->setFixedSize(kGlyphButtonSize, kGlyphButtonSize);
     sbSelectList->hide();
-    btReplace = TextButton(this, "btReplace");
-    btAdd = TextButton(this, "btAdd");
-    btDelete = TextButton(this, "btDelete");
-    auto* bevel = new QFrame(this);
-    bevel->setObjectName(QStringLiteral("BevelBottom"));
-    bevel->setFrameShape(QFrame::HLine);
-    bevel->setFrameShadow(QFrame::Sunken);
-    BtOK = TextButton(this, "BtOK");
-    BtOK->SetDefault(true);
-    BtOK->SetModalResult(TvkButton::mrOk);
-    BtCancel = TextButton(this, "BtCancel");
-    BtCancel->SetCancel(true);
-    BtCancel->SetModalResult(TvkButton::mrCancel);
+    btReplace = TextButton(ClientArea, "btReplace");
+    btAdd = TextButton(ClientArea, "btAdd");
+    btDelete = TextButton(ClientArea, "btDelete");
 
     auto* grid = new QGridLayout;
     grid->addWidget(_lbListe, 0, 0, 1, 2);
@@ -99,15 +90,10 @@ TFrmBaseDialogList::TFrmBaseDialogList(QWidget* parent) : QDialog(parent)
     edits->addWidget(btReplace);
     edits->addWidget(btAdd);
     edits->addWidget(btDelete);
-    auto* closing = new QHBoxLayout;
-    closing->addWidget(BtOK);
-    closing->addStretch();
-    closing->addWidget(BtCancel);
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(ClientArea);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(grid, 1);
     layout->addLayout(edits);
-    layout->addWidget(bevel);
-    layout->addLayout(closing);
 
     setTabOrder(lbListe, EdListe);
     setTabOrder(EdListe, btReplace);
@@ -234,6 +220,7 @@ void TFrmBaseDialogList::sbSelectListClick()
 bool EditList(const QString& title, QStringList& list, const TListProvider& provider, QWidget* parent)
 {
     TFrmBaseDialogList dialog(parent);
+    dialog.FormCreate();
     dialog.btReplace->setText(Numbered(sReplace));
     dialog.btAdd->setText(Numbered(sAdd));
     dialog.btDelete->setText(Numbered(sDelete));

@@ -2,7 +2,8 @@
 // The list dialog: edits a list of short texts (such as file masks) line by line, and can offer
 // candidates from a provider supplied by the caller.
 
-#include <QDialog>
+#include "framework/vk_fBaseDialog.h"
+
 #include <QStringList>
 
 #include <functional>
@@ -15,9 +16,9 @@ class TvkButton;
 // Fills the given (empty) list with candidates for the list dialog's "..." button.
 using TListProvider = std::function<void(QStringList&)>;
 
-// Modal OK/Cancel dialog editing the entries of `lbListe` through `EdListe` and the buttons
-// Replace, Add, Delete, Up and Down. Created for one use.
-class TFrmBaseDialogList : public QDialog
+// Modal OK/Cancel dialog (the base dialog's buttons and placement) editing the entries of `lbListe`
+// through `EdListe` and the buttons Replace, Add, Delete, Up and Down. Created for one use.
+class TFrmBaseDialogList : public TFrmBaseDialog
 {
     Q_OBJECT
 public:
@@ -46,8 +47,6 @@ public:
     TvkButton* btReplace = nullptr;
     TvkButton* btAdd = nullptr;
     TvkButton* btDelete = nullptr;
-    TvkButton* BtOK = nullptr;
-    TvkButton* BtCancel = nullptr;
 
 private:
     void Select(int row);

@@ -1,42 +1,22 @@
 #include "framework/vk_fbaseSelectList.h"
 
-#include "controls/vk_Button.h"
 #include "framework/DialogRunner.h"
 #include "framework/core/AppStrings.h"
 
-#include <QFrame>
-#include <QHBoxLayout>
+#include <QAbstractButton>
 #include <QListWidget>
 #include <QVBoxLayout>
 
-TFrmBaseSelectList::TFrmBaseSelectList(QWidget* parent) : QDialog(parent)
+TFrmBaseSelectList::TFrmBaseSelectList(QWidget* parent) : TFrmBaseDialog(parent)
 {
     setObjectName(QStringLiteral("TFrmBaseSelectList"));
     resize(229, 242);
 
-    lbSelectList = new QListWidget(this);
+    lbSelectList = new QListWidget(ClientArea);
     lbSelectList->setObjectName(QStringLiteral("lbSelectList"));
-    BtOK = new TvkButton(this);
-    BtOK->setObjectName(QStringLiteral("BtOK"));
-    BtOK->SetDefault(true);
-    BtOK->SetModalResult(TvkButton::mrOk);
-    BtCancel = new TvkButton(this);
-    BtCancel->setObjectName(QStringLiteral("BtCancel"));
-    BtCancel->SetCancel(true);
-    BtCancel->SetModalResult(TvkButton::mrCancel);
-    auto* bevel = new QFrame(this);
-    bevel->setObjectName(QStringLiteral("BevelBottom"));
-    bevel->setFrameShape(QFrame::HLine);
-    bevel->setFrameShadow(QFrame::Sunken);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(BtOK);
-    buttons->addStretch();
-    buttons->addWidget(BtCancel);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(lbSelectList, 1);
-    layout->addWidget(bevel);
-    layout->addLayout(buttons);
+    auto* layout = new QVBoxLayout(ClientArea);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(lbSelectList);
 }
 
 void TFrmBaseSelectList::SetCandidates(const QStringList& candidates)
@@ -64,6 +44,7 @@ QStringList TFrmBaseSelectList::TickedEntries() const
 bool SelectFromList(const QString& title, QStringList& list, QWidget* parent)
 {
     TFrmBaseSelectList dialog(parent);
+    dialog.FormCreate();
     dialog.BtOK->setText(QString::fromStdString(AppString(sOk)));
     dialog.BtCancel->setText(QString::fromStdString(AppString(sCancel)));
     dialog.setWindowTitle(title);

@@ -1,14 +1,15 @@
 #pragma once
 // The selection list dialog: the user ticks entries in a list of candidates.
 
-#include <QDialog>
+#include "framework/vk_fBaseDialog.h"
+
 #include <QStringList>
 
 class QListWidget;
-class TvkButton;
 
-// Modal OK/Cancel dialog with a check-list `lbSelectList`. Created for one use.
-class TFrmBaseSelectList : public QDialog
+// Modal OK/Cancel dialog (the base dialog's buttons and placement) with a check-list `lbSelectList`.
+// Created for one use.
+class TFrmBaseSelectList : public TFrmBaseDialog
 {
     Q_OBJECT
 public:
@@ -20,8 +21,6 @@ public:
     QStringList TickedEntries() const;
 
     QListWidget* lbSelectList = nullptr;
-    TvkButton* BtOK = nullptr;
-    TvkButton* BtCancel = nullptr;
 };
 
 // Shows the candidates of `list` with nothing ticked. OK replaces `list` by the ticked entries in

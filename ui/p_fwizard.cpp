@@ -2,13 +2,13 @@
 
 #include "batch/p_BatchList.h"
 #include "controls/vk_Button.h"
+#include "framework/Artwork.h"
 #include "framework/DialogRunner.h"
 #include "framework/core/AppStrings.h"
 #include "ui/EditorButtons.h"
 #include "ui/FilePickers.h"
 #include "ui/MaskListDialog.h"
 #include "ui/ProposalScan.h"
-#include "ui/WizardPicture.h"
 
 #include <QButtonGroup>
 #include <QFileInfo>
@@ -73,7 +73,7 @@ TfrmBatchWizard::TfrmBatchWizard(QWidget* parent) : TDlgAssistant(parent)
     setObjectName(QStringLiteral("TfrmBatchWizard"));
     setWindowTitle(QStringLiteral("Vorland Wizard"));
     resize(403, 257);
-    SetPicture(WizardPicture());
+    SetPicture(ArtworkImage(QStringLiteral("WizardSide.jpg")));
 
     _tsDir = AddPage(pgcMain, "_tsDir");
     QLabel* text = AddText(_tsDir, "lbSelectDir", "Select the directory where the files to save can be found.");
@@ -259,6 +259,7 @@ void TfrmBatchWizard::FillExtensionList(QStringList& list)
 bool ExecuteBatchWizard(QWidget* parent, TBatchEntry* section, std::unique_ptr<TBatchEntry>& made)
 {
     TfrmBatchWizard wizard(parent);
+    wizard.FormCreate();
     if (section != nullptr)
         wizard.LoadSection(*section);
     wizard.SetActivePage(0);

@@ -1,6 +1,9 @@
 #include "ui/vk_DlgAssistant.h"
 
 #include "controls/vk_Button.h"
+#include "framework/FormTexts.h"
+#include "framework/TvkLanguage.h"
+#include "framework/vk_contexte.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -32,6 +35,7 @@ TvkButton* WizardButton(QWidget* parent, const char* name, const char* caption)
 TDlgAssistant::TDlgAssistant(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TDlgAssistant"));
+    RegisterForm(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowContextHelpButtonHint);
 
     pnlLeft = new QFrame(this);
@@ -108,6 +112,18 @@ TDlgAssistant::TDlgAssistant(QWidget* parent) : QDialog(parent)
     connect(btAnnuler, &TvkButton::clicked, this, &TDlgAssistant::btAnnulerClick);
     connect(btTerminer, &TvkButton::clicked, this, &TDlgAssistant::btTerminerClick);
     connect(pgcMain, &QStackedWidget::currentChanged, this, [this](int index) { PageChanged(index); });
+}
+
+void TDlgAssistant::FormCreate()
+{
+    AppContexte().LoadFormPlacement(this);
+    AppLanguage().TranslateForm(this);
+}
+
+void TDlgAssistant::done(int result)
+{
+    AppContexte().SaveFormPlacement(this);
+    QDialog::done(result);
 }
 
 void TDlgAssistant::SetPicture(const QImage& picture)

@@ -23,6 +23,11 @@ public:
     // Runs when Close is pressed, before the dialog ends; nothing here.
     virtual void Finish() {}
 
+    // Restores the placement, then translates the wizard (after the pages were built). Closing stores
+    // the placement.
+    void FormCreate();
+    void done(int result) override;
+
     // The side picture (shown scaled into the frame).
     void SetPicture(const QImage& picture);
     // Makes page 0 the active page; subclasses call it once their pages are in pgcMain.
