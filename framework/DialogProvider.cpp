@@ -90,7 +90,12 @@ QString DialogFilter(const QString& pairs)
                 pattern = QStringLiteral("*");
             }
         }
-        filters.append(parts.at(i) + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')'));
+        // A description that shows its patterns already ("Zip (*.zip)") shows them once.
+        QString description = parts.at(i);
+        if (const qsizetype open = description.indexOf(QLatin1Char('(')); open > 0) {
+            description = description.left(open).trimmed();
+        }
+        filters.append(description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')'));
     }
     return filters.join(QStringLiteral(";;"));
 }

@@ -45,5 +45,6 @@ void SetAppDialogs(IDialogProvider* provider);
 void RouteLinksThroughDialogs();
 
 // Converts a filter written as "description|pattern" pairs ("Zip (*.zip)|*.zip|*.*|*.*") into a Qt
-// file dialog filter ("Zip (*.zip) (*.zip);;*.* (*)"). Patterns "*.*" become "*" (every file).
+// file dialog filter ("Zip (*.zip);;*.* (*)"); a description's own parenthesis gives way to the
+// patterns. Patterns "*.*" become "*" (every name, also one without a dot).
 QString DialogFilter(const QString& pairs);

@@ -1,18 +1,20 @@
 #include "ui/FilePickers.h"
 
-#include <QFileDialog>
+#include "framework/DialogProvider.h"
+
 #include <QFileInfo>
 #include <QStringList>
 
 namespace {
 
+// The platform's dialogs, through the one dialog seam of the windows.
 class TPlatformPickers : public IFilePicker
 {
 public:
     bool BrowseForFolder(QWidget* parent, const QString& start, QString& picked) override
     {
-        const QString folder = QFileDialog::getExistingDirectory(parent, QString(), start);
-        if (folder.isEmpty())
+        QString folder = start;
+        if (!AppDialogs().ExistingFolder(parent, QString(), folder) || folder.isEmpty())
             return false;
         picked = folder;
         return true;
@@ -20,18 +22,19 @@ public:
 
     bool OpenFile(QWidget* parent, const TFileDialogSpec& spec, QString& picked) override
     {
-        QFileDialog dialog(parent);
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(spec.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-        dialog.setNameFilters(QtNameFilters(spec.filter).split(QStringLiteral(";;")));
-        dialog.setDefaultSuffix(spec.defaultSuffix);
+        QString name = spec.fileName;
         if (!spec.folder.isEmpty())
-            dialog.setDirectory(spec.folder);
-        if (!spec.fileName.isEmpty())
-            dialog.selectFile(spec.fileName);
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            name = spec.folder + QLatin1Char('/') + QFileInfo(spec.fileName).fileName();
+        const QString filter = DialogFilter(spec.filter);
+        // A file that need not exist yet (an archive to be made) is asked like a file to save to,
+        // without a question about replacing it.
+        const bool chosen = spec.mustExist ? AppDialogs().OpenFileName(parent, QString(), filter, name)
+                                           : AppDialogs().SaveFileName(parent, QString(), filter, name);
+        if (!chosen || name.isEmpty())
             return false;
-        picked = QFileInfo(dialog.selectedFiles().constFirst()).absoluteFilePath();
+        if (!spec.defaultSuffix.isEmpty() && QFileInfo(name).suffix().isEmpty())
+            name += QLatin1Char('.') + spec.defaultSuffix;
+        picked = QFileInfo(name).absoluteFilePath();
         return true;
     }
 };
@@ -49,24 +52,6 @@ IFilePicker& FilePicker()
 void SetFilePicker(IFilePicker* picker)
 {
     g_picker = picker;
-}
-
-QString QtNameFilters(const QString& pairs)
-{
-    const QStringList parts = pairs.split(QLatin1Char('|'));
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString description = parts[i];
-        if (const qsizetype open = description.indexOf(QLatin1Char('(')); open > 0)
-            description = description.left(open).trimmed();
-        QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
-        for (QString& pattern : patterns) {
-            if (pattern == QLatin1String("*.*"))
-                pattern = QStringLiteral("*");
-        }
-        filters.append(description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')'));
-    }
-    return filters.join(QStringLiteral(";;"));
 }
 
 QString FolderOf(const QString& path)

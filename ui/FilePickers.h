@@ -26,14 +26,10 @@ public:
     virtual bool OpenFile(QWidget* parent, const TFileDialogSpec& spec, QString& picked) = 0;
 };
 
-// The pickers in use (the platform's dialogs unless a test installed its own).
+// The pickers in use: unless a test installed its own, the dialogs of AppDialogs().
 IFilePicker& FilePicker();
 // Installs a picker (not owned); nullptr goes back to the platform's dialogs.
 void SetFilePicker(IFilePicker* picker);
-
-// "Zip (*.zip)|*.zip|*.*|*.*" as a Qt name filter list "Zip (*.zip);;*.* (*)". "*.*" matches every
-// name (also names without a dot), as on the system the filters were written for.
-QString QtNameFilters(const QString& pairs);
 
 // The folder part of a path ("" for a bare name).
 QString FolderOf(const QString& path);

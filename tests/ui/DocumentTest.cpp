@@ -9,6 +9,7 @@
 #include "testkit/TestKit.h"
 #include "zipcomp/ZipComp.h"
 #include "ui/EditorTestKit.h"
+#include "ui/FilePickers.h"
 #include "ui/MainWindowCommands.h"
 #include "ui/p_fmain.h"
 
@@ -353,6 +354,28 @@ TEST_F(Document, TheShortcutCommandPutsALauncherOfTheBatchOnTheDesktop)
     EXPECT_EQ(folderOfLaunchers.entryList(QDir::Files), QStringList{QStringLiteral("my.week Vorland.desktop")});
     const QByteArray launcher = ReadAll(desktop + QStringLiteral("/my.week Vorland.desktop"));
     EXPECT_TRUE(launcher.contains(QByteArray("\"") + file.toUtf8() + "\" /B")) << launcher.toStdString();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Document, TheEditorsFilePickersGoThroughTheOneDialogSeam)
+{
+    TFileDialogSpec zip;
+    zip.fileName = QStringLiteral("/old/place/backup.zip");
+    zip.folder = QStringLiteral("/old/place");
+    zip.filter = QStringLiteral("Zip (*.zip)|*.zip|*.*|*.*");
+    zip.defaultSuffix = QStringLiteral("zip");
+    dialogs.Queue(folder.FilePath(QStringLiteral("new-archive")));
+    QString picked;
+    ASSERT_TRUE(FilePicker().OpenFile(window.get(), zip, picked));
+    EXPECT_EQ(dialogs.Proposals, QStringList{QStringLiteral("/old/place/backup.zip")});
+    EXPECT_EQ(picked, folder.FilePath(QStringLiteral("new-archive.zip")));
+
+    dialogs.Cancel();
+    EXPECT_FALSE(FilePicker().BrowseForFolder(window.get(), QStringLiteral("/start"), picked));
+    EXPECT_EQ(dialogs.Proposals.last(), QStringLiteral("/start"));
 }
 
 } // namespace
