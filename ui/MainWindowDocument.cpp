@@ -442,7 +442,11 @@ bool TFrmSaveZip::event(QEvent* e)
         return true;
     }
     if (e->type() == static_cast<QEvent::Type>(StartWizardMessage)) {
-        cmWizardClick();
+        // Offered for a new, unnamed batch only: a file handed over by start-up after the request
+        // was queued (a double-clicked batch file on a first start) is not greeted by the wizard.
+        if (m_fileName.empty()) {
+            cmWizardClick();
+        }
         return true;
     }
     return TFrmBaseMain::event(e);

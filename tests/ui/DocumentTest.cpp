@@ -109,6 +109,16 @@ TEST_F(Document, FirstStartOffersTheWizardAndItsCancelLeavesAnEmptyUnnamedBatch)
     EXPECT_TRUE(window->IsBatchModified());
 }
 
+TEST_F(Document, AFileHandedOverAtStartUpIsNotGreetedByTheWizard)
+{
+    const QString file = ProgramWritten(QStringLiteral("given.vrl"), 1);
+    window->FormCreate(false);
+    window->SetFileName(file.toStdString());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(answers.Asked(), 0);
+    EXPECT_EQ(window->BatchList().Count(), 1);
+}
+
 TEST_F(Document, StoredSourcePageShowsTheStoredFileAndNoWizard)
 {
     const QString file = ProgramWritten(QStringLiteral("daily.vrl"), 2);
