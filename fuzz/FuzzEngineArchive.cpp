@@ -3,6 +3,7 @@
 // every entry it would carry over lies) or refuses it. Nothing may crash, hang or over-read; a
 // refusal is an EngineError naming the archive as damaged; what is taken must lie in the file.
 
+#include "fuzz/FuzzArchiveFile.h"
 #include "ArchiveReader.h"
 #include "EngineError.h"
 
@@ -17,53 +18,7 @@
 
 namespace {
 
-void checkAt(bool condition, int line)
-{
-    if (!condition) {
-        std::fprintf(stderr, "property broken at %s:%d\n", __FILE__, line);
-        std::abort();
-    }
-}
-#define check(condition) checkAt((condition), __LINE__)
-
-// One archive file for the whole process, rewritten for every input (in /dev/shm when there is one).
-class ArchiveFile
-{
-public:
-    ArchiveFile()
-    {
-        std::error_code ec;
-        const std::filesystem::path folder = std::filesystem::is_directory("/dev/shm", ec)
-                                                 ? std::filesystem::path("/dev/shm")
-                                                 : std::filesystem::temp_directory_path();
-        m_path = (folder / ("vorland-fuzz-engine-" + std::to_string(::getpid()) + ".zip")).string();
-        m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        check(m_fd >= 0);
-    }
-    ~ArchiveFile()
-    {
-        ::close(m_fd);
-        ::unlink(m_path.c_str());
-    }
-    ArchiveFile(const ArchiveFile&) = delete;
-    ArchiveFile& operator=(const ArchiveFile&) = delete;
-
-    void Fill(const std::uint8_t* data, std::size_t size)
-    {
-        check(::ftruncate(m_fd, 0) == 0);
-        std::size_t done = 0;
-        while (done < size) {
-            const ssize_t n = ::pwrite(m_fd, data + done, size - done, static_cast<off_t>(done));
-            check(n > 0);
-            done += static_cast<std::size_t>(n);
-        }
-    }
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-    int m_fd = -1;
-};
+using fuzzkit::ArchiveFile;
 
 bool refusal(const zipengine::EngineError& e, const std::string& path)
 {
@@ -80,7 +35,7 @@ bool refusal(const zipengine::EngineError& e, const std::string& path)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static ArchiveFile file;
+    static ArchiveFile file("vorland-fuzz-engine-");
     file.Fill(data, size);
     try {
         zipengine::ExistingArchive archive(file.Path());
