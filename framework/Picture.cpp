@@ -99,13 +99,13 @@ bool decode(const QByteArray& bytes, QImage& image, QByteArray& row, JpegErrors&
     errors.manager.error_exit = onJpegError;
     errors.manager.emit_message = onJpegMessage;
     errors.message[0] = '\0';
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = onJpegProgress;
     if (setjmp(errors.jump) != 0) {
         jpeg_destroy_decompress(&info);
         return false;
     }
     jpeg_create_decompress(&info);
-    jpeg_progress_mgr progress{};
-    progress.progress_monitor = onJpegProgress;
     info.progress = &progress;
     info.mem->max_memory_to_use = kMaxJpegWorkingMemory;
     jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.constData()),
