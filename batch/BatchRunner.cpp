@@ -180,6 +180,8 @@ std::unique_ptr<TZipComponent> TpxBatchList::CreateZipComponent(TpxBatchList& ow
         owner.ZipMessage(sender, errCode, text);
     };
     component->SetAddOptions(kRunnerAddOptions);
+    // A run reads an archive's directory only to check it before the engine updates it.
+    component->SetKeepEntries(false);
     return component;
 }
 

@@ -7,10 +7,10 @@
 // leaves its outcome in ProcessedCount, ErrCode and Message.
 
 #include "zipcomp/VolumeService.h"
-#include "zipengine/ZipEngineApi.h"
-#include "zipcomp/ZipMessages.h"
 #include "zipcomp/ZipDirEntries.h"
+#include "zipcomp/ZipMessages.h"
 #include "zipcomp/ZipTypes.h"
+#include "zipengine/ZipEngineApi.h"
 
 #include <cstdint>
 #include <exception>
@@ -146,6 +146,12 @@ public:
     // only once the new archive is complete, and stays when nothing was added.
     bool RebuildArchive() const { return m_rebuildArchive; }
     void SetRebuildArchive(bool value) { m_rebuildArchive = value; }
+    // Whether a directory read keeps the entries in Entries (the default). A caller that never looks
+    // at them (a batch run) turns it off: the read still checks the whole directory, reports what it
+    // finds and raises OnNewName for every entry, but Entries stays empty, so an update of a large
+    // archive does not hold its directory here while the engine holds it too.
+    bool KeepEntries() const { return m_keepEntries; }
+    void SetKeepEntries(bool value) { m_keepEntries = value; }
 
     // ---- events ----
     TNotifyEvent OnDirUpdate;
@@ -281,6 +287,7 @@ private:
     std::uint32_t m_passwordReqCount = 1;
     std::vector<std::string> m_fspecArgsExcl;
     bool m_useDirOnlyEntries = false;
+    bool m_keepEntries = true;
     std::string m_rootDir;
     bool m_rebuildArchive = false;
 

@@ -315,7 +315,9 @@ void ZipDirReader::ReadEntries()
         const std::uint64_t offset = entry.RelOffLocalHdr;
         const bool hasFilePart = !entry.FileName.empty() && entry.FileName.back() != '/';
         if (z.m_useDirOnlyEntries || hasFilePart) {
-            z.m_entries.push_back(entry);
+            if (z.m_keepEntries) {
+                z.m_entries.push_back(entry);
+            }
             if (z.OnNewName) {
                 z.OnNewName(z, static_cast<int>(std::min<std::uint64_t>(seq, INT32_MAX)), entry);
             }

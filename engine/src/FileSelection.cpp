@@ -109,6 +109,21 @@ std::string normalisePath(const std::string& path)
     return out.empty() ? "/" : out;
 }
 
+bool NameStore::add(std::string_view name, std::uint32_t& at)
+{
+    if (m_blocks.empty() || name.size() > kBlockSize - m_used) {
+        if (m_blocks.size() >= (std::size_t{1} << (32 - kBlockBits))) {
+            return false;
+        }
+        m_blocks.push_back(std::make_unique_for_overwrite<char[]>(kBlockSize));
+        m_used = 0;
+    }
+    at = static_cast<std::uint32_t>(((m_blocks.size() - 1) << kBlockBits) | m_used);
+    std::memcpy(m_blocks.back().get() + m_used, name.data(), name.size());
+    m_used += name.size();
+    return true;
+}
+
 bool matchesName(const std::string& pattern, const std::string& name)
 {
     if (MatchesMask(pattern, name)) {
@@ -223,19 +238,17 @@ void Walker::consider(std::uint32_t folderIndex, const std::string& name, const 
                                            name);
         return;
     }
-    if (files.size() >= NameTable::kNone - 1 || name.size() > UINT16_MAX) {
+    SourceFile file;
+    if (files.size() >= NameTable::kNone - 1 || name.size() > UINT16_MAX || !m_selection.names.add(name, file.nameAt)) {
         m_report(ZIP_MSG_FILE_SKIPPED, folder.path + name + ": skipped, too many files for one archive");
         return;
     }
-    SourceFile file;
     file.folder = folderIndex;
-    file.nameAt = m_selection.names.size();
     file.nameLength = static_cast<std::uint16_t>(name.size());
     file.size = static_cast<std::uint64_t>(st.st_size);
     file.mtime = st.st_mtime;
     file.mode = st.st_mode;
     file.specIndex = static_cast<std::uint32_t>(m_spec);
-    m_selection.names += name;
     const auto item = static_cast<std::uint32_t>(files.size());
     if (severalSpecs) {
         m_seenPaths.insert(pathHash, item);

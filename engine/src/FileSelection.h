@@ -5,6 +5,7 @@
 #include <ctime>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -16,12 +17,12 @@ namespace zipengine {
 // file costs this record and the bytes of its own name once.
 struct SourceFile
 {
-    std::uint64_t nameAt = 0; // its name (without folders) in Selection::names
     std::uint64_t size = 0;
     std::int64_t mtime = 0;
     std::uint32_t folder = 0;    // its folder in Selection::folders
     std::uint32_t mode = 0;      // permissions and file type (of the link's target for links)
     std::uint32_t specIndex = 0; // the file specification that chose it (for its password)
+    std::uint32_t nameAt = 0;    // its name (without folders) in Selection::names
     std::uint16_t nameLength = 0;
 };
 
@@ -65,15 +66,34 @@ struct SelectionOptions
     std::string tempPrefix;
 };
 
+// The files' own names, one after another in blocks of 1 MiB that a name never spans, so the store
+// grows without ever holding its names twice. Up to 4 GiB of names.
+class NameStore
+{
+public:
+    // Appends the name (at most 65,535 bytes) and sets `at`; false when the store is full.
+    bool add(std::string_view name, std::uint32_t& at);
+    std::string_view get(std::uint32_t at, std::uint16_t length) const
+    {
+        return {m_blocks[at >> kBlockBits].get() + (at & (kBlockSize - 1)), length};
+    }
+
+private:
+    static constexpr unsigned kBlockBits = 20;
+    static constexpr std::size_t kBlockSize = std::size_t{1} << kBlockBits;
+    std::vector<std::unique_ptr<char[]>> m_blocks;
+    std::size_t m_used = kBlockSize; // in the last block
+};
+
 struct Selection
 {
     // In a stable order, each stored name once; a deque, so that growing never holds the list twice.
     std::deque<SourceFile> files;
     std::vector<SourceDirectory> directories; // folders on the stored paths (when wanted)
     std::vector<SourceFolder> folders;
-    std::string names; // the files' own names, one after another
+    NameStore names;
 
-    std::string_view name(const SourceFile& file) const { return {names.data() + file.nameAt, file.nameLength}; }
+    std::string_view name(const SourceFile& file) const { return names.get(file.nameAt, file.nameLength); }
     // What the stored name begins with (its folders); the rest is name(file).
     const std::string& storedFolder(const SourceFile& file) const { return folders[file.folder].stored; }
     std::string storedName(const SourceFile& file) const { return storedFolder(file) + std::string(name(file)); }

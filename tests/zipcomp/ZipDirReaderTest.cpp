@@ -377,3 +377,29 @@ TEST_F(ZipDirReaderTest, truncated_and_garbled_archives_never_crash)
         check(bytes, "round " + std::to_string(round));
     }
 }
+
+TEST_F(ZipDirReaderTest, without_keeping_entries_the_read_still_checks_and_announces_every_entry)
+{
+    zip.SetKeepEntries(false);
+    zipbuild::Options options;
+    options.stub = std::string(100, 'M');
+    zip.SetZipFileName(Write("kept.zip", zipbuild::Build({{"a.txt", "aaa"}, {"d/", ""}, {"b.txt", "b"}}, options)));
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(zip.Entries().empty());
+    EXPECT_EQ(seqs, (std::vector<std::pair<int, std::string>>{{1, "a.txt"}, {3, "b.txt"}}));
+    EXPECT_EQ(zip.SkippedDirCount(), 1);
+    EXPECT_EQ(zip.StubSize(), 100);
+    EXPECT_EQ(dirUpdates, 1);
+
+    // Damage is found all the same: the message, and no archive name left.
+    std::string damaged = zipbuild::Build({{"a.txt", "aaa"}, {"b.txt", "b"}});
+    const auto central = damaged.rfind(std::string("PK\x01\x02", 4));
+    damaged[central] = 'X';
+    zip.SetZipFileName(Write("damaged.zip", damaged));
+    EXPECT_FALSE(messages.empty());
+    EXPECT_TRUE(zip.ZipFileName().empty());
+
+    zip.SetKeepEntries(true);
+    zip.SetZipFileName(Write("kept2.zip", zipbuild::Build({{"a.txt", "aaa"}})));
+    EXPECT_EQ(zip.Entries().size(), 1u);
+}
