@@ -63,8 +63,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The private engine folder is searched by dpkg-shlibdeps too.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/bin)
-# The window system plugins of Qt are a separate package that the libraries only recommend.
+# The window system plugins of Qt are a separate package that the libraries only recommend. Qt's own
+# translations give the standard buttons and file dialogs the language of the rest of the windows.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-user-dirs, libglib2.0-bin, shared-mime-info, desktop-file-utils, fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, xdg-user-dirs, libglib2.0-bin, shared-mime-info, desktop-file-utils, fonts-dejavu-core")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -1,6 +1,7 @@
 #include "framework/DialogProvider.h"
 
 #include "controls/vk_Component.h"
+#include "framework/DialogRunner.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -46,12 +47,15 @@ bool TQtDialogProvider::ExistingFolder(QWidget* parent, const QString& title, QS
 
 bool TQtDialogProvider::InputText(QWidget* parent, const QString& title, const QString& label, QString& text)
 {
-    bool ok = false;
-    const QString entered = QInputDialog::getText(parent, title, label, QLineEdit::Normal, text, &ok);
-    if (!ok) {
+    QInputDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("InputTextDialog"));
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(label);
+    dialog.setTextValue(text);
+    if (RunModalDialog(dialog) != QDialog::Accepted) {
         return false;
     }
-    text = entered;
+    text = dialog.textValue();
     return true;
 }
 

@@ -25,7 +25,7 @@ public:
     virtual bool OpenUrl(const QUrl& url) = 0;
 };
 
-// The Qt implementation: QFileDialog, QInputDialog and QDesktopServices.
+// The Qt implementation: QFileDialog, QInputDialog (run through RunModalDialog) and QDesktopServices.
 class TQtDialogProvider : public IDialogProvider
 {
 public:

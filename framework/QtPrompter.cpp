@@ -1,8 +1,10 @@
 #include "framework/QtPrompter.h"
 
+#include "framework/DialogRunner.h"
 #include "framework/core/AppStrings.h"
 #include "framework/vk_contexte.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -21,11 +23,14 @@ QString fromCore(const std::string& text)
     return QString::fromStdString(text);
 }
 
+// The button that ended the box; the escape answer (Cancel) when it ended otherwise.
 int askQuestion(QWidget* owner, const QString& text, QMessageBox::StandardButtons buttons)
 {
     QMessageBox box(QMessageBox::Question, QString::fromLatin1(kConfirmation), text, buttons, owner);
     box.setObjectName(QStringLiteral("ConfirmationBox"));
-    return box.exec();
+    RunModalDialog(box);
+    QAbstractButton* clicked = box.clickedButton();
+    return clicked != nullptr ? box.standardButton(clicked) : QMessageBox::Cancel;
 }
 
 } // namespace
@@ -57,7 +62,7 @@ void TQtPrompter::ShowMessage(const std::string& text, bool isError)
     QMessageBox box(isError ? QMessageBox::Critical : QMessageBox::Information, AppContexte().ApplicationName(),
                     fromCore(text), QMessageBox::Ok, owner());
     box.setObjectName(isError ? QStringLiteral("ErrorBox") : QStringLiteral("MessageBox"));
-    box.exec();
+    RunModalDialog(box);
 }
 
 PasswordResult TQtPrompter::AskPassword(const std::string& title, const std::string& prompt, int buttons,

@@ -1,7 +1,8 @@
 #pragma once
 // The window side of the core's questions: message boxes titled "Confirmation" (OK/Cancel and
 // Yes/No/Cancel, question icon), messages and error boxes, the password prompt and the volume
-// question. Every question is modal to the active window. GUI thread only.
+// question. Every question is modal to the active window; the boxes run through RunModalDialog, so a
+// test or the picture program can answer them. GUI thread only.
 
 #include "framework/core/UiInterfaces.h"
 

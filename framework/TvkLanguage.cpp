@@ -10,8 +10,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QLocale>
+#include <QPointer>
 #include <QStandardPaths>
+#include <QTranslator>
 #include <QWidget>
 
 #include <algorithm>
@@ -59,6 +62,49 @@ bool copyFile(const QString& from, const QString& to)
     // A copy of a shipped (read-only) file is the user's to edit.
     QFile::setPermissions(to, QFile::permissions(to) | QFileDevice::WriteOwner | QFileDevice::ReadOwner);
     return true;
+}
+
+// The language of the locale whose English (or own) name is `name`; C when there is none.
+QLocale::Language localeLanguage(const QString& name)
+{
+    for (int value = QLocale::C + 1; value <= QLocale::LastLanguage; ++value) {
+        const auto language = static_cast<QLocale::Language>(value);
+        if (QLocale::languageToString(language).compare(name, Qt::CaseInsensitive) == 0) {
+            return language;
+        }
+    }
+    for (const QLocale& locale : QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {
+        if (locale.language() != QLocale::C && locale.nativeLanguageName().compare(name, Qt::CaseInsensitive) == 0) {
+            return locale.language();
+        }
+    }
+    return QLocale::C;
+}
+
+// Qt's own texts (the buttons of message boxes, file dialogs and prompts) in the language named
+// `name`, from Qt's translations when they are installed; English for an empty name.
+void useQtTexts(const QString& name)
+{
+    static QPointer<QTranslator> installed;
+    if (installed != nullptr) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed;
+    }
+    if (name.isEmpty() || QCoreApplication::instance() == nullptr) {
+        return;
+    }
+    const QLocale::Language language = localeLanguage(name);
+    if (language == QLocale::C) {
+        return;
+    }
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QLocale(language), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(translator);
+        installed = translator;
+    } else {
+        delete translator;
+    }
 }
 
 // The text a translation may later need to give back: what a component showed before the first
@@ -176,6 +222,7 @@ void TvkLanguage::SetLanguageIndex(int index)
         return;
     }
     LoadTranslations();
+    useQtTexts(CurrentLanguageName());
     ApplyTranslations();
     m_reloadPending = false;
 }

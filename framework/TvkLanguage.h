@@ -52,7 +52,8 @@ public:
     // Empty for English, else the name of the current language.
     QString CurrentLanguageName() const;
     // Makes a language current: loads its caption file and translates the numbered strings and every
-    // form that exists. Does nothing when it is already current, unless a reload was requested. An
+    // form that exists; Qt's own texts (standard buttons, file dialogs) follow when Qt's translations
+    // for that language are installed. Does nothing when it is already current, unless a reload was requested. An
     // index outside the list makes English current without loading anything.
     void SetLanguageIndex(int index);
     // The next SetLanguageIndex loads and applies even when the index does not change.

@@ -56,16 +56,16 @@ TFrmBaseMain::TFrmBaseMain(QWidget* parent) : TvkForm(parent)
     styled->SetBarPicture(QPixmap::fromImage(ArtworkImage(QStringLiteral("MenuBar.png"))));
     styled->SetBarTransparent(true);
     PopupMenu = styled;
-    cmAbout = makeAction(this, "cmAbout", QStringLiteral("About"));
-    cmOnlineHelp = makeAction(this, "cmOnlineHelp", QStringLiteral("Online Help"));
-    cmLanguageList = makeAction(this, "cmLanguageList", QStringLiteral("Languages"));
+    cmAbout = makeAction(this, "cmAbout", QStringLiteral("Abo&ut"));
+    cmOnlineHelp = makeAction(this, "cmOnlineHelp", QStringLiteral("Online &Help"));
+    cmLanguageList = makeAction(this, "cmLanguageList", QStringLiteral("&Languages"));
     LanguageMenu = new TvkStyledMenu(PopupMenu);
     cmLanguageList->setMenu(LanguageMenu);
-    cmNewLanguage = makeAction(this, "cmNewLanguage", QStringLiteral("Add a new language"));
-    cmEditLanguage = makeAction(this, "cmEditLanguage", QStringLiteral("Edit the language"));
+    cmNewLanguage = makeAction(this, "cmNewLanguage", QStringLiteral("&Add a new language"));
+    cmEditLanguage = makeAction(this, "cmEditLanguage", QStringLiteral("&Edit the language"));
     _N0 = makeSeparator(this, "_N0");
     _NClose = makeSeparator(this, "_NClose");
-    cmClose = makeAction(this, "cmClose", QStringLiteral("Close"));
+    cmClose = makeAction(this, "cmClose", QStringLiteral("&Close"));
     LanguageMenu->addActions({cmNewLanguage, cmEditLanguage, _N0});
     PopupMenu->addActions({cmAbout, cmOnlineHelp, cmLanguageList, _NClose, cmClose});
 

@@ -37,7 +37,7 @@ TBatchParametersPage::TBatchParametersPage(TpxBatchList& batch, QWidget* parent)
     setObjectName(QStringLiteral("tsBatch"));
     setMinimumWidth(kMinWidth);
 
-    lbPasswd = new QLabel(QStringLiteral("&Password"), this);
+    lbPasswd = new QLabel(QStringLiteral("Pa&ssword"), this);
     lbPasswd->setObjectName(QStringLiteral("lbPasswd"));
     edPassword = new QLineEdit(this);
     edPassword->setObjectName(QStringLiteral("edPassword"));

@@ -8,6 +8,7 @@
 #include "framework/QtEventPump.h"
 #include "framework/DialogProvider.h"
 #include "framework/DialogRunner.h"
+#include "framework/FormTexts.h"
 #include "framework/FrameworkInit.h"
 #include "framework/TvkLanguage.h"
 #include "framework/VorlandApplication.h"
@@ -526,7 +527,8 @@ void TFrmSaveZip::ShowRunProblems()
     dialog.setWindowTitle(QStringLiteral("Vorland : ") + commandCaption(Commands->cmZipIt));
     auto* layout = new QVBoxLayout(&dialog);
     auto* summary = new QLabel(fromUtf8(m_batch->RunSummary.Text()).trimmed(), &dialog);
-    summary->setObjectName(QStringLiteral("lbSummary"));
+    // The summary is the run's own text: no caption to translate.
+    summary->setObjectName(QStringLiteral("_lbSummary"));
     summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* lines = new QPlainTextEdit(&dialog);
     lines->setObjectName(QStringLiteral("idProblems"));
@@ -542,6 +544,8 @@ void TFrmSaveZip::ShowRunProblems()
     layout->addWidget(lines, 1);
     layout->addWidget(buttons);
     dialog.resize(560, 300);
+    RegisterForm(&dialog);
+    AppLanguage().TranslateForm(&dialog);
     RunModalDialog(dialog);
 }
 

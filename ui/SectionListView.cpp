@@ -52,7 +52,9 @@ TSectionListView::TSectionListView(TSectionListModel& model, QWidget* parent) : 
     m_listView = new QListView(this);
     m_listView->setObjectName(QStringLiteral("lbBatchListItems"));
     m_listView->setModel(&m_model);
-    m_listView->setUniformItemSizes(true);
+    // Every entry is as wide as its own name: a uniform size taken from one entry cuts the longer
+    // names, also after a rename.
+    m_listView->setUniformItemSizes(false);
     m_listView->setMovement(QListView::Static);
     m_listView->setResizeMode(QListView::Adjust);
     m_reportView = new QTreeView(this);

@@ -71,7 +71,7 @@ TSectionPropertyPane::TSectionPropertyPane(TpxBatchList& batch, TSectionListMode
     edIgnore = field("edIgnore", lbExclude);
     _sbExclude = MakeGlyphButton(this, "_sbExclude", QStyle::SP_FileDialogListView, "Exclude files");
     cbRecurse = check("cbRecurse", "&Recurse");
-    cbDirName = check("cbDirName", "Store with &pathname");
+    cbDirName = check("cbDirName", "S&tore with pathname");
 
     auto* grid = new QGridLayout(this);
     grid->setColumnStretch(1, 1);

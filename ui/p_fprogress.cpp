@@ -3,14 +3,15 @@
 #include "batch/p_BatchList.h"
 #include "controls/vk_Button.h"
 #include "controls/vk_Component.h"
+#include "framework/TvkLanguage.h"
 #include "framework/core/AppStrings.h"
+#include "framework/vk_contexte.h"
 
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
 #include <QProgressBar>
-#include <QSettings>
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -88,9 +89,6 @@ void setText(TvkLabel* label, const QString& text)
     label->SetCaption(text);
 }
 
-// Placement of the window in the settings: the group of the form, named after its class.
-const char* const kPlacementGroup = "Settings/FrmSaveProgress";
-
 } // namespace
 
 std::string ShortenDisplayPath(const std::string& path, const std::function<bool(const std::string&)>& fits)
@@ -126,16 +124,18 @@ std::string ShortenDisplayPath(const std::string& path, const std::function<bool
     return result;
 }
 
-TFrmSaveProgress::TFrmSaveProgress() : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint)
+TFrmSaveProgress::TFrmSaveProgress() : TvkForm(nullptr, Qt::WindowStaysOnTopHint)
 {
-    setObjectName(QStringLiteral("FrmSaveProgress"));
+    setObjectName(QStringLiteral("TFrmSaveProgress"));
     buildForm();
     m_flushTimer = new QTimer(this);
     m_flushTimer->setSingleShot(true);
     m_flushTimer->setInterval(kRefreshInterval);
     connect(m_flushTimer, &QTimer::timeout, this, &TFrmSaveProgress::Flush);
+    OnTranslate = [this](TvkForm*) { RetranslateState(); };
     // FormCreate: placement, translation, then an empty batch of 100.
     LoadPlacement();
+    AppLanguage().TranslateForm(this);
     SetBatchMax(100);
 }
 
@@ -249,12 +249,13 @@ void TFrmSaveProgress::SetBatchPosition(int position)
 void TFrmSaveProgress::StartSection(const std::string& name, const std::string& archive,
                                     const std::string& directory, int maximum)
 {
-    m_state.title = AppString(sProcessingArchive) + " " + name;
+    m_state.sectionName = name;
     m_state.archive = archive;
     m_state.directory = directory;
     m_state.zipPosition = 0;
     m_state.zipMax = maximum;
     StartFile(AppString(sInitializingFileList), 100);
+    m_state.fileString = sInitializingFileList;
     Flush();
 }
 
@@ -267,6 +268,7 @@ void TFrmSaveProgress::SetZipPosition(int position)
 void TFrmSaveProgress::ArchiveComplete()
 {
     m_state.file = AppString(sArchiveComplete);
+    m_state.fileString = sArchiveComplete;
     m_state.zipPosition = m_state.zipMax;
     FileComplete();
     Flush();
@@ -275,6 +277,7 @@ void TFrmSaveProgress::ArchiveComplete()
 void TFrmSaveProgress::StartFile(const std::string& text, int maximum)
 {
     m_state.file = text;
+    m_state.fileString = -1;
     m_state.filePosition = 0;
     m_state.fileMax = maximum;
     changed();
@@ -314,9 +317,9 @@ void TFrmSaveProgress::Flush()
     m_flushTimer->stop();
     m_dirty = false;
     m_sinceFlush.start();
-    setWindowTitle(fromLocal(m_state.title));
+    setWindowTitle(titleText());
     setText(_idSection, fromLocal(m_state.archive));
-    setText(_idFichier, fromLocal(m_state.file));
+    setText(_idFichier, fileText());
     showDirectory();
     setBar(Gauge, m_state.batchPosition, m_state.batchMax);
     setBar(ProgressBar, m_state.zipPosition, m_state.zipMax);
@@ -334,10 +337,26 @@ void TFrmSaveProgress::showDirectory()
     _idRepertoire->setToolTip(fromLocal(m_state.directory));
 }
 
+QString TFrmSaveProgress::titleText() const
+{
+    QString title = fromLocal(AppString(sProcessingArchive));
+    if (m_state.sectionName) {
+        title += QLatin1Char(' ') + fromLocal(*m_state.sectionName);
+    }
+    return title;
+}
+
+QString TFrmSaveProgress::fileText() const
+{
+    return m_state.fileString >= 0 ? fromLocal(AppString(m_state.fileString)) : fromLocal(m_state.file);
+}
+
 void TFrmSaveProgress::RetranslateState()
 {
     // Only the texts that come from the numbered strings; the names and paths stay.
-    Flush();
+    if (m_flushTimer != nullptr) {
+        Flush();
+    }
 }
 
 void TFrmSaveProgress::tsbZipItClick()
@@ -349,8 +368,8 @@ void TFrmSaveProgress::tsbZipItClick()
 
 void TFrmSaveProgress::FormShow()
 {
-    m_state.title = AppString(sProcessingArchive);
-    setWindowTitle(fromLocal(m_state.title));
+    m_state.sectionName.reset();
+    setWindowTitle(titleText());
 }
 
 void TFrmSaveProgress::FormClose()
@@ -379,33 +398,10 @@ void TFrmSaveProgress::showEvent(QShowEvent* event)
 
 void TFrmSaveProgress::LoadPlacement()
 {
-    QSettings settings(QStringLiteral("Orvane"), QStringLiteral("Vorland"));
-    settings.beginGroup(QString::fromLatin1(kPlacementGroup));
-    bool okLeft = false;
-    bool okTop = false;
-    bool okWidth = false;
-    bool okHeight = false;
-    const int left = settings.value(QStringLiteral("Left")).toInt(&okLeft);
-    const int top = settings.value(QStringLiteral("Top")).toInt(&okTop);
-    const int width = settings.value(QStringLiteral("Width")).toInt(&okWidth);
-    const int height = settings.value(QStringLiteral("Height")).toInt(&okHeight);
-    if (okLeft && okTop) {
-        move(left, top);
-    }
-    if (okWidth && okHeight && width > 0 && height > 0) {
-        resize(std::max(width, minimumWidth()), std::max(height, minimumSizeHint().height()));
-    }
+    AppContexte().LoadFormPlacement(this);
 }
 
 void TFrmSaveProgress::SavePlacement()
 {
-    if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) {
-        return;
-    }
-    QSettings settings(QStringLiteral("Orvane"), QStringLiteral("Vorland"));
-    settings.beginGroup(QString::fromLatin1(kPlacementGroup));
-    settings.setValue(QStringLiteral("Left"), x());
-    settings.setValue(QStringLiteral("Top"), y());
-    settings.setValue(QStringLiteral("Height"), height());
-    settings.setValue(QStringLiteral("Width"), width());
+    AppContexte().SaveFormPlacement(this);
 }

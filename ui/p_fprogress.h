@@ -10,14 +10,18 @@
 //
 // The window is a plain top-level window that stays on top. Closing it with the title-bar button
 // only hides it; the run goes on. Its placement is stored when it is closed or hidden and restored
-// when it is created.
+// when it is created. It takes part in translation like every form (key FrmSaveProgress): its
+// captions follow a change of language, and so do the texts of the run it shows that come from the
+// numbered strings.
 
+#include "framework/TvkForm.h"
 #include "framework/core/UiInterfaces.h"
 
 #include <QElapsedTimer>
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 class QAbstractButton;
@@ -28,12 +32,13 @@ class QTimer;
 class TpxBatchList;
 class TvkLabel;
 
-class TFrmSaveProgress : public QWidget, public IProgressView
+class TFrmSaveProgress : public TvkForm, public IProgressView
 {
     Q_OBJECT
 
 public:
-    // Created hidden, without parent (the batch list that owns it decides when it is shown).
+    // Created hidden, without parent (the batch list that owns it decides when it is shown), placed
+    // where it was last closed and translated.
     TFrmSaveProgress();
     ~TFrmSaveProgress() override;
 
@@ -62,7 +67,7 @@ public:
     // Abort (the button's click).
     void tsbZipItClick();
 
-    // The texts of a run re-read from the numbered strings (after a change of language).
+    // The texts of a run re-read from the numbered strings (after every translation of the form).
     void RetranslateState();
 
 protected:
@@ -71,12 +76,15 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The title is "Processing archive ..." and, once a section started, a blank and its name. The
+    // file line shows the runner's text, or a numbered string (fileString >= 0) read when shown.
     struct State
     {
-        std::string title;
+        std::optional<std::string> sectionName;
         std::string archive;
         std::string directory;
         std::string file;
+        int fileString = -1;
         int batchMax = 100;
         int batchPosition = 0;
         int zipMax = 100;
@@ -92,6 +100,8 @@ private:
     void LoadPlacement();
     void SavePlacement();
     void showDirectory();
+    QString titleText() const;
+    QString fileText() const;
 
     State m_state;
     std::function<void(const std::string&)> m_problemSink;

@@ -80,16 +80,16 @@ TfrmBatchWizard::TfrmBatchWizard(QWidget* parent) : TDlgAssistant(parent)
     edSelectDir = AddField(_tsDir, "edSelectDir", text, &_sbDirectory, "_sbDirectory", QStyle::SP_DirOpenIcon, "Select directory");
 
     _tsZip = AddPage(pgcMain, "_tsZip");
-    rbCompress = AddRadio(_tsZip, "rbCompress", "Zip the selected files");
-    rbNoCompress = AddRadio(_tsZip, "rbNoCompress", "Copy the selected files to a directory");
+    rbCompress = AddRadio(_tsZip, "rbCompress", "&Zip the selected files");
+    rbNoCompress = AddRadio(_tsZip, "rbNoCompress", "Copy the selected files to a &directory");
     rbCompress->setChecked(true);
     lbSelectZip = AddText(_tsZip, "lbSelectZip", "");
     EdZipName = AddField(_tsZip, "EdZipName", lbSelectZip, &_sbZipName, "_sbZipName", QStyle::SP_DialogOpenButton, "Select Zip file");
 
     _tsRecurse = AddPage(pgcMain, "_tsRecurse");
     AddText(_tsRecurse, "lbSelectRecurse", "Do you want to save files from subdirectories?");
-    RbRecurseYes = AddRadio(_tsRecurse, "RbRecurseYes", "Save subdirectories");
-    rbRecurseNo = AddRadio(_tsRecurse, "rbRecurseNo", "Save only main directory");
+    RbRecurseYes = AddRadio(_tsRecurse, "RbRecurseYes", "Save &subdirectories");
+    rbRecurseNo = AddRadio(_tsRecurse, "rbRecurseNo", "Save &only main directory");
     RbRecurseYes->setChecked(true);
 
     _tsInclude = AddPage(pgcMain, "_tsInclude");
@@ -107,8 +107,8 @@ TfrmBatchWizard::TfrmBatchWizard(QWidget* parent) : TDlgAssistant(parent)
     _tsFullName = AddPage(pgcMain, "_tsFullName");
     AddText(_tsFullName, "lbSelectFullName",
             "Do you want to save filenames using full pathname or only relative to the main directory?");
-    RbRelativeName = AddRadio(_tsFullName, "RbRelativeName", "Relative pathnames");
-    rbFullName = AddRadio(_tsFullName, "rbFullName", "Full pathname");
+    RbRelativeName = AddRadio(_tsFullName, "RbRelativeName", "&Relative pathnames");
+    rbFullName = AddRadio(_tsFullName, "rbFullName", "&Full pathname");
     RbRelativeName->setChecked(true);
 
     _tsName = AddPage(pgcMain, "_tsName");

@@ -144,7 +144,7 @@ TEST_F(BaseFormsTest, a_language_item_switches_the_language_and_the_current_one_
     form.PopupMenuTaskPopup();
     EXPECT_EQ(languageItems(form), (QStringList{QStringLiteral("English"), QStringLiteral("French*")}));
     form.LanguageMenu->actions().at(3)->trigger();
-    EXPECT_EQ(form.cmAbout->text(), QStringLiteral("About"));
+    EXPECT_EQ(form.cmAbout->text(), QStringLiteral("Abo&ut"));
 }
 
 TEST_F(BaseFormsTest, add_a_new_language_lists_it_at_once_unchecked)

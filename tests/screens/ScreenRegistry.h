@@ -10,6 +10,7 @@
 //
 // A screen file is compiled into vorland-screens (tests/screens/CMakeLists.txt lists them).
 
+#include <QList>
 #include <QString>
 #include <QWidget>
 
@@ -34,11 +35,15 @@ public:
     }
 
     // Shows the widget if it is hidden, lets pending events run, and writes its picture to
-    // <out>/<screen>-<name>.<lang>.png. Returns false (and says why on stderr) on failure.
-    bool Save(const QString& name, QWidget* widget);
+    // <out>/<screen>-<name>.<lang>.png. A window gets a plain title bar with its caption above it;
+    // the popups (open menus) are painted over it where they stand. Every control without an
+    // accessible name is reported on stderr. Returns false (and says why on stderr) on failure.
+    bool Save(const QString& name, QWidget* widget, const QList<QWidget*>& popups = {});
     // The number of pictures written and failed so far.
     int Written() const { return m_written; }
     int Failed() const { return m_failed; }
+    // The number of controls found without an accessible name.
+    int Nameless() const { return m_nameless; }
 
 private:
     QString m_outDir;
@@ -46,6 +51,7 @@ private:
     QString m_language;
     int m_written = 0;
     int m_failed = 0;
+    int m_nameless = 0;
 };
 
 using TScreenFunction = std::function<void(TScreenContext&)>;

@@ -1,11 +1,14 @@
 // The progress window: its state after creation, what a real run shows in it, the Abort button,
-// closing during a run, its placement, the shortened directory and how little a busy run costs.
+// closing during a run, its placement, the shortened directory, how little a busy run costs and how
+// it follows a change of language.
 
 #include "ui/p_fprogress.h"
 
 #include "batch/p_BatchList.h"
 #include "framework/core/AppStrings.h"
 #include "framework/QtEventPump.h"
+#include "framework/TvkLanguage.h"
+#include "framework/vk_contexte.h"
 #include "testkit/TestKit.h"
 #include "ui/UiTestKit.h"
 
@@ -34,6 +37,8 @@ protected:
     void SetUp() override
     {
         uitest::ensureApplication();
+        // The settings store names its file after the program, as the main window does at start.
+        AppContexte().SetApplicationName(QStringLiteral("Vorland"));
         QSettings(QStringLiteral("Orvane"), QStringLiteral("Vorland")).clear();
     }
 
@@ -265,4 +270,49 @@ TEST_F(ProgressWindowTest, a_maximum_of_zero_shows_a_full_bar_not_a_busy_one)
     form.SetBatchMax(0);
     EXPECT_GT(bar(form, "Gauge")->maximum(), 0);
     EXPECT_EQ(bar(form, "Gauge")->value(), bar(form, "Gauge")->maximum());
+}
+
+TEST_F(ProgressWindowTest, captions_and_the_texts_of_a_run_follow_a_change_of_language)
+{
+    struct TEnglishAfter
+    {
+        ~TEnglishAfter()
+        {
+            AppLanguage().SetTranslationLines({});
+            AppLanguage().ApplyTranslations();
+        }
+    } english;
+    TFrmSaveProgress form;
+    form.Show();
+    form.StartSection("Documents", "/backup/documents.zip", "/home/docs", 10);
+    EXPECT_EQ(field(form, "_idFichier")->text(), QStringLiteral("Initializing file list ..."));
+
+    AppLanguage().SetTranslationLines({QStringLiteral("FrmSaveProgress.lbBatch.Caption=Lot"),
+                                       QStringLiteral("FrmSaveProgress.tsbZipIt.Caption=Interrompre"),
+                                       QStringLiteral("strings.15=Liste des fichiers ..."),
+                                       QStringLiteral("strings.17=Archive en cours ..."),
+                                       QStringLiteral("strings.19=Archive terminée")});
+    AppLanguage().ApplyTranslations();
+    EXPECT_EQ(field(form, "lbBatch")->text(), QStringLiteral("Lot"));
+    EXPECT_EQ(accessibleName(bar(form, "Gauge")), QStringLiteral("Lot"));
+    auto* abort = form.findChild<QAbstractButton*>(QStringLiteral("tsbZipIt"));
+    ASSERT_NE(abort, nullptr);
+    EXPECT_EQ(accessibleName(abort), QStringLiteral("Interrompre"));
+    // Texts the window shows for the run are read again; names and paths stay as they are.
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Archive en cours ... Documents"));
+    EXPECT_EQ(field(form, "_idFichier")->text(), QStringLiteral("Liste des fichiers ..."));
+    EXPECT_EQ(field(form, "_idSection")->text(), QStringLiteral("/backup/documents.zip"));
+    form.ArchiveComplete();
+    EXPECT_EQ(field(form, "_idFichier")->text(), QString::fromUtf8("Archive terminée"));
+    // A file name that happens to read like a status text is never translated.
+    form.StartFile("Initializing file list ...", 100);
+    form.Flush();
+    AppLanguage().ApplyTranslations();
+    EXPECT_EQ(field(form, "_idFichier")->text(), QStringLiteral("Initializing file list ..."));
+
+    AppLanguage().SetTranslationLines({});
+    AppLanguage().ApplyTranslations();
+    EXPECT_EQ(field(form, "lbBatch")->text(), QStringLiteral("Batch"));
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Processing archive ... Documents"));
+    form.Hide();
 }

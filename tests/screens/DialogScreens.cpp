@@ -1,0 +1,165 @@
+// The editor's dialogs: every page of the section wizard (zip and copy mode), the mask list dialog
+// with its proposals, the selection list, the about box with its menu, and the progress window in
+// the states a run puts it in.
+#include "ScreenRegistry.h"
+#include "ScreenSupport.h"
+
+#include "batch/p_BatchList.h"
+#include "framework/core/AppStrings.h"
+#include "framework/vk_fBaseAPropos.h"
+#include "framework/vk_fBaseDialogueListe.h"
+#include "framework/vk_fbaseSelectList.h"
+#include "ui/p_fprogress.h"
+#include "ui/p_fwizard.h"
+
+#include "controls/vk_Button.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QRadioButton>
+#include <QStackedWidget>
+
+#include <memory>
+
+namespace {
+
+// Ticks the first `count` candidates of the selection list.
+void tick(TFrmBaseSelectList& dialog, int count)
+{
+    for (int i = 0; i < count && i < dialog.lbSelectList->count(); ++i)
+        dialog.lbSelectList->item(i)->setCheckState(Qt::Checked);
+}
+
+} // namespace
+
+VORLAND_SCREEN(wizard)
+{
+    screens::UseLanguage(ctx);
+    screens::TSampleBatch sample;
+    const auto page = [&](TfrmBatchWizard& w, const char* name) {
+        ctx.Save(QString::fromLatin1(name), &w);
+    };
+    screens::WithDialogs(
+        [&](QDialog& dialog) -> int {
+            if (auto* list = qobject_cast<TFrmBaseDialogList*>(&dialog)) {
+                ctx.Save(QStringLiteral("mask-list"), list);
+                list->sbSelectListClick();
+                list->lbListe->setCurrentRow(1);
+                ctx.Save(QStringLiteral("mask-list-proposed"), list);
+                return QDialog::Rejected;
+            }
+            if (auto* select = qobject_cast<TFrmBaseSelectList*>(&dialog)) {
+                tick(*select, 2);
+                ctx.Save(QStringLiteral("selection-list"), select);
+                return QDialog::Accepted;
+            }
+            auto* w = qobject_cast<TfrmBatchWizard*>(&dialog);
+            if (w == nullptr)
+                return QDialog::Rejected;
+            page(*w, "page-directory-empty");
+            w->edSelectDir->setText(sample.SourceFolder());
+            page(*w, "page-directory");
+            w->btSuivantClick();
+            page(*w, "page-zip-empty");
+            w->EdZipName->setText(QStringLiteral("/media/backup/documents.zip"));
+            page(*w, "page-zip");
+            w->rbNoCompress->setChecked(true);
+            w->EdZipName->setText(QStringLiteral("/media/backup/Documents"));
+            page(*w, "page-copy");
+            w->rbCompress->setChecked(true);
+            w->EdZipName->setText(QStringLiteral("/media/backup/documents.zip"));
+            w->btSuivantClick();
+            page(*w, "page-recurse");
+            w->btSuivantClick();
+            w->edSelectSuffix->setText(QStringLiteral("*.odt;*.ods"));
+            page(*w, "page-include");
+            w->_sbAddFilesClick();
+            w->btSuivantClick();
+            w->edSelectIgnore->setText(QStringLiteral("*.tmp;*.~*"));
+            page(*w, "page-exclude");
+            w->btSuivantClick();
+            page(*w, "page-path-names");
+            w->btSuivantClick();
+            page(*w, "page-name-empty");
+            w->edSelectName->setText(QStringLiteral("Documents"));
+            page(*w, "page-name");
+            return QDialog::Rejected;
+        },
+        [&] {
+            std::unique_ptr<TBatchEntry> made;
+            ExecuteBatchWizard(nullptr, nullptr, made);
+        });
+}
+
+VORLAND_SCREEN(list_dialogs)
+{
+    screens::UseLanguage(ctx);
+    screens::WithDialogs(
+        [&](QDialog& dialog) -> int {
+            if (auto* list = qobject_cast<TFrmBaseDialogList*>(&dialog)) {
+                ctx.Save(QStringLiteral("exclude"), list);
+                list->sbSelectListClick();
+                return QDialog::Rejected;
+            }
+            if (auto* select = qobject_cast<TFrmBaseSelectList*>(&dialog)) {
+                tick(*select, 1);
+                ctx.Save(QStringLiteral("selection"), select);
+            }
+            return QDialog::Rejected;
+        },
+        [&] {
+            QStringList masks{QStringLiteral("*.tmp"), QStringLiteral("*.~*"), QStringLiteral("*.bak")};
+            EditList(QString::fromStdString(AppString(sExcludeFiles)), masks, [](QStringList& candidates) {
+                candidates << QStringLiteral("*.log") << QStringLiteral("*.o") << QStringLiteral("*.swp");
+            });
+        });
+}
+
+VORLAND_SCREEN(about_box)
+{
+    screens::UseLanguage(ctx);
+    // As the main window's About command makes it.
+    TfrmBaseAboutBox box;
+    box.setWindowTitle(QString::fromStdString(AppString(sAbout)));
+    box.cmEdit->setText(QString::fromStdString(AppString(sEditAboutFile)));
+    ctx.Save(QStringLiteral("box"), &box);
+    box.PopupMenu->popup(box.mapToGlobal(QPoint(120, 200)));
+    ctx.Save(QStringLiteral("menu"), &box, {box.PopupMenu});
+    box.PopupMenu->hide();
+}
+
+VORLAND_SCREEN(progress)
+{
+    screens::UseLanguage(ctx);
+    TFrmSaveProgress form;
+    form.Show();
+    ctx.Save(QStringLiteral("start"), &form);
+
+    form.SetBatchMax(4);
+    form.SetBatchPosition(1);
+    form.StartSection("Documents", "/media/backup/documents.zip", "/home/anna/Documents", 100);
+    ctx.Save(QStringLiteral("section-start"), &form);
+    form.SetZipPosition(45);
+    form.StartFile("/home/anna/Documents/letters/2026/invoice-march.odt", 100);
+    form.SetFilePosition(60);
+    form.Flush();
+    ctx.Save(QStringLiteral("running"), &form);
+    form.ArchiveComplete();
+    form.Flush();
+    ctx.Save(QStringLiteral("archive-complete"), &form);
+
+    // A copy section with a deep source folder in a narrow window: the folder is shortened.
+    form.SetBatchPosition(2);
+    form.StartSection("Pictures", "/media/backup/Pictures",
+                      "/home/anna/Pictures/holidays/2026/summer by the sea/camera/originals", 250);
+    form.SetZipPosition(120);
+    form.StartFile("/home/anna/Pictures/holidays/2026/summer by the sea/camera/originals/IMG_0042.jpg", 100);
+    form.SetFilePosition(30);
+    form.resize(360, form.height());
+    form.Flush();
+    ctx.Save(QStringLiteral("narrow"), &form);
+    form.Hide();
+}
