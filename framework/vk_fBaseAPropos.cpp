@@ -152,6 +152,8 @@ void TfrmBaseAboutBox::FormCreate()
         moAPropos->setPlainText(lines.join(QLatin1Char('\n')));
     }
     _ProductName->setText(AppContexte().ApplicationName());
+    // The about text is named after the program for a screen reader (it has no label of its own).
+    moAPropos->setAccessibleName(AppContexte().ApplicationName());
     _lbNoVersion->setText(VersionText());
 
     const QString mail = MailAddress();

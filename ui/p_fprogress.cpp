@@ -28,6 +28,8 @@ constexpr int kRefreshInterval = 80; // milliseconds
 constexpr int kClientWidth = 530;
 constexpr int kFieldHeight = 17;
 constexpr int kBarHeight = 15;
+constexpr int kAbortWidth = 59;
+constexpr int kAbortHeight = 48;
 
 QString fromLocal(const std::string& text)
 {
@@ -173,8 +175,8 @@ void TFrmSaveProgress::buildForm()
     abort->SetGlyphLayout(TvkButton::lyTop);
     abort->SetTextStyle(TvkButton::txRaised);
     abort->SetFlat(true);
-    abort->setFixedSize(59, 48);
     tsbZipIt = abort;
+    fitAbortButton();
     connect(tsbZipIt, &QAbstractButton::clicked, this, [this] { tsbZipItClick(); });
 
     ProgressBar = bar(PnSuivi, "ProgressBar");
@@ -351,8 +353,16 @@ QString TFrmSaveProgress::fileText() const
     return m_state.fileString >= 0 ? fromLocal(AppString(m_state.fileString)) : fromLocal(m_state.file);
 }
 
+void TFrmSaveProgress::fitAbortButton()
+{
+    // The design size, wider when a translated caption needs it (the caption is never cut).
+    const int width = std::max(kAbortWidth, tsbZipIt->minimumSizeHint().width() + 6);
+    tsbZipIt->setFixedSize(width, kAbortHeight);
+}
+
 void TFrmSaveProgress::RetranslateState()
 {
+    fitAbortButton();
     // Only the texts that come from the numbered strings; the names and paths stay.
     if (m_flushTimer != nullptr) {
         Flush();

@@ -101,6 +101,7 @@ private:
     void SavePlacement();
     void showDirectory();
     QString titleText() const;
+    void fitAbortButton();
     QString fileText() const;
 
     State m_state;

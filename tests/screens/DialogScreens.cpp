@@ -22,15 +22,18 @@
 #include <QRadioButton>
 #include <QStackedWidget>
 
+#include <initializer_list>
 #include <memory>
 
 namespace {
 
-// Ticks the first `count` candidates of the selection list.
-void tick(TFrmBaseSelectList& dialog, int count)
+// Ticks the candidates of the selection list at these rows.
+void tick(TFrmBaseSelectList& dialog, std::initializer_list<int> rows)
 {
-    for (int i = 0; i < count && i < dialog.lbSelectList->count(); ++i)
-        dialog.lbSelectList->item(i)->setCheckState(Qt::Checked);
+    for (int row : rows) {
+        if (row < dialog.lbSelectList->count())
+            dialog.lbSelectList->item(row)->setCheckState(Qt::Checked);
+    }
 }
 
 } // namespace
@@ -52,7 +55,8 @@ VORLAND_SCREEN(wizard)
                 return QDialog::Rejected;
             }
             if (auto* select = qobject_cast<TFrmBaseSelectList*>(&dialog)) {
-                tick(*select, 2);
+                // The proposals not in the list yet (the list holds *.odt and *.ods).
+                tick(*select, {2, 4});
                 ctx.Save(QStringLiteral("selection-list"), select);
                 return QDialog::Accepted;
             }
@@ -105,7 +109,7 @@ VORLAND_SCREEN(list_dialogs)
                 return QDialog::Rejected;
             }
             if (auto* select = qobject_cast<TFrmBaseSelectList*>(&dialog)) {
-                tick(*select, 1);
+                tick(*select, {0});
                 ctx.Save(QStringLiteral("selection"), select);
             }
             return QDialog::Rejected;
@@ -135,6 +139,8 @@ VORLAND_SCREEN(progress)
 {
     screens::UseLanguage(ctx);
     TFrmSaveProgress form;
+    // The design width, whatever the pictures before left as the stored placement.
+    form.resize(530, form.height());
     form.Show();
     ctx.Save(QStringLiteral("start"), &form);
 

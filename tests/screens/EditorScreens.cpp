@@ -36,6 +36,8 @@ std::unique_ptr<TFrmSaveZip> openWindow(const std::string& fileName)
 {
     auto window = std::make_unique<TFrmSaveZip>();
     window->FormCreate(false);
+    // The help page of the repository: the menu shows "Online Help" as an installed program does.
+    screens::UseHelpPage();
     window->SetFileName(fileName);
     window->resize(kWidth, kHeight);
     window->show();

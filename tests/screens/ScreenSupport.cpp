@@ -95,6 +95,11 @@ void InitScreens()
     SetModalAnswerer(answerDialog);
 }
 
+void UseHelpPage()
+{
+    AppLanguage().SetHelpAddress(QUrl::fromLocalFile(QStringLiteral(VORLAND_SOURCE_DIR "/docs/help.html")).toString());
+}
+
 void UseLanguage(const TScreenContext& ctx)
 {
     TvkLanguage& language = AppLanguage();
@@ -102,7 +107,7 @@ void UseLanguage(const TScreenContext& ctx)
                          QStringLiteral("/vorland/Languages");
     language.SetSearchFolders({user, SourceLanguagesFolder()});
     language.LoadLanguageList();
-    language.SetHelpAddress(QUrl::fromLocalFile(QStringLiteral(VORLAND_SOURCE_DIR "/docs/help.html")).toString());
+    UseHelpPage();
     const int index = ctx.French() ? static_cast<int>(language.Languages().indexOf(QStringLiteral("French"))) : 0;
     language.RequestReload();
     language.SetLanguageIndex(index);

@@ -27,6 +27,9 @@ void InitScreens();
 // Makes the context's language current: French from the repository's Languages folder, or English.
 void UseLanguage(const TScreenContext& ctx);
 
+// The help address is the repository's help page.
+void UseHelpPage();
+
 // The repository's folder of the caption files and about texts.
 QString SourceLanguagesFolder();
 

@@ -24,6 +24,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QMessageBox>
+#include <QAbstractButton>
 #include <QMenu>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -302,6 +306,25 @@ TEST_F(Translation, accelerators_are_unique_where_they_can_be_pressed_in_both_la
             << under.key.toStdString() << " in French:\n" << acceleratorClashes(under.window).join(u'\n').toStdString();
         useEnglish();
     });
+}
+
+TEST_F(Translation, qt_own_buttons_follow_the_language_and_come_back_to_english)
+{
+    if (!QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_fr.qm")))
+        GTEST_SKIP() << "Qt's French translation is not installed";
+    const auto yesText = [] {
+        QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
+        return box.button(QMessageBox::Yes)->text();
+    };
+    const int frenchIndex = static_cast<int>(AppLanguage().Languages().indexOf(QStringLiteral("French")));
+    ASSERT_GT(frenchIndex, 0);
+    AppLanguage().RequestReload();
+    AppLanguage().SetLanguageIndex(frenchIndex);
+    EXPECT_EQ(yesText(), QStringLiteral("&Oui"));
+    EXPECT_EQ(QString::fromStdString(AppString(sCancel)), QStringLiteral("Annuler"));
+    AppLanguage().SetLanguageIndex(0);
+    EXPECT_EQ(yesText(), QStringLiteral("&Yes"));
+    EXPECT_EQ(QString::fromStdString(AppString(sCancel)), QStringLiteral("Cancel"));
 }
 
 TEST(TranslationChecks, clashes_count_within_a_page_with_its_window_and_within_a_menu)

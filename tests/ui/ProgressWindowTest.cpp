@@ -298,6 +298,8 @@ TEST_F(ProgressWindowTest, captions_and_the_texts_of_a_run_follow_a_change_of_la
     auto* abort = form.findChild<QAbstractButton*>(QStringLiteral("tsbZipIt"));
     ASSERT_NE(abort, nullptr);
     EXPECT_EQ(accessibleName(abort), QStringLiteral("Interrompre"));
+    // A longer caption widens the button instead of being cut.
+    EXPECT_GT(abort->width(), QFontMetrics(abort->font()).horizontalAdvance(QStringLiteral("Interrompre")));
     // Texts the window shows for the run are read again; names and paths stay as they are.
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Archive en cours ... Documents"));
     EXPECT_EQ(field(form, "_idFichier")->text(), QStringLiteral("Liste des fichiers ..."));
