@@ -16,6 +16,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QSessionManager>
+#include <QShortcut>
 
 namespace {
 
@@ -74,6 +75,10 @@ TFrmBaseMain::TFrmBaseMain(QWidget* parent) : TvkForm(parent)
     connect(cmNewLanguage, &QAction::triggered, this, &TFrmBaseMain::cmNewLanguageClick);
     connect(cmEditLanguage, &QAction::triggered, this, &TFrmBaseMain::cmEditLanguageClick);
     connect(cmClose, &QAction::triggered, this, &TFrmBaseMain::cmCloseClick);
+    // Shift+F10 is the other context-menu key: it does what the Menu key does.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
+    menuKey->setObjectName(QStringLiteral("_scContextMenu"));
+    connect(menuKey, &QShortcut::activated, this, &TFrmBaseMain::contextMenuKeyPressed);
 
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         connect(app, &QGuiApplication::commitDataRequest, this, &TFrmBaseMain::sessionCommitData);
@@ -225,6 +230,19 @@ void TFrmBaseMain::contextMenuEvent(QContextMenuEvent* event)
 {
     ShowPopupMenu(event->globalPos());
     event->accept();
+}
+
+void TFrmBaseMain::contextMenuKeyPressed()
+{
+    // The widget with the focus gets the request first, as with the Menu key: a text field shows its
+    // own menu, everything else passes it up to the window.
+    QWidget* target = focusWidget();
+    if (target == nullptr || (target != this && !isAncestorOf(target))) {
+        target = this;
+    }
+    const QPoint local = target->rect().center();
+    QContextMenuEvent request(QContextMenuEvent::Keyboard, local, target->mapToGlobal(local));
+    QCoreApplication::sendEvent(target, &request);
 }
 
 void TFrmBaseMain::paintEvent(QPaintEvent* event)

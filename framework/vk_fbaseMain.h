@@ -78,6 +78,8 @@ protected:
 
 private:
     void sessionCommitData(QSessionManager& manager);
+    // Shift+F10: opens the context menu of the widget with the focus.
+    void contextMenuKeyPressed();
 
     bool m_created = false;
 };
