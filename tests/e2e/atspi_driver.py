@@ -7,7 +7,9 @@ at-spi2-core, Xvfb and xdotool. Every wait ends after a timeout; the timeouts ar
 tests also run under the sanitizers on a loaded machine."""
 
 import os
+import shutil
 import subprocess
+import sys
 import tempfile
 import time
 
@@ -138,7 +140,18 @@ class Program:
         self.proc = subprocess.Popen([VORLAND] + list(args), env=self.env, stdout=subprocess.DEVNULL,
                                      stderr=self.errors)
         self.focus = FocusLog()
-        self.app = wait_until(self._find_app, "the program on the accessibility bus")
+        try:
+            self.app = wait_until(self._find_app, "the program on the accessibility bus")
+        except AssertionError as e:
+            desktop = pyatspi.Registry.getDesktop(0)
+            seen = []
+            for i in range(desktop.childCount):
+                try:
+                    app = desktop.getChildAtIndex(i)
+                    seen.append((name_of(app), app.get_process_id()))
+                except Exception as error:
+                    seen.append(repr(error))
+            raise AssertionError("%s (pid %d); applications: %s; errors: %s" % (e, self.proc.pid, seen, self.stderr())) from None
 
     def _find_app(self):
         if self.proc.poll() is not None:
@@ -375,6 +388,27 @@ def unzip_test(archive):
     check = subprocess.run(["unzip", "-t", archive], capture_output=True, text=True)
     listing = subprocess.run(["unzip", "-Z1", archive], capture_output=True, text=True)
     return check.returncode, check.stdout + check.stderr, sorted(n for n in listing.stdout.split("\n") if n and not n.endswith("/"))
+
+
+def main():
+    """Runs the calling test module's tests on a session bus of their own. The accessibility bus that
+    the session starts puts its socket under XDG_RUNTIME_DIR (or the real home's cache without one),
+    so every run gets a runtime folder of its own: two runs side by side would otherwise share one
+    socket path and talk to each other's bus."""
+    import unittest
+    if os.environ.get("VORLAND_E2E_BUS") == "1":
+        unittest.main(module="__main__", verbosity=2)
+        return
+    runtime = tempfile.mkdtemp(prefix="vorland-e2e-run-")
+    try:
+        env = dict(os.environ, XDG_RUNTIME_DIR=runtime, VORLAND_E2E_BUS="1")
+        env.pop("DISPLAY", None)
+        env.pop("WAYLAND_DISPLAY", None)
+        script = os.path.abspath(sys.modules["__main__"].__file__)
+        code = subprocess.call(["dbus-run-session", "--", sys.executable, script] + sys.argv[1:], env=env)
+    finally:
+        shutil.rmtree(runtime, ignore_errors=True)
+    sys.exit(code)
 
 
 class EditorTestMixin:

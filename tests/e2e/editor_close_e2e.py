@@ -6,7 +6,7 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from atspi_driver import EditorTestMixin, batch_text  # noqa: E402
+from atspi_driver import EditorTestMixin, batch_text, main, settings_values, wait_until  # noqa: E402
 
 
 class CloseWithEdits(EditorTestMixin, unittest.TestCase):
@@ -54,6 +54,8 @@ class CloseWithEdits(EditorTestMixin, unittest.TestCase):
         editor.check_running()
         self.assertTrue(editor.has_window("Vorland : " + self.batch))
         self.assertEqual(self.read_batch(), self.original)
+        # The settings are stored all the same (the file had only the batch's name).
+        wait_until(lambda: "ViewStyle" in settings_values(self.config), "the settings written after Cancel")
 
         self.close_and_answer(editor, main, "Yes")
         self.assertEqual(editor.wait_exit(), 0, editor.stderr())
@@ -71,4 +73,4 @@ class CloseWithEdits(EditorTestMixin, unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    main()

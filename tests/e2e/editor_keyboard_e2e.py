@@ -8,7 +8,7 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from atspi_driver import VORLAND, EditorTestMixin, batch_text, settings_values, text_of, unzip_test  # noqa: E402
+from atspi_driver import VORLAND, EditorTestMixin, batch_text, main, settings_values, unzip_test  # noqa: E402
 
 
 def make_files(folder, names):
@@ -101,4 +101,4 @@ class EditorByKeyboard(EditorTestMixin, unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    main()

@@ -7,7 +7,7 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from atspi_driver import EditorTestMixin, batch_text, unzip_test  # noqa: E402
+from atspi_driver import EditorTestMixin, batch_text, main, unzip_test  # noqa: E402
 
 
 def desktop_entry(path):
@@ -130,4 +130,4 @@ class DesktopShortcut(EditorTestMixin, unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    main()

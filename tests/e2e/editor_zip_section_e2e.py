@@ -6,7 +6,7 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from atspi_driver import EditorTestMixin, batch_text, name_of, settings_values, text_of, unzip_test  # noqa: E402
+from atspi_driver import EditorTestMixin, batch_text, main, name_of, settings_values, text_of, unzip_test  # noqa: E402
 
 
 class ZipSection(EditorTestMixin, unittest.TestCase):
@@ -67,4 +67,4 @@ class ZipSection(EditorTestMixin, unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    main()
