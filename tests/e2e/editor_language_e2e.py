@@ -27,7 +27,7 @@ class Language(EditorTestMixin, unittest.TestCase):
         # An unnamed batch counts as changed: the question comes, No closes without saving.
         box = editor.window("Confirmation")
         editor.find("label", "Enregistrer le fichier batch ?", box)
-        editor.press(editor.find("push button", "No", box))
+        editor.press(editor.find("push button", "Non", box))
         self.assertEqual(editor.wait_exit(), 0, editor.stderr())
         self.assertEqual(settings_values(self.config).get("Language"), "1")
         self.assertEqual([f for f in os.listdir(self.dir) if f.endswith(".vrl")], [])
@@ -36,7 +36,11 @@ class Language(EditorTestMixin, unittest.TestCase):
         main = again.window("Vorland")
         for tab in ("Assistant", "Paramètres", "Source"):
             again.find("page tab", tab, main)
-        again.window("Vorland Wizard")
+        # The wizard that opens by itself speaks French too; its folder field is named by its
+        # translated label, as a screen reader reads it.
+        wizard = again.window("Vorland Wizard")
+        again.find("push button", "Annuler", wizard)
+        again.find("text", "Choisissez le dossier où se trouvent les fichiers à sauvegarder.", wizard)
         again.activate("Vorland Wizard")
         again.keys("Escape")
         again.activate("Vorland")
