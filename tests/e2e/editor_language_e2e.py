@@ -8,6 +8,18 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from atspi_driver import EditorTestMixin, main, settings_values  # noqa: E402
 
+CAPTIONS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "Languages", "French",
+                        "CaptionList.txt")
+
+
+def french(key):
+    """A French text of the program's caption file, as shown (without its accelerator mark)."""
+    with open(CAPTIONS, encoding="utf-8") as f:
+        for line in f.read().splitlines():
+            if line.startswith(key + "="):
+                return line[len(key) + 1:].replace("&&", "\0").replace("&", "").replace("\0", "&")
+    raise AssertionError("no %s in the French captions" % key)
+
 
 class Language(EditorTestMixin, unittest.TestCase):
     def test_french_chosen_in_the_menu_is_kept_for_the_next_start(self):
@@ -21,12 +33,13 @@ class Language(EditorTestMixin, unittest.TestCase):
         # The focus is back on the page tabs, where Shift+F10 opens the window's context menu.
         editor.choose("Languages", "French", opener="shift+F10")
         # The window follows at once.
-        editor.find("page tab", "Assistant")
-        editor.find("push button", "Assistant de nouvelle section")
-        editor.choose("Fermer", at=editor.find("page tab", "Paramètres"))
+        editor.find("page tab", french("FrmSaveZip.tsWizard.Caption"))
+        editor.find("push button", french("FrmSaveZip.cmWizard.Caption"))
+        editor.choose(french("FrmSaveZip.cmClose.Caption"),
+                      at=editor.find("page tab", french("FrmSaveZip.tsBatch.Caption")))
         # An unnamed batch counts as changed: the question comes, No closes without saving.
         box = editor.window("Confirmation")
-        editor.find("label", "Enregistrer le fichier batch ?", box)
+        editor.find("label", french("strings.10"), box)
         editor.press(editor.find("push button", "Non", box))
         self.assertEqual(editor.wait_exit(), 0, editor.stderr())
         self.assertEqual(settings_values(self.config).get("Language"), "1")
@@ -34,18 +47,18 @@ class Language(EditorTestMixin, unittest.TestCase):
 
         again = self.start()
         main = again.window("Vorland")
-        for tab in ("Assistant", "Paramètres", "Source"):
-            again.find("page tab", tab, main)
+        for tab in ("tsWizard", "tsBatch", "tsSource"):
+            again.find("page tab", french("FrmSaveZip.%s.Caption" % tab), main)
         # The wizard that opens by itself speaks French too; its folder field is named by its
         # translated label, as a screen reader reads it.
         wizard = again.window("Vorland Wizard")
-        again.find("push button", "Annuler", wizard)
-        again.find("text", "Choisissez le dossier où se trouvent les fichiers à sauvegarder.", wizard)
+        again.find("push button", french("frmBatchWizard.btAnnuler.Caption"), wizard)
+        again.find("text", french("frmBatchWizard.lbSelectDir.Caption"), wizard)
         again.activate("Vorland Wizard")
         again.keys("Escape")
         again.activate("Vorland")
         # Back to English through the same submenu, whose items keep the languages' own names.
-        again.choose("Langues", "English", opener="Menu")
+        again.choose(french("FrmSaveZip.cmLanguageList.Caption"), "English", opener="Menu")
         again.find("page tab", "Wizard")
         again.choose("Close", at=again.find("page tab", "Parameters"))
         again.press(again.find("push button", "No", again.window("Confirmation")))
