@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """Benchmark of the zip engine (through zipengine-driver) beside Info-ZIP zip and 7-Zip.
 
-Usage: engine_bench.py DRIVER [--runs N] [--peer-runs N] [--large-mb M] [--small N] [--keep]
+Usage: engine_bench.py DRIVER [--corpus standard|text|mixed] [--runs N] [--peer-runs N] [--large-mb M]
+                       [--small N] [--no-7z] [--keep]
 (--peer-runs: runs of 7-Zip, which is much slower; default the same as --runs)
 
-Generates a deterministic corpus of the kinds a backup sees under a temporary folder (small source
-and text files, binaries, already-compressed files, two large files), then times, for each tool, a
+Generates a deterministic corpus of the kinds a backup sees under a temporary folder: "standard"
+(small source and text files, binaries, already-compressed files, two large files), "text" (45,000
+source and documentation files, about 450 MB) or "mixed" (15,000 files: binaries, compressed files
+and two large files, about 560 MB), then times, for each tool, a
 fresh archive at level 9, an update with nothing changed and an update after 1% of the files
 changed. Prints the median wall time, CPU time, peak memory and archive size of each, and their
 ratios to Info-ZIP. A benchmark, never a test: it does not fail on timing.
@@ -87,6 +90,34 @@ def make_corpus(root, small_count, large_mb):
             f.write(data[(i * 3) % 8])
 
 
+def make_text_corpus(root, count=45000):
+    rng = random.Random(20261208)
+    for i in range(count):
+        folder = os.path.join(root, "src", "m%02d" % (i % 45), "p%03d" % (i % 900))
+        os.makedirs(folder, exist_ok=True)
+        suffix = (".c", ".h", ".txt", ".md", ".py", ".html")[i % 6]
+        with open(os.path.join(folder, "f%05d%s" % (i, suffix)), "wb") as f:
+            f.write(text_block(rng, min(int(rng.lognormvariate(8.6, 1.0)) + 50, 2_000_000)))
+
+
+def make_mixed_corpus(root, count=15000, large_mb=140):
+    rng = random.Random(20261209)
+    tokens = binary_block(rng, 1 << 16)
+    for i in range(count - 200):
+        folder = os.path.join(root, "bin", "d%03d" % (i % 150))
+        os.makedirs(folder, exist_ok=True)
+        size = min(int(rng.lognormvariate(9.3, 1.1)), 3_000_000)
+        # Each binary: a run of the shared token stream from a random place, and noise of its own.
+        start = rng.randrange(len(tokens))
+        body = bytearray()
+        while len(body) < size:
+            body += tokens[start:start + size - len(body)] + rng.randbytes(min(64, size // 50 + 1))
+            start = 0
+        with open(os.path.join(folder, "b%05d%s" % (i, (".so", ".o", ".exe", ".db", ".bin")[i % 5])), "wb") as f:
+            f.write(bytes(body[:size]))
+    make_corpus(root, 0, large_mb)
+
+
 def run(argv, cwd):
     # /usr/bin/time reports the peak resident memory of the tool itself.
     with tempfile.NamedTemporaryFile("r", suffix=".time") as report:
@@ -112,7 +143,7 @@ def median_of(samples):
 def main():
     args = sys.argv[1:]
     driver = os.path.abspath(args.pop(0))
-    runs, peer_runs, large_mb, small, keep = 3, None, 250, 30000, False
+    runs, peer_runs, large_mb, small, keep, corpus_kind, with_7z = 3, None, 250, 30000, False, "standard", True
     while args:
         option = args.pop(0)
         if option == "--runs":
@@ -125,13 +156,22 @@ def main():
             small = int(args.pop(0))
         elif option == "--keep":
             keep = True
+        elif option == "--corpus":
+            corpus_kind = args.pop(0)
+        elif option == "--no-7z":
+            with_7z = False
     work = tempfile.mkdtemp(prefix="vorland-bench-")
     corpus = os.path.join(work, "corpus")
     out = os.path.join(work, "out")
     os.makedirs(out)
     try:
         print("generating corpus in %s ..." % corpus, flush=True)
-        make_corpus(corpus, small, large_mb)
+        if corpus_kind == "text":
+            make_text_corpus(corpus)
+        elif corpus_kind == "mixed":
+            make_mixed_corpus(corpus)
+        else:
+            make_corpus(corpus, small, large_mb)
         files = sum(len(f) for _, _, f in os.walk(corpus))
         size = sum(os.path.getsize(os.path.join(d, n)) for d, _, fs in os.walk(corpus) for n in fs)
         print("corpus: %d files, %.1f MiB; %d cores" % (files, size / 1048576, os.cpu_count()), flush=True)
@@ -142,27 +182,35 @@ def main():
             "zip": lambda a, update: ["zip", "-r", "-q", "-9"] + (["-u"] if update else []) + [a, "."],
             "7z": lambda a, update: ["7z", "a", "-tzip", "-mx=9", "-mmt=2", a, "."],
         }
+        if not with_7z:
+            del tools["7z"]
         results = {}
-        for tool in tools:
-            samples = []
-            for r in range(runs if tool != "7z" or peer_runs is None else peer_runs):
+        # The tools take turns, run after run, so that a change in the machine's load hits them alike.
+        samples = {tool: [] for tool in tools}
+        for r in range(runs):
+            for tool in tools:
+                if tool == "7z" and peer_runs is not None and r >= peer_runs:
+                    continue
                 archive = os.path.join(out, "%s-%d.zip" % (tool, r))
                 if os.path.exists(archive):
                     os.remove(archive)
-                samples.append(run(tools[tool](archive, False), corpus))
-            results[("fresh", tool)] = median_of(samples) + (os.path.getsize(archive),)
-            shutil.copy(archive, os.path.join(out, tool + "-base.zip"))
+                samples[tool].append(run(tools[tool](archive, False), corpus))
+                shutil.copy(archive, os.path.join(out, tool + "-base.zip"))
+        for tool in tools:
+            results[("fresh", tool)] = median_of(samples[tool]) + (os.path.getsize(os.path.join(out, tool + "-base.zip")),)
             print("fresh %-6s wall %.2f cpu %.2f peak %.1f MiB size %d" % ((tool,) + results[("fresh", tool)]),
                   flush=True)
 
         def updates(label):
-            for tool in ("engine", "zip"):
-                samples = []
-                for r in range(runs):
+            samples = {tool: [] for tool in ("engine", "zip")}
+            for r in range(runs):
+                for tool in samples:
                     archive = os.path.join(out, "%s-upd.zip" % tool)
                     shutil.copy(os.path.join(out, tool + "-base.zip"), archive)
-                    samples.append(run(tools[tool](archive, True), corpus))
-                results[(label, tool)] = median_of(samples) + (os.path.getsize(archive),)
+                    samples[tool].append(run(tools[tool](archive, True), corpus))
+            for tool in samples:
+                archive = os.path.join(out, "%s-upd.zip" % tool)
+                results[(label, tool)] = median_of(samples[tool]) + (os.path.getsize(archive),)
                 print("%s %-6s wall %.2f cpu %.2f peak %.1f MiB size %d" % ((label, tool) + results[(label, tool)]),
                       flush=True)
 
