@@ -186,7 +186,10 @@ class Program:
                 if w is not None and match(name_of(w) or ""):
                     return w
             return None
-        return wait_until(look, "a window named %r; windows: %s" % (name, self.window_names()), timeout)
+        try:
+            return wait_until(look, "a window named %r" % (name,), timeout)
+        except AssertionError as e:
+            raise AssertionError("%s; windows: %s" % (e, self.window_names())) from None
 
     def window_names(self):
         try:
@@ -283,6 +286,14 @@ class Program:
         result = self.x.xdotool("type", "--delay", "30", "--clearmodifiers", text, timeout=60 + len(text))
         if result.returncode != 0:
             raise AssertionError("xdotool type: %s" % result.stderr)
+
+    @staticmethod
+    def text(node):
+        return text_of(node)
+
+    @staticmethod
+    def wait_until(predicate, what, timeout=TIMEOUT):
+        return wait_until(predicate, what, timeout)
 
     def wait_text(self, node, text):
         wait_until(lambda: text_of(node) == text, "%r in %r (it shows %r)" % (text, name_of(node), text_of(node)))

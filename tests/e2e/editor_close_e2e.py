@@ -71,6 +71,30 @@ class CloseWithEdits(EditorTestMixin, unittest.TestCase):
         self.assertEqual(editor.wait_exit(), 0, editor.stderr())
         self.assertEqual(self.read_batch(), self.original)
 
+    def test_new_with_unsaved_edits_asks_first(self):
+        editor = self.start()
+        title = "Vorland : " + self.batch
+        main = editor.window(title)
+        self.edit_exclude_mask(editor, main)
+        names = editor.find("list", "Name", main)
+        # Ctrl+N would drop the edits: the same question as at closing; Cancel keeps everything.
+        editor.keys("ctrl+n")
+        box = editor.window("Confirmation")
+        editor.find("label", "Save batch file ?", box)
+        editor.press(editor.find("push button", "Cancel", box))
+        editor.wait_gone("Confirmation")
+        self.assertTrue(editor.has_window(title))
+        self.assertEqual(editor.list_items(names), ["first", "second"])
+        self.assertEqual(editor.text(editor.find("text", "Exclude files", main)), "*.bak;*.tmp")
+        # No: the new, empty batch replaces it and the file stays as it was. (Without a window manager
+        # nobody gives the keyboard back to the window when the box closes.)
+        editor.activate(title)
+        editor.keys("ctrl+n")
+        editor.press(editor.find("push button", "No", editor.window("Confirmation")))
+        editor.window("Vorland : New")
+        editor.wait_until(lambda: editor.list_items(names) == [], "an empty section list")
+        self.assertEqual(self.read_batch(), self.original)
+
 
 if __name__ == "__main__":
     main()
