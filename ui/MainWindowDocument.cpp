@@ -139,8 +139,13 @@ void TFrmSaveZip::LoadSourceFile(const std::string& fileName)
     if (!isRegularFile(fileName) || !readWholeFile(fileName, bytes)) {
         return;
     }
-    // A file that is not UTF-8 (written on another system) is shown byte for byte as Latin-1 and
-    // written back the same way, so the Source page never changes bytes nobody typed.
+    ShowSourceText(bytes);
+}
+
+void TFrmSaveZip::ShowSourceText(const std::string& bytes)
+{
+    // Text that is not UTF-8 (a file written on another system) is shown byte for byte as Latin-1
+    // and written back the same way, so the Source page never changes bytes nobody typed.
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8(QByteArray::fromStdString(bytes));
     m_sourceLatin1 = utf8.hasError();
@@ -172,15 +177,7 @@ void TFrmSaveZip::SaveSourceFile(const std::string& fileName)
 
 void TFrmSaveZip::BatchToSource()
 {
-    const std::string text = m_batch->BatchFileText();
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString shown = utf8(QByteArray::fromStdString(text));
-    m_sourceLatin1 = utf8.hasError();
-    if (m_sourceLatin1) {
-        shown = QString::fromLatin1(QByteArray::fromStdString(text));
-    }
-    idBatch->setPlainText(splitLines(shown).join(QLatin1Char('\n')));
-    idBatch->document()->setModified(false);
+    ShowSourceText(m_batch->BatchFileText());
 }
 
 void TFrmSaveZip::SourceToBatch()

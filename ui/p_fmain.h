@@ -156,6 +156,8 @@ private:
     // Writes the batch to `fileName` as Save does: the Source text on the Source page, else the list.
     void WriteBatch(const std::string& fileName);
     void SetCaptionFor(const std::string& fileName);
+    // Replaces the Source text with a batch file's bytes (clears the modified mark).
+    void ShowSourceText(const std::string& bytes);
     // Save and Save as; false when nothing was written because the user cancelled.
     bool SaveBatch();
     bool SaveBatchAs();

@@ -4,6 +4,7 @@
 #include "controls/vk_Button.h"
 #include "controls/vk_Component.h"
 #include "framework/TvkLanguage.h"
+#include "framework/WindowTools.h"
 #include "framework/core/AppStrings.h"
 #include "framework/vk_contexte.h"
 
@@ -92,39 +93,6 @@ void setText(TvkLabel* label, const QString& text)
 }
 
 } // namespace
-
-std::string ShortenDisplayPath(const std::string& path, const std::function<bool(const std::string&)>& fits)
-{
-    const std::size_t slash = path.rfind('/');
-    std::string directory = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string result = path;
-    while (!directory.empty() && !fits(result)) {
-        if (directory == "/.../") {
-            directory = ".../";
-        } else {
-            // Cut the first folder of the directory part and mark the cut with "...".
-            if (directory == "/") {
-                directory.clear();
-            } else {
-                const bool rooted = directory.front() == '/';
-                std::string rest = rooted ? directory.substr(1) : directory;
-                if (rest.rfind(".../", 0) == 0) {
-                    rest.erase(0, 4);
-                }
-                const std::size_t next = rest.find('/');
-                rest = next == std::string::npos ? std::string() : ".../" + rest.substr(next + 1);
-                if (rest.empty()) {
-                    directory.clear();
-                } else {
-                    directory = (rooted ? "/" : "") + rest;
-                }
-            }
-        }
-        result = directory + fileName;
-    }
-    return result;
-}
 
 TFrmSaveProgress::TFrmSaveProgress() : TvkForm(nullptr, Qt::WindowStaysOnTopHint)
 {
@@ -333,9 +301,7 @@ void TFrmSaveProgress::showDirectory()
     const QFontMetrics metrics(_idRepertoire->font());
     // The text area of the field: its width less the frame and a little air.
     const int room = std::max(_idRepertoire->contentsRect().width() - 4, 1);
-    const std::string shortened = ShortenDisplayPath(
-        m_state.directory, [&](const std::string& text) { return metrics.horizontalAdvance(fromLocal(text)) <= room; });
-    setText(_idRepertoire, fromLocal(shortened));
+    setText(_idRepertoire, ShortenPath(fromLocal(m_state.directory), metrics, room));
     _idRepertoire->setToolTip(fromLocal(m_state.directory));
 }
 

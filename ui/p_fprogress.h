@@ -127,8 +127,3 @@ private:
     QProgressBar* Gauge = nullptr;
     QProgressBar* ProgressFile = nullptr;
 };
-
-// Shortens a path for display until `fits` accepts it: the leading folders are replaced one by one
-// with "...", then the root goes, and at last only the file name is left ("/a/b/c/f.txt" gives
-// "/.../b/c/f.txt", "/.../c/f.txt", "/.../f.txt", ".../f.txt", "f.txt").
-std::string ShortenDisplayPath(const std::string& path, const std::function<bool(const std::string&)>& fits);

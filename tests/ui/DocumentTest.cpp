@@ -244,6 +244,19 @@ TEST_F(Document, SavingOnTheSourcePageWritesTheTextAsTypedAndLeavingItReloadsThe
     EXPECT_TRUE(window->IsBatchModified());
 }
 
+TEST_F(Document, SavingOnTheSourcePageKeepsTheBytesOfAFileThatIsNotUtf8)
+{
+    // "Été" in Latin-1, as a batch file written on another system has it.
+    const QByteArray bytes = kParameters + Section("\xC9t\xE9", "/z/e.zip", "/photos/\xE9t\xE9");
+    const QString file = folder.Write(QStringLiteral("latin.vrl"), bytes);
+    window->SetFileName(file.toStdString());
+    ShowPage(2);
+    window->idBatch->document()->setModified(true);
+    window->sbSaveClick();
+    // The page shows what the program writes (no blank line at the end); every other byte stays.
+    EXPECT_EQ(ReadAll(file).toStdString(), bytes.chopped(2).toStdString());
+}
+
 TEST_F(Document, NewOnANamedBatchKeepsTheParameters)
 {
     const QString file = ProgramWritten(QStringLiteral("n.vrl"), 2);

@@ -221,23 +221,6 @@ TEST_F(ProgressWindowTest, the_directory_is_shortened_to_the_field)
     form.Hide();
 }
 
-TEST(ShortenDisplayPath, drops_folders_from_the_front_then_the_root)
-{
-    const std::string path = "/Program/Data/Sub/file.txt";
-    std::vector<std::string> steps;
-    for (std::size_t width = path.size(); width > 0; --width) {
-        const std::string shown = ShortenDisplayPath(path, [&](const std::string& t) { return t.size() <= width; });
-        if (steps.empty() || steps.back() != shown) {
-            steps.push_back(shown);
-        }
-    }
-    const std::vector<std::string> expected{"/Program/Data/Sub/file.txt", "/.../Data/Sub/file.txt",
-                                            "/.../Sub/file.txt", "/.../file.txt", ".../file.txt", "file.txt"};
-    EXPECT_EQ(steps, expected);
-    EXPECT_EQ(ShortenDisplayPath("file.txt", [](const std::string&) { return false; }), "file.txt");
-    EXPECT_EQ(ShortenDisplayPath("", [](const std::string&) { return false; }), "");
-}
-
 TEST_F(ProgressWindowTest, a_busy_run_costs_little_and_the_last_state_is_shown)
 {
     TFrmSaveProgress form;
