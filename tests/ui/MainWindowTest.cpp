@@ -9,6 +9,7 @@
 #include "ui/SectionListModel.h"
 #include "ui/SectionListView.h"
 #include "ui/SectionPropertyPane.h"
+#include "tests/guikit/GuiTestKit.h"
 #include "ui/EditorTestKit.h"
 #include "ui/p_fmain.h"
 #include "ui/p_fwizard.h"
@@ -94,8 +95,7 @@ protected:
         EXPECT_FALSE(window->lbBatchList->IsEditing());
     }
 
-    uitest::TScriptedPrompter prompter;
-    uitest::TPrompterScope prompterScope{&prompter};
+    TQueuedPrompter prompter;
     uitest::TDialogAnswers answers;
     std::unique_ptr<TFrmSaveZip> window;
 };
@@ -145,13 +145,13 @@ TEST_F(MainWindow, renaming_in_place_is_refused_case_blind_and_with_blanks)
     AddSection("Docs");
     AddSection("Mail");
     RenameInPlace(1, "docs");
-    ASSERT_EQ(prompter.Messages.size(), 1u);
-    EXPECT_EQ(prompter.Messages[0], "docs already exists");
+    ASSERT_EQ(prompter.Errors.size(), 1u);
+    EXPECT_EQ(prompter.Errors[0], "docs already exists");
     EXPECT_EQ(Names(), (std::vector<std::string>{"Docs", "Mail"}));
     EXPECT_EQ(Caption(1), "Mail");
     RenameInPlace(1, "  Docs ");
-    ASSERT_EQ(prompter.Messages.size(), 2u);
-    EXPECT_EQ(prompter.Messages[1], "  Docs  already exists");
+    ASSERT_EQ(prompter.Errors.size(), 2u);
+    EXPECT_EQ(prompter.Errors[1], "  Docs  already exists");
     EXPECT_EQ(Names(), (std::vector<std::string>{"Docs", "Mail"}));
 }
 
@@ -160,7 +160,7 @@ TEST_F(MainWindow, renaming_in_place_to_its_own_name_in_another_case_is_accepted
     AddSection("Docs");
     AddSection("Mail");
     RenameInPlace(1, "MAIL");
-    EXPECT_TRUE(prompter.Messages.empty());
+    EXPECT_TRUE(prompter.Errors.empty());
     EXPECT_EQ(Names(), (std::vector<std::string>{"Docs", "MAIL"}));
     EXPECT_EQ(Pane().edName->text(), "MAIL");
     RenameInPlace(1, " Post ");
@@ -177,7 +177,7 @@ TEST_F(MainWindow, the_name_field_stores_the_trimmed_name_and_allows_duplicates)
     EXPECT_EQ(Names(), (std::vector<std::string>{"Docs", "Docs"}));
     EXPECT_EQ(Caption(1), "Docs");
     EXPECT_EQ(Pane().edName->text(), "  Docs  ");
-    EXPECT_TRUE(prompter.Messages.empty());
+    EXPECT_TRUE(prompter.Errors.empty());
 }
 
 TEST_F(MainWindow, pane_edits_are_stored_trimmed_and_parameters_untrimmed)

@@ -10,6 +10,7 @@
 #include "framework/TvkLanguage.h"
 #include "framework/vk_contexte.h"
 #include "testkit/TestKit.h"
+#include "tests/guikit/GuiTestKit.h"
 #include "ui/UiTestKit.h"
 
 #include <QAbstractButton>
@@ -147,8 +148,7 @@ TEST_F(ProgressWindowTest, a_real_run_fills_the_bars_and_hides_the_window_at_its
 
 TEST_F(ProgressWindowTest, abort_asks_only_while_a_run_goes_on)
 {
-    uitest::TScriptedPrompter prompter;
-    uitest::TPrompterScope scope(&prompter);
+    TQueuedPrompter prompter;
     TpxBatchList batch;
     TFrmSaveProgress form;
     form.BatchList = &batch;
@@ -160,7 +160,8 @@ TEST_F(ProgressWindowTest, abort_asks_only_while_a_run_goes_on)
     EXPECT_FALSE(batch.CancelRequested);
 
     batch.BatchRunning = true;
-    prompter.ConfirmAnswers = {false, true};
+    prompter.QueueConfirm(false);
+    prompter.QueueConfirm(true);
     abort->click();
     ASSERT_EQ(prompter.Questions.size(), 1u);
     EXPECT_EQ(prompter.Questions[0], AppString(sCancelZip));
