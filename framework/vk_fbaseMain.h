@@ -71,6 +71,8 @@ protected:
     virtual bool CloseQuery();
     // Stores the language and the placement. Derived windows store their own values and call this last.
     virtual void FormClose();
+    // True once FormCreate() ran.
+    bool Created() const { return m_created; }
 
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;

@@ -360,7 +360,6 @@ void TFrmSaveZip::FormCreate(bool batchMode)
     TFrmBaseMain::FormCreate();
     AppLanguage().SetHelpAddress(BundledHelpAddress());
     m_batchMode = batchMode;
-    m_created = true;
     if (m_batchMode) {
         QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(RunBatchMessage)));
         return;
@@ -400,7 +399,7 @@ bool TFrmSaveZip::CloseQuery()
     if (!m_batch->QueryStop()) {
         return false;
     }
-    if (m_batchMode || !m_created) {
+    if (m_batchMode || !Created()) {
         return true;
     }
     bool close = true;
@@ -426,11 +425,6 @@ bool TFrmSaveZip::CloseQuery()
     }
     WriteSettings();
     return close;
-}
-
-void TFrmSaveZip::FormClose()
-{
-    TFrmBaseMain::FormClose();
 }
 
 bool TFrmSaveZip::event(QEvent* e)

@@ -146,7 +146,6 @@ protected:
     // Refused while a run goes on and the user keeps it; in editing mode asks "Save batch file ?"
     // and writes the settings (also when the answer is Cancel).
     bool CloseQuery() override;
-    void FormClose() override;
 
 private:
     // Enables what may change the batch only while no run goes on.
@@ -182,7 +181,6 @@ private:
     std::string m_fileName;
     int m_activePage = 0;
     bool m_batchMode = false;
-    bool m_created = false;
     bool m_syncPages = true;    // page changes convert between the Source text and the list
     bool m_sourceLatin1 = false; // the Source text came from a file that is not UTF-8
     bool m_runActive = false;

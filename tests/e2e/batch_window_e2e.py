@@ -119,7 +119,8 @@ class BatchWindow(unittest.TestCase):
         self.assertIn("After command ended with exit code 1", err)
         self.assertIn("problem(s)", err)
 
-    def test_a_display_that_does_not_answer_runs_the_batch_without_windows(self):
+    def one_file_batch(self):
+        """A batch of one section over a folder with one file; its path and its archive's."""
         src = os.path.join(self.dir, "src")
         os.makedirs(src)
         with open(os.path.join(src, "a.txt"), "w") as f:
@@ -127,6 +128,10 @@ class BatchWindow(unittest.TestCase):
         archive = os.path.join(self.dir, "out.zip")
         batch = os.path.join(self.dir, "daily.vrl")
         write_batch(batch, [("docs", archive, src)])
+        return batch, archive
+
+    def test_a_display_that_does_not_answer_runs_the_batch_without_windows(self):
+        batch, archive = self.one_file_batch()
         self.env["DISPLAY"] = ":4711"
         proc = self.start(batch, "/B")
         out, err = proc.communicate(timeout=120)
@@ -137,13 +142,7 @@ class BatchWindow(unittest.TestCase):
     def test_a_display_that_refuses_the_window_system_runs_the_batch_without_windows(self):
         # A socket that accepts and hangs up at once: the program's check passes, the window
         # system's connection then fails, and the batch must still run.
-        src = os.path.join(self.dir, "src")
-        os.makedirs(src)
-        with open(os.path.join(src, "a.txt"), "w") as f:
-            f.write("a")
-        archive = os.path.join(self.dir, "out.zip")
-        batch = os.path.join(self.dir, "daily.vrl")
-        write_batch(batch, [("docs", archive, src)])
+        batch, archive = self.one_file_batch()
         os.makedirs("/tmp/.X11-unix", exist_ok=True)
         number = 4700 + os.getpid() % 200
         path = "/tmp/.X11-unix/X%d" % number
