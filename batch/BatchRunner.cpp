@@ -180,8 +180,10 @@ std::unique_ptr<TZipComponent> TpxBatchList::CreateZipComponent(TpxBatchList& ow
         owner.ZipMessage(sender, errCode, text);
     };
     component->SetAddOptions(kRunnerAddOptions);
-    // A run reads an archive's directory only to check it before the engine updates it.
+    // A run never looks at an archive's entries: the component checks the archive's end records, the
+    // engine reads the directory (once) when it updates the archive.
     component->SetKeepEntries(false);
+    component->SetCheckEntries(false);
     return component;
 }
 

@@ -152,6 +152,13 @@ public:
     // archive does not hold its directory here while the engine holds it too.
     bool KeepEntries() const { return m_keepEntries; }
     void SetKeepEntries(bool value) { m_keepEntries = value; }
+    // Whether a read that keeps no entries and raises no OnNewName still walks every entry (the
+    // default). Off, it checks the end records, where the directory lies and its first header, and
+    // leaves the entries to the engine, which reads the directory anyway before an update and refuses
+    // a damaged one, leaving it as it is: the directory is then read once per Add, not twice.
+    // SkippedDirCount counts only the entries walked. Volume sets are always walked.
+    bool CheckEntries() const { return m_checkEntries; }
+    void SetCheckEntries(bool value) { m_checkEntries = value; }
 
     // ---- events ----
     TNotifyEvent OnDirUpdate;
@@ -288,6 +295,7 @@ private:
     std::vector<std::string> m_fspecArgsExcl;
     bool m_useDirOnlyEntries = false;
     bool m_keepEntries = true;
+    bool m_checkEntries = true;
     std::string m_rootDir;
     bool m_rebuildArchive = false;
 

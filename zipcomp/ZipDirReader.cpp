@@ -254,7 +254,13 @@ void ZipDirReader::ReadEntries()
 
     // Never reserve more than the directory could hold: the count comes from the file.
     const std::uint64_t plausible = m_end.centralSize / zipfmt::central::kSize;
-    z.m_entries.reserve(static_cast<std::size_t>(std::min<std::uint64_t>({m_end.entries, plausible, 1u << 20})));
+    if (z.m_keepEntries) {
+        z.m_entries.reserve(static_cast<std::size_t>(std::min<std::uint64_t>({m_end.entries, plausible, 1u << 20})));
+    }
+    // Nobody looks at the entries (no list kept, no OnNewName): the end records and the first header
+    // are checked here, the rest is left to the engine, which reads the whole directory and refuses a
+    // damaged one. A volume set is always walked: its volumes are asked for here.
+    const bool firstOnly = !z.m_checkEntries && !z.m_keepEntries && !z.OnNewName && !m_multiVolume;
 
     std::string record;
     for (std::uint64_t seq = 1; seq <= m_end.entries; ++seq) {
@@ -326,6 +332,9 @@ void ZipDirReader::ReadEntries()
         }
         if (offset < static_cast<std::uint64_t>(z.m_stubSize)) {
             z.m_stubSize = static_cast<std::int64_t>(offset);
+        }
+        if (firstOnly) {
+            break;
         }
     }
     z.m_stubSize += position - statedOffset;

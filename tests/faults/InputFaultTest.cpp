@@ -117,6 +117,21 @@ TEST_F(InputFaults, the_summary_says_no_problems_only_for_a_run_without_any_and_
     EXPECT_TRUE(mentions(damaged, "\n1 problem(s): 1 zip errors.\n")) << damaged.output;
     EXPECT_EQ(testkit::readFile(archive), "this is not a zip archive at all");
 
+    // Damage inside the directory, past its first header: the engine's reading of the directory finds
+    // it, the archive stays as it was, one problem.
+    faultkit::fs::remove(archive);
+    writeFile(src / "two.txt", "second file\n");
+    ASSERT_EQ(faultkit::RunBatch(batch).exitCode, 0);
+    std::string bytes = testkit::readFile(archive);
+    bytes[bytes.rfind(std::string("PK\x01\x02", 4))] = 'X';
+    writeFile(archive, bytes);
+    writeFile(src / "three.txt", "third file\n");
+    const auto inside = faultkit::RunBatch(batch);
+    EXPECT_EQ(inside.exitCode, 1) << inside.output;
+    EXPECT_TRUE(mentions(inside, "the archive " + archive.string() + " is damaged")) << inside.output;
+    EXPECT_TRUE(mentions(inside, "\n1 problem(s): 1 zip errors.\n")) << inside.output;
+    EXPECT_EQ(testkit::readFile(archive), bytes);
+
     // Stopped before any problem: no "No problems." in front of "Stopped by ...".
     std::string text = testkit::readFile(batch);
     text.replace(text.find("Before="), 7, "Before=sh -c \"kill -TERM $PPID\"");

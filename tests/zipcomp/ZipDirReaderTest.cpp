@@ -403,3 +403,42 @@ TEST_F(ZipDirReaderTest, without_keeping_entries_the_read_still_checks_and_annou
     zip.SetZipFileName(Write("kept2.zip", zipbuild::Build({{"a.txt", "aaa"}})));
     EXPECT_EQ(zip.Entries().size(), 1u);
 }
+
+TEST_F(ZipDirReaderTest, without_checking_entries_only_the_end_records_and_the_first_header_are_read)
+{
+    zip.SetKeepEntries(false);
+    zip.SetCheckEntries(false);
+    zip.OnNewName = nullptr;
+    zipbuild::Options options;
+    options.stub = std::string(100, 'M');
+    options.comment = "kept comment";
+    std::string damaged = zipbuild::Build({{"a.txt", "aaa"}, {"d/", ""}, {"b.txt", "b"}}, options);
+    // The last header is broken: the engine finds that when it reads the directory.
+    damaged[damaged.rfind(std::string("PK\x01\x02", 4))] = 'X';
+    const std::string path = Write("last.zip", damaged);
+    zip.SetZipFileName(path);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(zip.ZipFileName(), path);
+    EXPECT_EQ(zip.StubSize(), 100);
+    EXPECT_EQ(zip.ArchiveComment(), "kept comment");
+    EXPECT_EQ(dirUpdates, 1);
+
+    // Damage where the directory starts, or in the end records, is still the component's to report.
+    std::string first = zipbuild::Build({{"a.txt", "aaa"}, {"b.txt", "b"}});
+    first[first.find(std::string("PK\x01\x02", 4))] = 'X';
+    zip.SetZipFileName(Write("first.zip", first));
+    EXPECT_FALSE(messages.empty());
+    EXPECT_TRUE(zip.ZipFileName().empty());
+    messages.clear();
+    zip.SetZipFileName(Write("text.zip", "this is no archive"));
+    EXPECT_FALSE(messages.empty());
+    EXPECT_TRUE(zip.ZipFileName().empty());
+
+    // Anyone listening for names gets the whole walk, and its damage.
+    messages.clear();
+    int names = 0;
+    zip.OnNewName = [&names](TZipComponent&, int, const ZipDirEntry&) { ++names; };
+    zip.SetZipFileName(path);
+    EXPECT_FALSE(messages.empty());
+    EXPECT_EQ(names, 1);
+}
