@@ -152,6 +152,7 @@ void recordOf(const ExistingArchive& from, const ExistingEntry& entry, CentralRe
     r.crc = h.crc;
     r.compressedSize = h.compressedSize;
     r.size = h.size;
+    r.localOffset = h.localOffset;
     r.internalAttrs = h.internalAttrs;
     r.externalAttrs = h.externalAttrs;
     r.extra.assign(reinterpret_cast<const char*>(h.extra.data()), h.extra.size());
@@ -260,6 +261,7 @@ void ArchiveWriter::endEntry(const CentralRecord& record)
         }
     }
     m_written.push_back({record.localOffset, kNewEntry | m_newHeaders.size()});
+    ++m_entryCount;
     appendCentral(m_newHeaders, record);
 }
 
@@ -274,8 +276,24 @@ void ArchiveWriter::copyEntry(const ExistingArchive& from, const ExistingEntry& 
         m_from = &from;
         m_copyStart = start;
     }
-    m_written.push_back({m_out.offset() + m_copyLength, static_cast<std::uint64_t>(&entry - from.entries().data())});
+    // Where the entry lands, as a shift of where it was: entries that follow one another in both
+    // archives share it, and one record stands for them all.
+    const std::uint64_t shift = m_out.offset() + m_copyLength - start;
+    const auto index = static_cast<std::uint64_t>(&entry - from.entries().data());
+    if (!m_written.empty()) {
+        Written& last = m_written.back();
+        const std::uint64_t count = last.ref >> 32;
+        if (!(last.ref & kNewEntry) && last.offset == shift && (last.ref & 0xFFFFFFFFu) + count == index &&
+            count < kMaxRun) {
+            last.ref += std::uint64_t{1} << 32;
+            m_copyLength += length;
+            ++m_entryCount;
+            return;
+        }
+    }
+    m_written.push_back({shift, (std::uint64_t{1} << 32) | index});
     m_copyLength += length;
+    ++m_entryCount;
 }
 
 void ArchiveWriter::flushCopies()
@@ -302,14 +320,17 @@ void ArchiveWriter::finish(const std::string& comment)
             m_out.write(h, length);
             continue;
         }
-        recordOf(*m_from, m_from->entries()[static_cast<std::size_t>(written.ref)], copied);
-        copied.localOffset = written.localOffset;
-        header.clear();
-        appendCentral(header, copied);
-        m_out.write(header.data(), header.size());
+        const std::uint64_t first = written.ref & 0xFFFFFFFFu;
+        for (std::uint64_t i = first; i < first + (written.ref >> 32); ++i) {
+            recordOf(*m_from, m_from->entries()[static_cast<std::size_t>(i)], copied);
+            copied.localOffset += written.offset; // modulo 2^64, as the shift was taken
+            header.clear();
+            appendCentral(header, copied);
+            m_out.write(header.data(), header.size());
+        }
     }
     const std::uint64_t centralSize = m_out.offset() - centralStart;
-    const std::uint64_t count = m_written.size();
+    const std::uint64_t count = m_entryCount;
     if (count >= kMax16 || centralSize >= kMax32 || centralStart >= kMax32) {
         const std::uint64_t recordStart = m_out.offset();
         std::uint8_t z[zip64end::kSize];

@@ -66,17 +66,21 @@ public:
     // Writes the central directory and the end records.
     void finish(const std::string& comment);
 
-    std::size_t entryCount() const { return m_written.size(); }
+    std::uint64_t entryCount() const { return m_entryCount; }
 
 private:
-    // One entry of the new central directory: a copied entry of the old archive (its index there) or
-    // a new one (its central header, already made, in m_newHeaders).
+    // Entries of the new central directory, in order: a new one (its local header's offset and its
+    // central header, already made, in m_newHeaders) or a run of copied entries of the old archive
+    // that lie one after another there and here (the shift from old to new offsets, the first old
+    // index in the low 32 bits of ref and the run's length above them). An update that keeps most
+    // entries so needs a few records, not one per entry.
     struct Written
     {
-        std::uint64_t localOffset = 0;
-        std::uint64_t ref = 0; // old entry index, or kNewEntry | position in m_newHeaders
+        std::uint64_t offset = 0; // new entry: its local offset; run: new minus old offset, modulo 2^64
+        std::uint64_t ref = 0;    // new entry: kNewEntry | position in m_newHeaders; run: see above
     };
     static constexpr std::uint64_t kNewEntry = std::uint64_t{1} << 63;
+    static constexpr std::uint64_t kMaxRun = (std::uint64_t{1} << 31) - 1;
 
     void flushCopies();
 
@@ -89,6 +93,7 @@ private:
     std::uint64_t m_entryStart = 0;
     bool m_zip64Local = false;
     bool m_known = false;
+    std::uint64_t m_entryCount = 0;
 };
 
 } // namespace zipengine

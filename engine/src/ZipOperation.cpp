@@ -59,14 +59,15 @@ enum class ItemKind
     AddDirectory
 };
 
-// One entry of the new archive, in order (20 bytes: an update plans one per entry).
+// One step of writing the new archive, in order: a run of entries kept (one item for a run, so an
+// update that keeps most entries plans a few items), a new file or a folder entry.
 struct PlanItem
 {
     ItemKind kind;
-    std::uint32_t index;        // entry (Copy), file (AddFile) or folder (AddDirectory)
+    std::uint32_t index;        // first entry (Copy), file (AddFile) or folder (AddDirectory)
     std::int32_t existing = -1; // AddFile: the entry it replaces
     std::uint32_t firstJob = 0;
-    std::uint32_t jobCount = 0;
+    std::uint32_t count = 0;    // Copy: entries in the run; AddFile: its jobs
 };
 
 class Operation
@@ -262,12 +263,16 @@ void Operation::plan()
     if (replacedBy.empty() && newFiles.empty()) {
         return; // nothing to write
     }
-    m_plan.reserve(existingCount + newFiles.size());
     for (std::size_t i = 0; i < existingCount; ++i) {
         if (!replacedBy.empty() && replacedBy[i] != kNotReplaced) {
             m_plan.push_back({ItemKind::AddFile, replacedBy[i], static_cast<std::int32_t>(i)});
         } else if (dropped.empty() || !dropped[i]) {
-            m_plan.push_back({ItemKind::Copy, static_cast<std::uint32_t>(i)});
+            if (!m_plan.empty() && m_plan.back().kind == ItemKind::Copy &&
+                m_plan.back().index + m_plan.back().count == i) {
+                ++m_plan.back().count;
+            } else {
+                m_plan.push_back({ItemKind::Copy, static_cast<std::uint32_t>(i), -1, 0, 1});
+            }
         }
     }
     // Folder entries for the folders on the paths of new files that the archive lacks.
@@ -352,7 +357,7 @@ void Operation::addFile(const PlanItem& item)
     if (first.result.error != 0 || (first.chunked && first.result.shrank)) {
         const std::string why = first.result.error != 0 ? "cannot read it: " + errnoText(first.result.error)
                                                         : "it became shorter while it was read";
-        releaseJobs(item.firstJob, item.jobCount);
+        releaseJobs(item.firstJob, item.count);
         skipFile(item, why);
         return;
     }
@@ -433,13 +438,13 @@ void Operation::addStreamed(const PlanItem& item, CentralRecord& record, const s
     std::uint64_t size = 0;
     std::uint64_t compressed = 0;
     bool grew = false;
-    for (std::size_t i = 0; i < item.jobCount; ++i) {
+    for (std::size_t i = 0; i < item.count; ++i) {
         Job& job = m_pool->waitFor(item.firstJob + i);
         JobResult& result = job.result;
         if (result.error != 0 || result.shrank) {
             const std::string why = result.error != 0 ? "cannot read it: " + errnoText(result.error)
                                                       : "it became shorter while it was read";
-            releaseJobs(item.firstJob + i, item.jobCount - i);
+            releaseJobs(item.firstJob + i, item.count - i);
             m_writer->abandonEntry();
             skipFile(item, why);
             return;
@@ -454,7 +459,7 @@ void Operation::addStreamed(const PlanItem& item, CentralRecord& record, const s
         compressed += result.data.size();
         grew = grew || result.grew;
         m_pool->release(item.firstJob + i);
-        m_channel.progress(job.length, i + 1 == item.jobCount);
+        m_channel.progress(job.length, i + 1 == item.count);
     }
     if (!store && compressed >= size) {
         // Deflate did not shrink it: store it instead, reading it once more.
@@ -581,7 +586,7 @@ std::int32_t Operation::run()
             totalBytes += file.size;
             item.firstJob = static_cast<std::uint32_t>(m_jobs.size());
             addJobs(m_jobs, m_selection, item.index, m_level == 0 || storedBySuffix(m_selection.name(file)));
-            item.jobCount = static_cast<std::uint32_t>(m_jobs.size() - item.firstJob);
+            item.count = static_cast<std::uint32_t>(m_jobs.size() - item.firstJob);
         }
     }
     if (!anyNew) {
@@ -609,7 +614,9 @@ std::int32_t Operation::run()
         for (const auto& item : m_plan) {
             switch (item.kind) {
             case ItemKind::Copy:
-                writer.copyEntry(*m_archive, m_archive->entries()[item.index]);
+                for (std::uint32_t i = item.index; i < item.index + item.count; ++i) {
+                    writer.copyEntry(*m_archive, m_archive->entries()[i]);
+                }
                 break;
             case ItemKind::AddDirectory: {
                 const SourceDirectory& folder = m_selection.directories[item.index];
