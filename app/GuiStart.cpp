@@ -18,16 +18,12 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <memory>
-#include <cstdlib>
-#include <cstring>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
+#include <type_traits>
 
 namespace {
 
@@ -194,59 +190,15 @@ int runEditor(const std::vector<std::string>& arguments, bool batchModeCancelled
     return 0;
 }
 
-bool socketAnswers(const std::string& path)
-{
-    sockaddr_un address{};
-    if (path.empty() || path.size() >= sizeof(address.sun_path)) {
-        return false;
-    }
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return false;
-    }
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path.c_str(), path.size());
-    const bool answers = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
-    ::close(fd);
-    return answers;
-}
-
 std::string environment(const char* name)
 {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
 }
 
-} // namespace
-
-bool DisplayReachable()
-{
-    const std::string wayland = environment("WAYLAND_DISPLAY");
-    if (!wayland.empty()) {
-        const std::string path = wayland.front() == '/' ? wayland : environment("XDG_RUNTIME_DIR") + "/" + wayland;
-        if (socketAnswers(path)) {
-            return true;
-        }
-    }
-    const std::string display = environment("DISPLAY");
-    const std::size_t colon = display.rfind(':');
-    if (display.empty() || colon == std::string::npos) {
-        return false;
-    }
-    const std::string host = display.substr(0, colon);
-    if (!host.empty() && host != "unix") {
-        // A display over the network (ssh forwarding): the window system finds out.
-        return true;
-    }
-    const std::string number = display.substr(colon + 1, display.find('.', colon) - colon - 1);
-    return socketAnswers("/tmp/.X11-unix/X" + number);
-}
-
-namespace {
-
 void allowWindowlessFallback()
 {
-    // The display may still go away between the check above and the window system's connection
+    // The display may still go away between the program's check and the window system's connection
     // (a server resetting, a session ending). With the offscreen platform last in the list the
     // application object is then made without windows instead of ending the process.
     std::string platforms = environment("QT_QPA_PLATFORM");
@@ -280,11 +232,28 @@ int RunWithWindows(int& argc, char** argv, const std::vector<std::string>& argum
         if (namesFile(first)) {
             return runBatch(first);
         }
-        QMessageBox::information(nullptr, QStringLiteral("Vorland"),
-                                 fromLocal("Pellamar - Vorland\n" + first +
-                                           " : unable to open Batch filename\nBatch mode cancelled."));
+        QMessageBox::information(
+            nullptr, QStringLiteral("Vorland"),
+            fromLocal("Pellamar - Vorland\n" + first + " : unable to open Batch filename\nBatch mode cancelled."));
         batchMode = false;
         return runEditor(arguments, true);
     }
     return runEditor(arguments, false);
+}
+
+extern "C" VORLAND_WINDOWS_EXPORT int VorlandRunWithWindows(int* argc, char** argv, int argumentCount,
+                                                            const char* const* arguments, int* batchMode)
+{
+    static_assert(std::is_same_v<decltype(&VorlandRunWithWindows), VorlandRunWithWindowsFn>);
+    try {
+        const std::vector<std::string> texts(arguments, arguments + argumentCount);
+        bool batch = *batchMode != 0;
+        const int code = RunWithWindows(*argc, argv, texts, batch);
+        *batchMode = batch ? 1 : 0;
+        return code;
+    } catch (const std::exception& e) {
+        // Nothing is thrown across to the program.
+        writeError(std::string("Error: ") + e.what());
+        return kExitStoppedByError;
+    }
 }

@@ -18,7 +18,10 @@
 #include "app/ConsoleProgressView.h"
 #include "app/ConsolePrompter.h"
 #ifdef VORLAND_HAVE_WINDOWS
-#include "app/GuiStart.h"
+#include "app/DisplayProbe.h"
+#include "app/ModuleLoading.h"
+#include "app/WindowsEntry.h"
+#include "app/WindowsModule.h"
 #endif
 #include "batch/p_BatchList.h"
 #include "framework/core/AppStrings.h"
@@ -42,7 +45,6 @@
 bool BatchMode = false;
 
 namespace {
-
 
 std::vector<std::string> g_arguments;
 
@@ -226,13 +228,25 @@ int main(int argc, char** argv)
     const char* forced = std::getenv("VORLAND_CONSOLE");
     const bool forceConsole = forced != nullptr && std::string(forced) == "1";
     if (display && !forceConsole) {
-        if (DisplayReachable()) {
-            const int code = RunWithWindows(argc, argv, g_arguments, BatchMode);
+        // The windows live in a module of their own, loaded only here: a run in the console never
+        // maps the window libraries.
+        TWindowsModule windows;
+        if (!DisplayReachable()) {
+            std::fprintf(stderr, "vorland: cannot open the display; running without windows\n");
+        } else if (!windows.Load(TWindowsModule::ChoosePath(ProgramFolder()))) {
+            // A broken install: a batch still runs, the editor cannot.
+            std::fprintf(stderr, "vorland: %s; %s\n", EscapeControls(windows.Error()).c_str(),
+                         BatchMode ? "running without windows" : "the batch editor cannot open its windows");
+            if (!BatchMode) {
+                return kExitStoppedByError;
+            }
+        } else {
+            const int code = windows.Run(argc, argv, g_arguments, BatchMode);
             if (code != kDisplayLost) {
                 return code;
             }
+            std::fprintf(stderr, "vorland: cannot open the display; running without windows\n");
         }
-        std::fprintf(stderr, "vorland: cannot open the display; running without windows\n");
     }
 #endif
     if (!BatchMode) {

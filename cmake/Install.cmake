@@ -6,6 +6,7 @@
 # Layout under the prefix:
 #   bin/vorland                                   the program
 #   lib/vorland/libzipengine.so                   the engine; the program finds it through its run path
+#   lib/vorland/libvorland-windows.so             the windows, loaded only when the program opens them
 #   share/vorland/Languages/                      caption files and about texts
 #   share/doc/vorland/help.html                   the help page
 #   share/icons/hicolor/scalable/apps/vorland.svg the application icon
@@ -21,6 +22,10 @@ set(VORLAND_ENGINE_DIR lib/vorland)
 set_target_properties(vorland PROPERTIES INSTALL_RPATH "$ORIGIN/../${VORLAND_ENGINE_DIR}")
 install(TARGETS vorland RUNTIME DESTINATION bin)
 install(TARGETS zipengine LIBRARY DESTINATION ${VORLAND_ENGINE_DIR})
+# The window module is found the same way: beside the program, then in the engine's folder.
+if(TARGET vorland-windows)
+    install(TARGETS vorland-windows LIBRARY DESTINATION ${VORLAND_ENGINE_DIR})
+endif()
 
 if(EXISTS ${PROJECT_SOURCE_DIR}/Languages)
     install(DIRECTORY ${PROJECT_SOURCE_DIR}/Languages DESTINATION share/vorland)

@@ -2,6 +2,7 @@
 // installed program finds its engine and runs a batch, the menu entry is valid and *.vrl files get
 // their own type.
 
+#include "app/AnsweringDisplay.h"
 #include "testkit/TestKit.h"
 
 #include <gtest/gtest.h>
@@ -25,9 +26,9 @@ protected:
     static void SetUpTestSuite()
     {
         s_prefix = new testkit::TempDir();
-        const auto result = testkit::runProcess(
-            {env("VORLAND_CMAKE"), "--install", env("VORLAND_BUILD_DIR"), "--prefix", (s_prefix->path() / "usr").string()},
-            {}, 300);
+        const auto result = testkit::runProcess({env("VORLAND_CMAKE"), "--install", env("VORLAND_BUILD_DIR"),
+                                                 "--prefix", (s_prefix->path() / "usr").string()},
+                                                {}, 300);
         ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
     }
     static void TearDownTestSuite()
@@ -45,8 +46,9 @@ testkit::TempDir* InstallTest::s_prefix = nullptr;
 
 TEST_F(InstallTest, files_land_in_their_places)
 {
-    for (const char* file : {"bin/vorland", "lib/vorland/libzipengine.so", "share/applications/vorland.desktop",
-                             "share/mime/packages/vorland.xml", "share/icons/hicolor/scalable/apps/vorland.svg"}) {
+    for (const char* file : {"bin/vorland", "lib/vorland/libzipengine.so", "lib/vorland/libvorland-windows.so",
+                             "share/applications/vorland.desktop", "share/mime/packages/vorland.xml",
+                             "share/icons/hicolor/scalable/apps/vorland.svg"}) {
         EXPECT_TRUE(fs::is_regular_file(prefix() / file)) << file;
     }
     struct stat st
@@ -70,8 +72,9 @@ TEST_F(InstallTest, installed_program_finds_its_engine_and_runs_a_batch)
     testkit::TempDir work;
     testkit::writeFile(work / "src/a.txt", testkit::randomBytes(5000, 1));
     testkit::writeFile(work / "src/b.txt", "b");
-    testkit::writeFile(work / "daily.vrl", "[BatchParameters]\r\nUpdateZip=1\r\n\r\n[one]\r\nZip=" + (work / "out.zip") +
-                                               "\r\nCompress=1\r\nDir=" + (work / "src") + "\r\nRecurse=1\r\n");
+    testkit::writeFile(work / "daily.vrl",
+                       "[BatchParameters]\r\nUpdateZip=1\r\n\r\n[one]\r\nZip=" + (work / "out.zip") +
+                           "\r\nCompress=1\r\nDir=" + (work / "src") + "\r\nRecurse=1\r\n");
     // Moved elsewhere, the tree still works: the engine is found relative to the program.
     const fs::path moved = work.path() / "moved";
     fs::copy(prefix(), moved, fs::copy_options::recursive);
@@ -80,6 +83,17 @@ TEST_F(InstallTest, installed_program_finds_its_engine_and_runs_a_batch)
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
     const auto test = testkit::runProcess({"unzip", "-tq", work / "out.zip"});
     EXPECT_EQ(test.exitCode, 0) << test.out << test.err;
+
+    // On a display the moved program finds its window module too (the windows go offscreen).
+    fs::remove(work / "out.zip");
+    AnsweringDisplay display(work.path() / "display");
+    auto env = display.Environment();
+    env.push_back("QT_QPA_PLATFORM=offscreen");
+    env.push_back("XDG_CONFIG_HOME=" + (work / "config"));
+    const auto windowed = testkit::runProcess({(moved / "bin/vorland").string(), work / "daily.vrl", "/B"}, env, 120);
+    EXPECT_EQ(windowed.exitCode, 0) << windowed.err;
+    EXPECT_EQ(windowed.err.find("vorland:"), std::string::npos) << windowed.err;
+    EXPECT_EQ(testkit::runProcess({"unzip", "-tq", work / "out.zip"}).exitCode, 0);
 }
 
 TEST_F(InstallTest, batch_files_get_their_own_type)
@@ -87,8 +101,9 @@ TEST_F(InstallTest, batch_files_get_their_own_type)
     ASSERT_TRUE(fs::is_regular_file(prefix() / "share/mime/mime.cache")) << "update-mime-database did not run";
     testkit::TempDir work;
     testkit::writeFile(work / "daily.vrl", "[BatchParameters]\r\n");
-    const auto info = testkit::runProcess({"gio", "info", "-a", "standard::content-type", work / "daily.vrl"},
-                                          {"XDG_DATA_DIRS=" + (prefix() / "share").string(), "XDG_DATA_HOME=" + (work / "none")});
+    const auto info =
+        testkit::runProcess({"gio", "info", "-a", "standard::content-type", work / "daily.vrl"},
+                            {"XDG_DATA_DIRS=" + (prefix() / "share").string(), "XDG_DATA_HOME=" + (work / "none")});
     EXPECT_EQ(info.exitCode, 0) << info.err;
     EXPECT_NE(info.out.find("standard::content-type: application/x-vorland-batch"), std::string::npos) << info.out;
 }
