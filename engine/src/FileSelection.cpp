@@ -5,16 +5,15 @@
 
 #include "EngineError.h"
 #include "FileLayer.h"
+#include "FolderReader.h"
 #include "NameTable.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
-#include <unordered_map>
 #include <unordered_set>
 
 namespace zipengine {
@@ -52,8 +51,9 @@ public:
     Selection take() { return std::move(m_selection); }
 
 private:
-    void walk(const std::string& folder, const std::string& namePattern, bool recurse, int depth);
-    void consider(std::uint32_t folder, const std::string& name, const struct stat& st);
+    // Takes the next folder of the walk and goes through it, walking into its folders as they come.
+    void walk();
+    void consider(std::uint32_t folder, const std::string& name, const FolderEntry& entry);
     bool excluded(const std::string& fullPath, const std::string& storedName, const std::string& name) const;
     // The name with its folders (relative to the base, or the full path without its leading "/").
     std::string relativeNameOf(const std::string& fullPath) const;
@@ -76,10 +76,19 @@ private:
     std::string m_base; // normalised base folder of a relative specification; empty when absolute
     std::string m_namePattern;
     std::size_t m_matched = 0;
+    FolderReader* m_reader = nullptr;
 };
 
 // Deep trees are walked recursively; this bounds the stack against pathological nesting.
 constexpr int kMaxDepth = 256;
+// More readers than this gain nothing: the kernel's lookups of one tree contend with each other.
+constexpr unsigned kMaxWalkThreads = 8;
+
+unsigned walkThreadCount(unsigned asked)
+{
+    const unsigned count = asked != 0 ? asked : std::thread::hardware_concurrency();
+    return std::clamp(count, 1u, kMaxWalkThreads);
+}
 
 } // namespace
 
@@ -124,14 +133,14 @@ bool NameStore::add(std::string_view name, std::uint32_t& at)
     return true;
 }
 
-bool matchesName(const std::string& pattern, const std::string& name)
+bool matchesName(std::string_view pattern, std::string_view name)
 {
     if (MatchesMask(pattern, name)) {
         return true;
     }
     if (pattern.size() >= 2 && pattern.compare(pattern.size() - 2, 2, ".*") == 0 &&
-        name.find('.') == std::string::npos) {
-        return MatchesMask(std::string_view(pattern).substr(0, pattern.size() - 2), name);
+        name.find('.') == std::string_view::npos) {
+        return MatchesMask(pattern.substr(0, pattern.size() - 2), name);
     }
     return false;
 }
@@ -194,15 +203,11 @@ void Walker::addDirectories(std::uint32_t folderIndex)
     }
 }
 
-void Walker::consider(std::uint32_t folderIndex, const std::string& name, const struct stat& st)
+// The listing holds only files whose name matches the specification's pattern.
+void Walker::consider(std::uint32_t folderIndex, const std::string& name, const FolderEntry& entry)
 {
-    if (!matchesName(m_namePattern, name)) {
+    if (entry.never) {
         return;
-    }
-    for (const auto& never : m_options.never) {
-        if (never.first == st.st_dev && never.second == st.st_ino) {
-            return;
-        }
     }
     if (!m_options.tempPrefix.empty() && name.compare(0, m_options.tempPrefix.size(), m_options.tempPrefix) == 0) {
         return;
@@ -245,9 +250,9 @@ void Walker::consider(std::uint32_t folderIndex, const std::string& name, const 
     }
     file.folder = folderIndex;
     file.nameLength = static_cast<std::uint16_t>(name.size());
-    file.size = static_cast<std::uint64_t>(st.st_size);
-    file.mtime = st.st_mtime;
-    file.mode = st.st_mode;
+    file.size = entry.size;
+    file.mtime = entry.mtime;
+    file.mode = entry.mode;
     file.specIndex = static_cast<std::uint32_t>(m_spec);
     const auto item = static_cast<std::uint32_t>(files.size());
     if (severalSpecs) {
@@ -260,84 +265,27 @@ void Walker::consider(std::uint32_t folderIndex, const std::string& name, const 
     m_selection.files.push_back(file);
 }
 
-void Walker::walk(const std::string& folder, const std::string& namePattern, bool recurse, int depth)
+void Walker::walk()
 {
-    const int dirFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = dirFd >= 0 ? fdopendir(dirFd) : nullptr;
-    if (dir == nullptr) {
-        const int error = errno;
-        if (dirFd >= 0) {
-            close(dirFd);
-        }
+    const FolderListing listing = m_reader->next();
+    const std::string& folder = listing.path;
+    if (listing.openError != 0) {
         m_report(ZIP_MSG_DIR_UNREADABLE,
-                 "cannot list the folder " + folder + ": " + errnoText(error) + "; its files were skipped");
+                 "cannot list the folder " + folder + ": " + errnoText(listing.openError) + "; its files were skipped");
         return;
     }
-    struct Item
-    {
-        std::string name;
-        unsigned char type;
-        int statError = 0; // of following the name (files and links only)
-        struct stat st;
-    };
-    std::vector<Item> items;
-    while (dirent* entry = readdir(dir)) {
-        const char* name = entry->d_name;
-        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
-            continue;
-        }
-        if (name[0] == '.' && !m_options.hiddenFiles) {
-            continue;
-        }
-        items.push_back(Item{name, entry->d_type, 0, {}});
-    }
-    std::sort(items.begin(), items.end(), [](const Item& a, const Item& b) { return a.name < b.name; });
-    // Each name is looked up once, relative to the open folder, while it is open; the folders below are
-    // walked after it is closed, so deep trees hold one descriptor at a time.
-    for (auto& item : items) {
-        if (item.type == DT_DIR) {
-            continue;
-        }
-        if (item.type != DT_REG && item.type != DT_LNK && item.type != DT_UNKNOWN) {
-            continue; // sockets, FIFOs, devices
-        }
-        if (item.type == DT_UNKNOWN) {
-            if (fstatat(dirFd, item.name.c_str(), &item.st, AT_SYMLINK_NOFOLLOW) != 0) {
-                item.type = DT_WHT; // gone: nothing to take
-                continue;
-            }
-            item.type = S_ISLNK(item.st.st_mode) ? DT_LNK : S_ISDIR(item.st.st_mode) ? DT_DIR : DT_REG;
-            if (item.type == DT_DIR) {
-                continue;
-            }
-        }
-        if (fstatat(dirFd, item.name.c_str(), &item.st, 0) != 0) {
-            item.statError = errno;
-        }
-    }
-    closedir(dir);
-
     const std::string prefix = folder == "/" ? "/" : folder + "/";
     std::uint32_t folderIndex = NameTable::kNone;
-    for (const auto& item : items) {
-        if (item.type == DT_DIR) {
-            if (recurse && depth < kMaxDepth) {
-                walk(prefix + item.name, namePattern, recurse, depth + 1);
-            }
+    for (const auto& entry : listing.entries) {
+        if (entry.kind == FolderEntry::Folder) {
+            walk();
             continue;
         }
-        if (item.type != DT_REG && item.type != DT_LNK) {
+        const std::string name(listing.name(entry));
+        if (entry.error != 0) {
+            m_report(ZIP_MSG_FILE_SKIPPED,
+                     prefix + name + ": cannot follow the link: " + errnoText(entry.error) + "; skipped");
             continue;
-        }
-        if (item.statError != 0) {
-            if (item.type == DT_LNK && matchesName(namePattern, item.name)) {
-                m_report(ZIP_MSG_FILE_SKIPPED,
-                         prefix + item.name + ": cannot follow the link: " + errnoText(item.statError) + "; skipped");
-            }
-            continue;
-        }
-        if (!S_ISREG(item.st.st_mode)) {
-            continue; // a link to a folder is never entered, anything else is no file to store
         }
         if (folderIndex == NameTable::kNone) {
             SourceFolder record;
@@ -348,7 +296,7 @@ void Walker::walk(const std::string& folder, const std::string& namePattern, boo
             folderIndex = static_cast<std::uint32_t>(m_selection.folders.size());
             m_selection.folders.push_back(std::move(record));
         }
-        consider(folderIndex, item.name, item.st);
+        consider(folderIndex, name, entry);
     }
 }
 
@@ -385,7 +333,18 @@ void Walker::runSpec(int index)
     const bool insideBase =
         m_base.empty() || folder == m_base || folder.compare(0, m_base.size() + 1, m_base + "/") == 0 || m_base == "/";
     m_checkNames = m_options.specs.size() > 1 || m_options.junkDirNames || !insideBase;
-    walk(folder, m_namePattern, spec.recurse, 0);
+    FolderWalkRules rules;
+    rules.namePattern = m_namePattern;
+    rules.recurse = spec.recurse;
+    rules.hiddenFiles = m_options.hiddenFiles;
+    rules.maxDepth = kMaxDepth;
+    rules.never = m_options.never;
+    // One thread reads as the walk goes (no thread started); several read ahead of it.
+    const unsigned threads = spec.recurse ? walkThreadCount(m_options.walkThreads) : 1;
+    FolderReader reader(folder, std::move(rules), threads > 1 ? threads : 0);
+    m_reader = &reader;
+    walk();
+    m_reader = nullptr;
     if (m_matched == 0 && !hasWildcard(m_namePattern)) {
         m_report(ZIP_MSG_FILE_SKIPPED, full + ": no such file; skipped");
     }

@@ -64,6 +64,9 @@ struct SelectionOptions
     std::vector<std::pair<dev_t, ino_t>> never;
     // Names beginning with this in the archive's folder are never taken (temporary archives).
     std::string tempPrefix;
+    // Threads reading the folders of a recursive walk ahead of the caller; 0: one per core, at most
+    // 8. With 1 the caller reads each folder itself when it gets to it.
+    unsigned walkThreads = 0;
 };
 
 // The files' own names, one after another in blocks of 1 MiB that a name never spans, so the store
@@ -104,7 +107,8 @@ struct Selection
 // Reports a problem with a file or folder (the code and a text naming it) and goes on.
 using SelectionReport = std::function<void(int code, const std::string& text)>;
 
-// Walks the specifications. Unreadable folders and duplicate names are reported and skipped.
+// Walks the specifications. Unreadable folders and duplicate names are reported and skipped. The
+// report is called on the calling thread only, in the order of the walk whatever walkThreads is.
 Selection selectFiles(const SelectionOptions& options, const SelectionReport& report);
 
 // Lexically normalised absolute path (".", ".." and repeated "/" removed).
@@ -112,6 +116,7 @@ std::string normalisePath(const std::string& path);
 
 // The matcher of the program, with one addition: a name pattern ending in ".*" also matches names
 // without a dot ("*.*" matches every name, "readme.*" matches "readme").
-bool matchesName(const std::string& pattern, const std::string& name);
+// Pure: may be called from any thread.
+bool matchesName(std::string_view pattern, std::string_view name);
 
 } // namespace zipengine
