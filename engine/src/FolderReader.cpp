@@ -248,8 +248,10 @@ void FolderReader::read(NodeMap::iterator node, std::unique_lock<std::mutex>& lo
     for (const auto child : belowIts) {
         m_waiting.insert(child);
     }
-    if (!belowIts.empty() && m_idleWorkers > 0) {
+    if (belowIts.size() > 1 && m_idleWorkers > 1) {
         m_workAvailable.notify_all();
+    } else if (!belowIts.empty() && m_idleWorkers > 0) {
+        m_workAvailable.notify_one();
     }
     if (m_callerWaiting) {
         m_folderRead.notify_one();
@@ -277,7 +279,7 @@ FolderListing FolderReader::next()
             m_heldNames -= taken.heldNames;
             m_heldBytes -= taken.heldBytes;
             if (m_idleWorkers > 0 && !m_waiting.empty()) {
-                m_workAvailable.notify_all();
+                m_workAvailable.notify_one(); // room for one more folder
             }
             lock.unlock();
             if (taken.failure) {
@@ -290,6 +292,13 @@ FolderListing FolderReader::next()
             read(node, lock);
             break;
         case State::Reading:
+            // Rather than wait, read ahead like a worker: the folder being read is soon done.
+            if (!m_waiting.empty() && mayStart()) {
+                const auto ahead = *m_waiting.begin();
+                m_waiting.erase(m_waiting.begin());
+                read(ahead, lock);
+                break;
+            }
             m_callerWaiting = true;
             m_folderRead.wait(lock);
             m_callerWaiting = false;

@@ -76,8 +76,9 @@ struct ReadAheadLimit
 // Reads the folders of the tree under `root` and hands them over one by one with next(), in the
 // order of a depth-first walk that takes each listing's folders in its sorted order. Workers run
 // ahead by a bounded amount (ReadAheadLimit, exceeded by at most a folder per worker), always
-// preferring the folder earliest in that order; the folder to be taken next may always start. With
-// no workers next() reads each folder itself, as it is asked for.
+// preferring the folder earliest in that order; the folder to be taken next may always start.
+// next() reads the folder itself when no worker has started it (with no workers, every folder, as it
+// is asked for), and while a worker reads it, reads the earliest waiting folder rather than sleep.
 //
 // Errors reach the caller as data (FolderListing::openError, FolderEntry::error); a failure inside a
 // worker (memory) is raised by the next() that would have returned that folder. next() is called
