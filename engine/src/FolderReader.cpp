@@ -33,7 +33,7 @@ std::size_t FolderListing::cost() const
 }
 
 FolderListing FolderReader::readFolder(const std::string& path, int depth, const FolderWalkRules& rules,
-                                       const std::atomic<bool>* stop)
+                                       const std::atomic<bool>& stop)
 {
     FolderListing listing;
     listing.path = path;
@@ -95,7 +95,7 @@ FolderListing FolderReader::readFolder(const std::string& path, int depth, const
     std::string name;
     std::size_t kept = 0;
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
+        if (stop.load(std::memory_order_relaxed)) {
             break;
         }
         FolderEntry entry = entries[i];
@@ -212,7 +212,7 @@ void FolderReader::read(NodeMap::iterator node, std::unique_lock<std::mutex>& lo
     NodeMap below;
     std::vector<NodeMap::iterator> belowIts;
     try {
-        listing = readFolder(path, depth, m_rules, &m_stop);
+        listing = readFolder(path, depth, m_rules, m_stop);
         const std::string prefix = path == "/" ? "/" : path + "/";
         std::uint32_t index = 0;
         for (const auto& entry : listing.entries) {

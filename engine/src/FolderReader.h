@@ -40,10 +40,11 @@ struct FolderEntry
     bool never = false; // one of the files the walk must never take (by device and inode)
 };
 
+static_assert(sizeof(FolderEntry) <= 32, "a name of a listing stays small");
+
 // One folder as read: its names sorted by their bytes, without "." and "..", hidden names unless
 // asked, sockets, FIFOs and devices, folders not walked into (no recursion, depth limit) and files
 // whose name does not match the walk's name pattern.
-static_assert(sizeof(FolderEntry) <= 32, "a name of a listing stays small");
 
 struct FolderListing
 {
@@ -93,17 +94,14 @@ public:
 
     // The next folder in depth-first order: first the root, then, for each Folder entry met while
     // going through a listing, the folder below it (with its own folders) before the rest of the listing.
-    // Waits for a worker when one is reading it. Must not be called past the last folder.
+    // Waits for a worker that is reading it (meanwhile reading ahead itself when it may). Must not be
+    // called past the last folder.
     FolderListing next();
 
     // The number of worker threads that could be started (may be fewer than asked for).
     std::size_t workerCount() const { return m_workers.size(); }
     // The most names held read and not yet taken at any one time so far.
     std::size_t peakHeldNames();
-
-    // Reads one folder at `depth` on the calling thread, without the workers.
-    static FolderListing readFolder(const std::string& path, int depth, const FolderWalkRules& rules,
-                                    const std::atomic<bool>* stop = nullptr);
 
 private:
     // Position in depth-first order: the indexes of the folders taken from the root down to this one.
@@ -130,8 +128,12 @@ private:
         bool operator()(NodeMap::iterator a, NodeMap::iterator b) const { return a->first < b->first; }
     };
 
+    // Lists one folder at `depth` and looks up its names; gives up midway when `stop` is set.
+    static FolderListing readFolder(const std::string& path, int depth, const FolderWalkRules& rules,
+                                    const std::atomic<bool>& stop);
     void work();
-    // Reads the node (marked Reading by the caller, who holds `lock`) with the lock released.
+    // Reads the node, which the caller (holding `lock`) took off m_waiting, with the lock released;
+    // then makes its listing and the folders below it known.
     void read(NodeMap::iterator node, std::unique_lock<std::mutex>& lock);
     bool mayStart() const;
 
