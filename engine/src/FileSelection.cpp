@@ -339,9 +339,10 @@ void Walker::runSpec(int index)
     rules.hiddenFiles = m_options.hiddenFiles;
     rules.maxDepth = kMaxDepth;
     rules.never = m_options.never;
-    // One thread reads as the walk goes (no thread started); several read ahead of it.
+    // The calling thread is one of the readers: with one, it reads each folder as the walk gets to
+    // it and no thread is started.
     const unsigned threads = spec.recurse ? walkThreadCount(m_options.walkThreads) : 1;
-    FolderReader reader(folder, std::move(rules), threads > 1 ? threads : 0);
+    FolderReader reader(folder, std::move(rules), threads - 1);
     m_reader = &reader;
     walk();
     m_reader = nullptr;

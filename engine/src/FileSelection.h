@@ -64,8 +64,8 @@ struct SelectionOptions
     std::vector<std::pair<dev_t, ino_t>> never;
     // Names beginning with this in the archive's folder are never taken (temporary archives).
     std::string tempPrefix;
-    // Threads reading the folders of a recursive walk ahead of the caller; 0: one per core, at most
-    // 8. With 1 the caller reads each folder itself when it gets to it.
+    // Threads reading the folders of a recursive walk, the calling thread included; 0: one per core,
+    // at most 8. With 1 the calling thread reads each folder itself when it gets to it.
     unsigned walkThreads = 0;
 };
 
