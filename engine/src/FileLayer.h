@@ -69,6 +69,7 @@ public:
 
 private:
     void flush();
+    void startWriteback();
     void rawWrite(const void* data, std::size_t size, std::uint64_t at);
     [[noreturn]] void fail(int error, const char* what);
 
@@ -81,6 +82,7 @@ private:
     std::uint64_t m_offset = 0;       // logical size of the archive so far
     std::uint64_t m_flushed = 0;      // bytes of it already in the file
     std::uint64_t m_bytesWritten = 0; // every byte handed to the system, for the write seam
+    std::uint64_t m_writebackFrom = 0; // bytes before it were handed to the disk's writeback
     std::optional<std::uint64_t> m_failAfter;
     bool m_committed = false;
 };
