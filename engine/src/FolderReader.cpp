@@ -150,6 +150,7 @@ FolderReader::FolderReader(std::string root, FolderWalkRules rules, unsigned wor
     const auto rootNode = m_nodes.try_emplace(Position{}).first;
     rootNode->second.path = std::move(root);
     m_waiting.insert(rootNode);
+    m_workers.reserve(workers); // so that only starting a thread can fail once one runs
     for (unsigned i = 0; i < workers; ++i) {
         try {
             m_workers.emplace_back([this] { work(); });
