@@ -12,8 +12,10 @@
 namespace zipengine {
 
 // Rewrites a complete raw deflate stream in place so that another stream may follow it. Walks the
-// blocks by inflating the stream (which also proves that it decodes to exactly `expectedSize`
-// bytes). Returns false when the stream does not decode as expected; it is then left unusable.
+// blocks by decoding the stream's codes without making its output (which also proves that it
+// decodes to exactly `expectedSize` bytes, every distance reaching back only into those bytes, and
+// that nothing follows the last block). Returns false when the stream does not decode as expected
+// or is not one the walk knows; it is then left as it was.
 bool makeJoinable(std::vector<std::uint8_t>& stream, std::uint64_t expectedSize);
 
 } // namespace zipengine
