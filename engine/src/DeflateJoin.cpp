@@ -177,13 +177,6 @@ constexpr std::array<std::uint8_t, 30> kDistanceExtra = {0, 0, 0, 0, 1, 1, 2, 2,
                                                          6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 constexpr std::array<std::uint8_t, 19> kLengthCodeOrder = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
-// Where the last block of a stream starts and where the stream's bits end.
-struct StreamShape
-{
-    std::uint64_t lastBlock = 0; // bit position of its header
-    std::uint64_t end = 0;       // bit position after its end code
-};
-
 // Reads the code lengths of a dynamic block and builds its two codes.
 bool readDynamicCodes(BitReader& in, PrefixCode& literals, PrefixCode& distances)
 {
@@ -238,9 +231,9 @@ bool readDynamicCodes(BitReader& in, PrefixCode& literals, PrefixCode& distances
            distances.build(lengths.data() + literalCount, distanceCount, true);
 }
 
-// Walks the blocks of one complete stream; false when it is not one that decodes to `expectedSize`
-// bytes with every distance inside what came before.
-bool walkStream(const std::vector<std::uint8_t>& stream, std::uint64_t expectedSize, StreamShape& shape)
+} // namespace
+
+bool findDeflateShape(const std::vector<std::uint8_t>& stream, std::uint64_t expectedSize, DeflateShape& shape)
 {
     BitReader in(stream.data(), stream.size());
     PrefixCode literals;
@@ -331,12 +324,10 @@ bool walkStream(const std::vector<std::uint8_t>& stream, std::uint64_t expectedS
     return produced == expectedSize && (shape.end + 7) / 8 == stream.size();
 }
 
-} // namespace
-
 bool makeJoinable(std::vector<std::uint8_t>& stream, std::uint64_t expectedSize)
 {
-    StreamShape shape;
-    if (stream.empty() || !walkStream(stream, expectedSize, shape)) {
+    DeflateShape shape;
+    if (stream.empty() || !findDeflateShape(stream, expectedSize, shape)) {
         return false;
     }
     // Clear the final mark: the first bit of the last block's header.

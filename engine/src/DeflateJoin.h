@@ -11,11 +11,21 @@
 
 namespace zipengine {
 
-// Rewrites a complete raw deflate stream in place so that another stream may follow it. Walks the
-// blocks by decoding the stream's codes without making its output (which also proves that it
-// decodes to exactly `expectedSize` bytes, every distance reaching back only into those bytes, and
-// that nothing follows the last block). Returns false when the stream does not decode as expected
-// or is not one the walk knows; it is then left as it was.
+// Where the last block of a complete raw deflate stream starts and where the stream's bits end (bit
+// positions, counted from the lowest bit of the first byte).
+struct DeflateShape
+{
+    std::uint64_t lastBlock = 0;
+    std::uint64_t end = 0;
+};
+
+// Walks the blocks of a complete raw deflate stream by decoding its codes without making its output.
+// False when it does not decode to exactly `expectedSize` bytes with every distance reaching back
+// only into them, when anything follows its last block, or when it is not one the walk knows.
+bool findDeflateShape(const std::vector<std::uint8_t>& stream, std::uint64_t expectedSize, DeflateShape& shape);
+
+// Rewrites a complete raw deflate stream in place so that another stream may follow it, finding its
+// blocks with findDeflateShape. Returns false when that refuses the stream; it is then left as it was.
 bool makeJoinable(std::vector<std::uint8_t>& stream, std::uint64_t expectedSize);
 
 } // namespace zipengine
