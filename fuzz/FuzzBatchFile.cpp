@@ -3,6 +3,7 @@
 // without their surrounding blanks) and be written again byte for byte the same. A batch that
 // cannot be stored faithfully must be refused with EVorlandError, never written damaged.
 
+#include "FuzzCheck.h"
 #include "batch/IniFile.h"
 #include "batch/p_BatchList.h"
 #include "framework/core/CoreErrors.h"
@@ -51,15 +52,6 @@ private:
     std::string m_path;
 };
 
-// A broken property aborts with the line of the check, so the fuzzer keeps the input.
-void checkAt(bool condition, int line)
-{
-    if (!condition) {
-        std::fprintf(stderr, "property broken at %s:%d\n", __FILE__, line);
-        std::abort();
-    }
-}
-#define check(condition) checkAt((condition), __LINE__)
 
 void load(TpxBatchList& list, std::string_view text)
 {

@@ -2,6 +2,7 @@
 // Whatever the bytes, the decoder comes back: either an empty image with a reason, or a picture of
 // a sane size and one of the two formats it promises, every row of which can be read.
 
+#include "FuzzCheck.h"
 #include "framework/Picture.h"
 
 #include <QByteArray>
@@ -12,20 +13,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-
-namespace {
-
-// A broken property aborts with the line of the check, so the fuzzer keeps the input.
-void checkAt(bool condition, int line)
-{
-    if (!condition) {
-        std::fprintf(stderr, "property broken at %s:%d\n", __FILE__, line);
-        std::abort();
-    }
-}
-#define check(condition) checkAt((condition), __LINE__)
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

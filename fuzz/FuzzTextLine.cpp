@@ -2,6 +2,7 @@
 // input's first byte chooses the options, the rest is split at its first line feed into a mask
 // list text and a file name.
 
+#include "FuzzCheck.h"
 #include "batch/p_BatchList.h"
 #include "batch/vk_textline.h"
 #include "maskmatch/MaskMatch.h"
@@ -15,16 +16,6 @@
 #include <vector>
 
 namespace {
-
-// A broken property aborts with the line of the check, so the fuzzer keeps the input.
-void checkAt(bool condition, int line)
-{
-    if (!condition) {
-        std::fprintf(stderr, "property broken at %s:%d\n", __FILE__, line);
-        std::abort();
-    }
-}
-#define check(condition) checkAt((condition), __LINE__)
 
 bool plainMask(const std::string& mask)
 {

@@ -2,6 +2,7 @@
 // end record is looked for and the central headers are walked as every user of the reader does.
 // Nothing may crash, hang or over-read, and every value returned must agree with the input's bytes.
 
+#include "FuzzCheck.h"
 #include "zipdir/ZipDirectory.h"
 
 #include <cstddef>
@@ -11,15 +12,6 @@
 #include <cstring>
 
 namespace {
-
-void checkAt(bool condition, int line)
-{
-    if (!condition) {
-        std::fprintf(stderr, "property broken at %s:%d\n", __FILE__, line);
-        std::abort();
-    }
-}
-#define check(condition) checkAt((condition), __LINE__)
 
 // Headers walked at most per input: enough to cover any directory the fuzzer builds quickly.
 constexpr std::uint64_t kMaxHeaders = 100000;

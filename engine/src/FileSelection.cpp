@@ -203,7 +203,7 @@ void Walker::addDirectories(std::uint32_t folderIndex)
     }
 }
 
-// The listing holds only files whose name matches the specification's pattern.
+// The listing holds only files whose name matches the name pattern being walked.
 void Walker::consider(std::uint32_t folderIndex, const std::string& name, const FolderEntry& entry)
 {
     if (entry.never) {
