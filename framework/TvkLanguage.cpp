@@ -337,6 +337,9 @@ QStringList TvkLanguage::TextLines()
     }
     const TvkStringList& strings = AppStrings();
     for (int number = 0; number < strings.Count(); ++number) {
+        if (!TvkStringList::IsUsed(number)) {
+            continue;
+        }
         lines.append(QStringLiteral("strings.%1=").arg(number) + QString::fromStdString(strings.Get(number)));
     }
     return lines;

@@ -1,39 +1,64 @@
 #include "framework/core/AppStrings.h"
 
-#include <array>
 #include <utility>
 
 namespace {
 
-constexpr std::array<const char*, kAppStringCount> kDefaultTexts = {
-    "Language to add",
-    "Name :",
-    "About",
-    "Edit about file",
-    "OK",
-    "Cancel",
-    "Add",
-    "Delete",
-    "Replace",
-    "Zip it",
-    "Save batch file ?",
-    "New",
-    "Abort",
-    "Cancel zip ?",
-    "Adding",
-    "Initializing file list ...",
-    "Adding files",
-    "Processing archive ...",
-    "Processing",
-    "Archive complete",
-    "%s already exists",
-    "Add files",
-    "Exclude files",
-    "Zip name",
-    "Dir archive",
-    "Select the zip file where the selected files will be archived.",
-    "Select the directory where the selected files will be copied.",
+struct TDefaultText
+{
+    int number;
+    const char* text;
 };
+
+constexpr TDefaultText kDefaultTexts[] = {
+    {0, "Language to add"},
+    {1, "Name :"},
+    {2, "About"},
+    {3, "Edit about file"},
+    {4, "OK"},
+    {5, "Cancel"},
+    {6, "Add"},
+    {7, "Delete"},
+    {8, "Replace"},
+    {9, "Zip it"},
+    {10, "Save batch file ?"},
+    {11, "New"},
+    {12, "Abort"},
+    {13, "Cancel zip ?"},
+    {14, "Adding"},
+    {15, "Initializing file list ..."},
+    {16, "Adding files"},
+    {17, "Processing archive ..."},
+    {18, "Processing"},
+    {19, "Archive complete"},
+    {20, "%s already exists"},
+    {21, "Add files"},
+    {22, "Exclude files"},
+    {23, "Zip name"},
+    {24, "Dir archive"},
+    {25, "Select the zip file where the selected files will be archived."},
+    {26, "Select the directory where the selected files will be copied."},
+
+    // 30 to 69: the editor's messages.
+
+    // 70 to 99: the messages of runs.
+
+    // 100 to 199: the desktop: notifications, run logs, status, schedules.
+
+    // 200 to 259: verifying and restoring.
+};
+
+const std::vector<std::string>& defaultTable()
+{
+    static const std::vector<std::string> table = [] {
+        std::vector<std::string> texts(kAppStringCount);
+        for (const TDefaultText& entry : kDefaultTexts) {
+            texts[static_cast<std::size_t>(entry.number)] = entry.text;
+        }
+        return texts;
+    }();
+    return table;
+}
 
 } // namespace
 
@@ -70,7 +95,7 @@ bool TvkStringList::Set(int number, std::string text)
 void TvkStringList::Reset()
 {
     std::lock_guard lock(m_mutex);
-    m_texts.assign(kDefaultTexts.begin(), kDefaultTexts.end());
+    m_texts = defaultTable();
 }
 
 std::string TvkStringList::DefaultText(int number)
@@ -78,7 +103,12 @@ std::string TvkStringList::DefaultText(int number)
     if (number < 0 || number >= kAppStringCount) {
         return {};
     }
-    return kDefaultTexts[static_cast<std::size_t>(number)];
+    return defaultTable()[static_cast<std::size_t>(number)];
+}
+
+bool TvkStringList::IsUsed(int number)
+{
+    return !DefaultText(number).empty();
 }
 
 TvkStringList& AppStrings()

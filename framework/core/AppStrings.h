@@ -1,8 +1,10 @@
 #pragma once
 // The numbered strings: every text that code shows at run time is read from this table by its
 // number at the moment it is shown, so that a change of language reaches it. Numbers 0 to 8 belong
-// to the framework, 9 to 26 to the program; a number means the same text in every run and in
-// every caption file. The table starts with the English texts; the language layer replaces them.
+// to the framework, 9 to 26 to the program's first texts, and the program's later texts take
+// numbers in ranges by subject (below); a number means the same text in every run and in every
+// caption file. Numbers not given a text are unused. The table starts with the English texts; the
+// language layer replaces them.
 
 #include <mutex>
 #include <string>
@@ -38,14 +40,23 @@ enum TAppString : int
     sDirArchive = 24,
     sSelectZipFile = 25,
     sSelectCopyDirectory = 26,
-    kAppStringCount = 27
+
+    // 30 to 69: the editor's messages.
+
+    // 70 to 99: the messages of runs.
+
+    // 100 to 199: the desktop: notifications, run logs, status, schedules.
+
+    // 200 to 259: verifying and restoring.
+
+    kAppStringCount = 260
 };
 
 // A list of texts addressed by number. Safe to use from several threads (each call locks).
 class TvkStringList
 {
 public:
-    // Starts with the 27 default English texts.
+    // Starts with the default English texts.
     TvkStringList();
 
     // Number of texts in the table.
@@ -58,8 +69,10 @@ public:
     // Puts every default text back (a switch back to the design language, and tests).
     void Reset();
 
-    // The default English text of a number; empty outside the table.
+    // The default English text of a number; empty outside the table and for unused numbers.
     static std::string DefaultText(int number);
+    // Whether the number has a text (a default English one).
+    static bool IsUsed(int number);
 
 private:
     mutable std::mutex m_mutex;

@@ -100,16 +100,17 @@ TEST(FileTimes, file_times_are_local_at_two_second_resolution)
 TEST(AppStringsTable, holds_the_default_texts_and_replaces_by_number)
 {
     TvkStringList table;
-    EXPECT_EQ(table.Count(), 27);
+    EXPECT_EQ(table.Count(), kAppStringCount);
     EXPECT_EQ(table.Get(sLanguageToAdd), "Language to add");
     EXPECT_EQ(table.Get(sReplace), "Replace");
     EXPECT_EQ(table.Get(sZipIt), "Zip it");
     EXPECT_EQ(table.Get(sAlreadyExists), "%s already exists");
     EXPECT_EQ(table.Get(sSelectCopyDirectory), "Select the directory where the selected files will be copied.");
     EXPECT_EQ(table.Get(-1), "");
-    EXPECT_EQ(table.Get(27), "");
-    EXPECT_FALSE(table.Set(27, "x"));
-    EXPECT_EQ(table.Count(), 27);
+    EXPECT_EQ(table.Get(kAppStringCount), "");
+    EXPECT_FALSE(table.Set(kAppStringCount, "x"));
+    EXPECT_EQ(table.Count(), kAppStringCount);
+    EXPECT_FALSE(TvkStringList::IsUsed(27));
     EXPECT_TRUE(table.Set(sAbort, "Abbrechen"));
     EXPECT_EQ(table.Get(sAbort), "Abbrechen");
     table.Reset();
