@@ -293,8 +293,9 @@ TEST_F(Translation, every_french_line_names_a_text_of_a_window_and_keeps_its_acc
     EXPECT_TRUE(lost.isEmpty()) << "accelerator added or lost:\n" << lost.join(u'\n').toStdString();
     // Every numbered string has its French text too.
     for (int number = 0; number < AppStrings().Count(); ++number)
-        if (TvkStringList::IsUsed(number))
+        if (TvkStringList::IsUsed(number)) {
             EXPECT_FALSE(frenchTable.Value(QStringLiteral("strings.%1").arg(number)).isEmpty()) << "strings." << number;
+        }
 }
 
 TEST_F(Translation, accelerators_are_unique_where_they_can_be_pressed_in_both_languages)
