@@ -78,7 +78,9 @@ public:
 
 private:
     void readBlock();
-    bool isNewer(const SourceFile& file, const ExistingEntry& entry) const;
+    // True when the entry does not hold the file as it is now: another size, or another time at the
+    // best precision the entry keeps (the second of its exact time, else the 2-second MS-DOS slot).
+    bool isStale(const SourceFile& file, const ExistingEntry& entry) const;
     void plan();
     void resolvePasswords();
     void addFile(const PlanItem& item);
@@ -204,21 +206,21 @@ std::uint16_t Operation::methodFlags(bool deflated) const
     return m_level >= 8 ? 0x0002 : m_level == 2 ? 0x0004 : m_level == 1 ? 0x0006 : 0;
 }
 
-bool Operation::isNewer(const SourceFile& file, const ExistingEntry& entry) const
+bool Operation::isStale(const SourceFile& file, const ExistingEntry& entry) const
 {
     const zipdir::CentralHeader header = m_archive->header(entry);
+    if (header.size != file.size) {
+        return true; // also a file set back to an older version, or caught while it was written
+    }
     std::int64_t entryUtc = 0;
     if (!entryUtcTime(header, entryUtc)) {
         // Without its exact time an entry holds the MS-DOS date and time, which cannot show a time
         // before 1980 or after 2107: compare the file's time as it would be stored, clamped the same
         // way, so such a file is not taken for changed at every update.
         const CentralRecord stored = makeRecord(std::string(), file.mtime, 0, false);
-        const auto stamp = [](std::uint16_t date, std::uint16_t time) { return (std::uint32_t{date} << 16) | time; };
-        return stamp(stored.dosDate, stored.dosTime) > stamp(header.dosDate, header.dosTime);
+        return stored.dosDate != header.dosDate || stored.dosTime != header.dosTime;
     }
-    // Both times at the 2-second resolution of the MS-DOS time.
-    auto twoSeconds = [](std::int64_t t) { return t >= 0 ? t / 2 : (t - 1) / 2; };
-    return twoSeconds(file.mtime) > twoSeconds(entryUtc);
+    return file.mtime != entryUtc;
 }
 
 void Operation::plan()
@@ -239,7 +241,7 @@ void Operation::plan()
             m_archive ? m_archive->find(m_selection.storedFolder(files[i]), m_selection.name(files[i])) : -1;
         const bool known = entry >= 0;
         if ((m_update || m_freshen) && known &&
-            !isNewer(files[i], m_archive->entries()[static_cast<std::size_t>(entry)])) {
+            !isStale(files[i], m_archive->entries()[static_cast<std::size_t>(entry)])) {
             continue;
         }
         if (m_freshen && !known) {

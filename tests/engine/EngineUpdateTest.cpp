@@ -24,6 +24,19 @@ namespace {
 
 constexpr std::time_t kOld = 1600000000; // a fixed past time for every source file
 
+// The local time zipbuild gives its entries (2025-04-12 12:00:00): a file with this time and the
+// entry's size is up to date.
+std::time_t builderTime()
+{
+    std::tm t{};
+    t.tm_year = 125;
+    t.tm_mon = 3;
+    t.tm_mday = 12;
+    t.tm_hour = 12;
+    t.tm_isdst = -1;
+    return std::mktime(&t);
+}
+
 void makeTree(const std::string& root)
 {
     writeFile(root + "/a.txt", std::string(5000, 'a'));
@@ -88,9 +101,32 @@ TEST(EngineUpdate, unchanged_tree_replaces_nothing_and_touched_file_only_itself)
     }
     expectReadersAccept(options.archive, dir / "src");
 
-    // One second newer is the same time at the 2-second resolution.
+    // The entry keeps the exact second: one second newer is another time, though in the same
+    // 2-second slot.
     testkit::setMTime(dir / "src/a.txt", kOld + 1);
-    EXPECT_EQ(runEngine(options).result, 0);
+    EXPECT_EQ(runEngine(options).newFiles(), std::vector<std::string>{"a.txt"});
+}
+
+TEST(EngineUpdate, entry_of_another_size_is_replaced_whatever_the_times_say)
+{
+    TempDir dir;
+    makeTree(dir / "src");
+    auto options = treeOptions(dir);
+    ASSERT_EQ(runEngine(options).result, 4);
+    // Rewritten within the same second (a file caught while it was written), and set back to an
+    // older version: the size alone tells.
+    writeFile(dir / "src/a.txt", std::string(7000, 'a'));
+    testkit::setMTime(dir / "src/a.txt", kOld);
+    writeFile(dir / "src/b.txt", "an older bee\n");
+    testkit::setMTime(dir / "src/b.txt", kOld - 86400);
+    EXPECT_EQ(runEngine(options).newFiles(), (std::vector<std::string>{"a.txt", "b.txt"}));
+    // Freshen follows the same rule.
+    options.update = false;
+    options.freshen = true;
+    writeFile(dir / "src/sub/c.txt", std::string(100, 'c'));
+    testkit::setMTime(dir / "src/sub/c.txt", kOld);
+    EXPECT_EQ(runEngine(options).newFiles(), std::vector<std::string>{"sub/c.txt"});
+    expectReadersAccept(options.archive, dir / "src");
 }
 
 TEST(EngineUpdate, freshen_replaces_newer_entries_and_adds_nothing)
@@ -455,7 +491,8 @@ TEST(EngineUpdate, every_entry_of_a_name_written_twice_by_another_tool_is_replac
     // An unchanged file leaves the archive as it is, duplicates included.
     const std::string kept = zipbuild::Build({{"a.txt", "one\n"}, {"a.txt", "two\n"}});
     writeFile(options.archive, kept);
-    testkit::setMTime(dir / "src/a.txt", 1500000000); // older than the entries
+    writeFile(dir / "src/a.txt", "one\n");
+    testkit::setMTime(dir / "src/a.txt", builderTime());
     EXPECT_EQ(runEngine(options).result, 0);
     EXPECT_EQ(testkit::readFile(options.archive), kept);
 }
@@ -512,7 +549,7 @@ TEST(EngineUpdate, entries_kept_out_of_their_order_in_the_file_or_apart_from_eac
         const std::string name = "e" + std::to_string(10 + i) + ".txt";
         entries.emplace_back(name, "content of " + name + "\n");
         writeFile(dir / ("src/" + name), entries.back().data);
-        testkit::setMTime(dir / ("src/" + name), kOld);
+        testkit::setMTime(dir / ("src/" + name), builderTime());
     }
     entries[10].gapAfter = "bytes no entry owns";
     zipbuild::Options layout;
