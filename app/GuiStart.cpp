@@ -1,6 +1,7 @@
 #include "app/GuiStart.h"
 
 #include "app/ConsoleEventPump.h"
+#include "batch/BatchRun.h"
 #include "batch/p_BatchList.h"
 #include "framework/FrameworkInit.h"
 #include "framework/QtEventPump.h"
@@ -24,6 +25,7 @@
 #include <memory>
 #include <sys/stat.h>
 #include <type_traits>
+#include <utility>
 
 namespace {
 
@@ -97,7 +99,10 @@ bool namesFile(const std::string& name)
 class TBatchModeRun : public QObject
 {
 public:
-    explicit TBatchModeRun(TpxBatchList& batchList) : m_batchList(batchList) {}
+    TBatchModeRun(TpxBatchList& batchList, std::string batchFile)
+        : m_batchList(batchList), m_batchFile(std::move(batchFile))
+    {
+    }
     int ExitCode = kExitOk;
 
 protected:
@@ -114,19 +119,12 @@ protected:
 private:
     void run()
     {
-        try {
-            m_batchList.RunAll();
-            ExitCode = m_batchList.RunSummary.ExitCode();
-        } catch (const ESilentStop&) {
-            ExitCode = kExitStoppedByUser;
-        } catch (const std::exception& e) {
-            writeError(std::string("Error: ") + e.what());
-            ExitCode = kExitStoppedByError;
-        }
-        writeError(m_batchList.RunSummary.Text());
+        TStderrBatchRunReport report;
+        ExitCode = RunWholeBatch(m_batchList, m_batchFile, report).ExitCode;
     }
 
     TpxBatchList& m_batchList;
+    std::string m_batchFile;
 };
 
 int runBatch(const std::string& batchFile)
@@ -152,7 +150,7 @@ int runBatch(const std::string& batchFile)
             SetAppPrompter(nullptr);
             return kExitStoppedByError;
         }
-        TBatchModeRun runner(batchList);
+        TBatchModeRun runner(batchList, batchFile);
         QCoreApplication::postEvent(&runner, new QEvent(static_cast<QEvent::Type>(kRunBatchMessage)));
         exitCode = QApplication::exec();
         batchList.SetEventPump(nullptr);

@@ -23,6 +23,7 @@
 #include "app/WindowsEntry.h"
 #include "app/WindowsModule.h"
 #endif
+#include "batch/BatchRun.h"
 #include "batch/p_BatchList.h"
 #include "framework/core/AppStrings.h"
 #include "framework/core/CoreErrors.h"
@@ -194,18 +195,8 @@ int runInConsole()
         return kExitStoppedByError;
     }
 
-    int exitCode = kExitOk;
-    try {
-        batchList.RunAll();
-        exitCode = batchList.RunSummary.ExitCode();
-    } catch (const ESilentStop&) {
-        exitCode = kExitStoppedByUser;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "Error: %s\n", EscapeControlsByLine(e.what()).c_str());
-        exitCode = kExitStoppedByError;
-    }
-    std::fputs(EscapeControlsByLine(batchList.RunSummary.Text()).c_str(), stderr);
-    std::fflush(stderr);
+    TStderrBatchRunReport report;
+    const int exitCode = RunWholeBatch(batchList, g_arguments.front(), report).ExitCode;
     SetAppPrompter(nullptr);
     return exitCode;
 }

@@ -3,6 +3,7 @@
 
 #include "ui/p_fmain.h"
 
+#include "batch/BatchRun.h"
 #include "batch/p_BatchList.h"
 #include "controls/vk_Button.h"
 #include "framework/QtEventPump.h"
@@ -459,7 +460,14 @@ void TFrmSaveZip::RunBatch()
     if (SourcePageActive()) {
         SourceToBatch();
     }
-    RunWithProgress([this] { m_batch->RunAll(); });
+    // The error that ends a run is shown as any error of a command is; the problems dialog follows.
+    class TWindowRunReport : public IBatchRunReport
+    {
+    public:
+        void RunError(const std::string& text) override { TVorlandApplication::ShowError(text); }
+        void RunEnded(const TRunSummary&, int) override {}
+    } report;
+    RunWithProgress([this, &report] { RunWholeBatch(*m_batch, m_fileName, report); });
     if (m_batchMode) {
         close();
     }
