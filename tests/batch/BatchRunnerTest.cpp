@@ -290,8 +290,8 @@ TEST_F(BatchRunner, an_error_of_the_run_ends_it_and_clears_the_running_state)
     const TBatchRunResult result = RunWholeBatch(list, "", report);
     EXPECT_EQ(result.ExitCode, kExitStoppedByError);
     EXPECT_NE(result.Summary.find("Stopped by an error in section \"Bare\""), std::string::npos) << result.Summary;
-    EXPECT_EQ(report.said, (std::vector<std::string>{"error Unable to create directory",
-                                                     "ended 2 Unable to create directory"}));
+    EXPECT_EQ(report.said,
+              (std::vector<std::string>{"error Unable to create directory", "ended 2 Unable to create directory"}));
     EXPECT_FALSE(fs::exists(tmp.path() / "copy"));
     EXPECT_EQ(list.RunSummary.CurrentSection, "Bare");
     EXPECT_FALSE(list.Running());
