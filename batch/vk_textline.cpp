@@ -1,5 +1,6 @@
 #include "batch/vk_textline.h"
 
+#include <algorithm>
 #include <utility>
 
 void TTextLine::SetText(std::string_view text)
@@ -90,7 +91,21 @@ std::string JoinMaskList(const std::vector<std::string>& masks)
         if (i > 0) {
             text += ';';
         }
-        text += masks[i];
+        const std::string& mask = masks[i];
+        const bool quote =
+            std::any_of(mask.begin(), mask.end(), [](char c) { return c == '"' || TTextLine::IsSeparator(c); });
+        if (!quote) {
+            text += mask;
+            continue;
+        }
+        text += '"';
+        for (const char c : mask) {
+            text += c;
+            if (c == '"') {
+                text += '"';
+            }
+        }
+        text += '"';
     }
     return text;
 }

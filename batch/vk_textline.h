@@ -49,5 +49,7 @@ private:
 // files with that extension). Include lists are built without completion, exclude lists with it.
 void BuildMaskList(std::string_view text, std::vector<std::string>& masks, bool complete);
 
-// The masks joined with ";" (nothing before the first or after the last); empty for no masks.
+// The masks joined with ";" (nothing before the first or after the last); empty for no masks. A mask
+// holding a separator or a double quote is written quoted (its quotes doubled), so splitting the
+// text again gives the same masks ("my notes.txt" stays one mask).
 std::string JoinMaskList(const std::vector<std::string>& masks);

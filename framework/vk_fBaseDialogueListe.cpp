@@ -9,6 +9,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QAbstractButton>
@@ -102,10 +103,14 @@ TFrmBaseDialogList::TFrmBaseDialogList(QWidget* parent) : TFrmBaseDialog(parent)
     setTabOrder(btDelete, BtOK);
     setTabOrder(BtOK, BtCancel);
 
-    connect(lbListe, &QListWidget::currentRowChanged, this, [this] {
+    // The selection, not the current row, drives the edit field: a mouse click makes the entry current
+    // before it selects it, so at currentRowChanged the entry is not selected yet.
+    connect(lbListe, &QListWidget::itemSelectionChanged, this, [this] {
         if (!m_keepEdit)
             lbListeClick();
     });
+    // Enter in the edit field adds the entry; it must not reach the dialog's default button.
+    EdListe->installEventFilter(this);
     connect(btReplace, &TvkButton::clicked, this, &TFrmBaseDialogList::btReplaceClick);
     connect(btAdd, &TvkButton::clicked, this, &TFrmBaseDialogList::btAddClick);
     connect(btDelete, &TvkButton::clicked, this, &TFrmBaseDialogList::btDeleteClick);
@@ -144,10 +149,22 @@ void TFrmBaseDialogList::Select(int row)
         lbListe->clearSelection();
 }
 
+bool TFrmBaseDialogList::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == EdListe && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            btAddClick();
+            return true;
+        }
+    }
+    return TFrmBaseDialog::eventFilter(watched, event);
+}
+
 void TFrmBaseDialogList::lbListeClick()
 {
-    QListWidgetItem* item = lbListe->currentItem();
-    EdListe->setText(item != nullptr && item->isSelected() ? item->text() : QString());
+    const QList<QListWidgetItem*> selected = lbListe->selectedItems();
+    EdListe->setText(selected.isEmpty() ? QString() : selected.constFirst()->text());
 }
 
 void TFrmBaseDialogList::btReplaceClick()

@@ -17,7 +17,8 @@ class TvkButton;
 using TListProvider = std::function<void(QStringList&)>;
 
 // Modal OK/Cancel dialog (the base dialog's buttons and placement) editing the entries of `lbListe`
-// through `EdListe` and the buttons Replace, Add, Delete, Up and Down. Created for one use.
+// through `EdListe` and the buttons Replace, Add, Delete, Up and Down (Enter in EdListe adds).
+// Created for one use.
 class TFrmBaseDialogList : public TFrmBaseDialog
 {
     Q_OBJECT
@@ -47,6 +48,9 @@ public:
     TvkButton* btReplace = nullptr;
     TvkButton* btAdd = nullptr;
     TvkButton* btDelete = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Select(int row);

@@ -1,7 +1,7 @@
 #pragma once
 // The mask list dialogs of the main window and the wizard ("Add files", "Exclude files"): a mask
 // list text opens as one entry per mask in the list dialog, and the confirmed entries are joined
-// back with ";". GUI thread only.
+// back with ";", quoted where needed. GUI thread only.
 
 #include "framework/vk_fBaseDialogueListe.h"
 
@@ -12,7 +12,8 @@
 // The masks of a mask list text as list entries; with `complete` (exclude lists) a mask without
 // "." gets "*." in front ("tmp" opens as "*.tmp").
 QStringList MaskListEntries(const std::string& text, bool complete);
-// The entries joined by ";" (empty entries dropped, nothing before the first or after the last).
+// The entries joined by ";" (empty entries dropped, nothing before the first or after the last); an
+// entry holding a blank or another separator is quoted, so it stays one mask.
 std::string MaskListText(const QStringList& entries);
 
 // Runs EditList on the masks of `text`, titled "Exclude files" (exclude) or "Add files", with the

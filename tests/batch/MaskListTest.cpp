@@ -74,11 +74,14 @@ TEST(TextLine, long_texts_are_split_whole)
     EXPECT_EQ(build(text, false), expected);
 }
 
-TEST(TextLine, join_uses_semicolons_between_masks)
+TEST(TextLine, join_uses_semicolons_between_masks_and_quotes_what_would_split)
 {
     EXPECT_EQ(JoinMaskList({}), "");
     EXPECT_EQ(JoinMaskList({"*.txt"}), "*.txt");
     EXPECT_EQ(JoinMaskList({"*.txt", "*.doc", "a"}), "*.txt;*.doc;a");
+    const std::vector<std::string> awkward{"my notes.txt", "a,b(1)", "say \"hi\"", "x[ab]", "\t"};
+    EXPECT_EQ(JoinMaskList(awkward), "\"my notes.txt\";\"a,b(1)\";\"say \"\"hi\"\"\";\"x[ab]\";\"\t\"");
+    EXPECT_EQ(build(JoinMaskList(awkward), false), awkward);
 }
 
 TEST(EntryMasks, dir_prefix_only_for_zip_entries_storing_path_names)

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QTest>
 #include "controls/vk_Button.h"
 
 #include <gtest/gtest.h>
@@ -98,6 +99,24 @@ TEST(ListDialog, deleting_selects_the_next_or_new_last_entry_and_keeps_the_edit_
     d.EdListe->clear();
     d.btAddClick();
     EXPECT_EQ(Entries(d), (QStringList{""}));
+}
+
+TEST(ListDialog, a_click_shows_the_entry_and_enter_in_the_field_adds_without_closing)
+{
+    uitest::ensureApplication();
+    TFrmBaseDialogList d;
+    d.SetEntries({"a", "b"});
+    d.show();
+    QListWidgetItem* second = d.lbListe->item(1);
+    QTest::mouseClick(d.lbListe->viewport(), Qt::LeftButton, {}, d.lbListe->visualItemRect(second).center());
+    EXPECT_EQ(d.lbListe->currentRow(), 1);
+    EXPECT_EQ(d.EdListe->text(), "b");
+    d.EdListe->setFocus();
+    d.EdListe->setText("*.c");
+    QTest::keyClick(d.EdListe, Qt::Key_Return);
+    EXPECT_TRUE(d.isVisible());
+    EXPECT_EQ(d.result(), 0);
+    EXPECT_EQ(Entries(d), (QStringList{"a", "*.c", "b"}));
 }
 
 TEST(ListDialog, up_on_the_first_and_down_on_the_last_entry_do_nothing)

@@ -273,12 +273,12 @@ TEST_F(MainWindow, unchecking_compress_relabels_and_disables_without_changing_di
     EXPECT_FALSE(Batch().Entries(0).Compress);
 }
 
-TEST_F(MainWindow, an_exclude_list_opens_completed_and_is_written_back_joined)
+TEST_F(MainWindow, mask_lists_open_one_entry_per_mask_and_come_back_joined_and_quoted)
 {
     AddSection("A");
     window->SelectSection(0);
     Pane().edIgnore->setText("tmp;*.bak");
-    Pane().edSuffix->setText("doc");
+    Pane().edSuffix->setText("\"my notes.txt\";*.doc");
     answers.Then([](QDialog& dialog) {
         auto& list = dynamic_cast<TFrmBaseDialogList&>(dialog);
         EXPECT_EQ(list.windowTitle(), "Exclude files");
@@ -288,14 +288,14 @@ TEST_F(MainWindow, an_exclude_list_opens_completed_and_is_written_back_joined)
     answers.Then([](QDialog& dialog) {
         auto& list = dynamic_cast<TFrmBaseDialogList&>(dialog);
         EXPECT_EQ(list.windowTitle(), "Add files");
-        EXPECT_EQ(list.Entries(), (QStringList{"doc"}));
-        return static_cast<int>(QDialog::Rejected);
+        EXPECT_EQ(list.Entries(), (QStringList{"my notes.txt", "*.doc"}));
+        return static_cast<int>(QDialog::Accepted);
     });
     Pane()._sbExcludeClick();
     Pane()._sbAddFilesClick();
     EXPECT_EQ(Pane().edIgnore->text(), "*.tmp;*.bak");
     EXPECT_EQ(Batch().Entries(0).Ignore, "*.tmp;*.bak");
-    EXPECT_EQ(Batch().Entries(0).Suffix, "doc");
+    EXPECT_EQ(Batch().Entries(0).Suffix, "\"my notes.txt\";*.doc");
     EXPECT_EQ(answers.Asked(), 2);
 }
 
