@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -24,9 +25,31 @@ TConsolePrompter::TConsolePrompter(std::FILE* in, std::FILE* out, bool interacti
 {
 }
 
+bool TConsolePrompter::awaitInput()
+{
+    if (!m_giveUp || ::fileno(m_in) < 0) {
+        return true;
+    }
+    // A terminal hands over one line per read, so nothing of the answer waits in the stream's
+    // buffer yet: the descriptor alone says whether it has come.
+    pollfd input{::fileno(m_in), POLLIN, 0};
+    for (;;) {
+        if (m_giveUp()) {
+            std::fputc('\n', m_out);
+            return false;
+        }
+        if (::poll(&input, 1, 100) != 0) {
+            return true;
+        }
+    }
+}
+
 bool TConsolePrompter::readLine(std::string& line, bool echo)
 {
     line.clear();
+    if (!awaitInput()) {
+        return false;
+    }
     termios saved{};
     const int fd = ::fileno(m_in);
     const bool hide = !echo && ::tcgetattr(fd, &saved) == 0;

@@ -18,6 +18,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -55,8 +56,18 @@ class TBatchModePrompter : public IPrompter
 public:
     bool Confirm(const std::string& text) override
     {
-        return QMessageBox::question(QApplication::activeWindow(), QStringLiteral("Confirmation"), fromLocal(text),
-                                     QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) == QMessageBox::Ok;
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmation"), fromLocal(text),
+                        QMessageBox::Ok | QMessageBox::Cancel, QApplication::activeWindow());
+        box.setDefaultButton(QMessageBox::Cancel);
+        // A signal that arrives meanwhile closes the question: the pump then stops the run at once.
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, &box, [&box] {
+            if (TConsoleEventPump::PendingSignal() != 0) {
+                box.done(QMessageBox::Cancel);
+            }
+        });
+        watch.start(50);
+        return box.exec() == QMessageBox::Ok;
     }
     YesNoCancel ConfirmYesNoCancel(const std::string&) override { return YesNoCancel::Cancel; }
     void ShowMessage(const std::string& text, bool) override { writeError(text); }
@@ -230,13 +241,37 @@ int RunWithWindows(int& argc, char** argv, const std::vector<std::string>& argum
         if (namesFile(first)) {
             return runBatch(first);
         }
-        QMessageBox::information(
-            nullptr, QStringLiteral("Vorland"),
-            fromLocal("Pellamar - Vorland\n" + first + " : unable to open Batch filename\nBatch mode cancelled."));
+        const std::string text =
+            "Pellamar - Vorland\n" + first + " : unable to open Batch filename\nBatch mode cancelled.";
+        // Said on standard error too: whoever started the run (a launcher, a script) learns it from
+        // there and from the exit code, whatever the editor then does.
+        writeError(text);
+        QMessageBox::information(nullptr, QStringLiteral("Vorland"), fromLocal(text));
         batchMode = false;
-        return runEditor(arguments, true);
+        runEditor(arguments, true);
+        return kExitStoppedByError;
     }
     return runEditor(arguments, false);
+}
+
+extern "C" VORLAND_WINDOWS_EXPORT int VorlandShowUsage(int* argc, char** argv, const char* text)
+{
+    static_assert(std::is_same_v<decltype(&VorlandShowUsage), VorlandShowUsageFn>);
+    try {
+        const bool offscreenAsked = environment("QT_QPA_PLATFORM").rfind("offscreen", 0) == 0;
+        allowWindowlessFallback();
+        QApplication application(*argc, argv);
+        if (!offscreenAsked && QGuiApplication::platformName() == QLatin1String("offscreen")) {
+            return kDisplayLost;
+        }
+        QString lines = fromLocal(text);
+        lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        QMessageBox::information(nullptr, QStringLiteral("Vorland"), lines);
+        return 0;
+    } catch (const std::exception& e) {
+        writeError(std::string("Error: ") + e.what());
+        return kDisplayLost;
+    }
 }
 
 extern "C" VORLAND_WINDOWS_EXPORT int VorlandRunWithWindows(int* argc, char** argv, int argumentCount,

@@ -165,6 +165,11 @@ int runInConsole()
     TConsoleProgressView* viewPtr = view.get();
     TConsolePrompter prompter(stdin, stderr, terminalIn);
     prompter.SetBeforeQuestion([viewPtr] { viewPtr->ReleaseScreen(); });
+    // SIGTERM or SIGHUP while "Cancel zip ?" waits for an answer stops the run at once.
+    prompter.SetGiveUp([] {
+        const int signal = TConsoleEventPump::PendingSignal();
+        return signal == SIGTERM || signal == SIGHUP;
+    });
     SetAppPrompter(&prompter);
 
     TpxBatchList batchList;
@@ -211,9 +216,7 @@ int main(int argc, char** argv)
     std::signal(SIGXFSZ, SIG_IGN);
     BatchMode = false;
     g_arguments.assign(argv + 1, argv + argc);
-    if (!ParseCommandLine()) {
-        return 0;
-    }
+    const bool goOn = ParseCommandLine();
 #ifdef VORLAND_HAVE_WINDOWS
     const bool display = environmentSet("DISPLAY") || environmentSet("WAYLAND_DISPLAY");
     const char* forced = std::getenv("VORLAND_CONSOLE");
@@ -222,6 +225,13 @@ int main(int argc, char** argv)
         // The windows live in a module of their own, loaded only here: a run in the console never
         // maps the window libraries.
         TWindowsModule windows;
+        if (!goOn) {
+            // The usage text, already printed, is shown in a box too where one can be.
+            if (DisplayReachable() && windows.Load(TWindowsModule::ChoosePath(ProgramFolder()))) {
+                windows.ShowUsage(argc, argv, kUsageText);
+            }
+            return 0;
+        }
         if (!DisplayReachable()) {
             std::fprintf(stderr, "vorland: cannot open the display; running without windows\n");
         } else if (!windows.Load(TWindowsModule::ChoosePath(ProgramFolder()))) {
@@ -240,6 +250,9 @@ int main(int argc, char** argv)
         }
     }
 #endif
+    if (!goOn) {
+        return 0;
+    }
     if (!BatchMode) {
         std::fprintf(stderr, "vorland: the batch editor needs a display; run a batch with: vorland "
                              "BATCHFILE /B (vorland /? shows the usage)\n");

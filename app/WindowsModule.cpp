@@ -38,12 +38,17 @@ std::string TWindowsModule::ChoosePath(const std::string& programFolder)
 bool TWindowsModule::Load(const std::string& path)
 {
     m_entry = nullptr;
+    m_usage = nullptr;
     std::string why;
     ModuleHandle module = OpenModule(path, why);
     if (module != nullptr) {
         m_entry = ModuleFunction(module, VORLAND_WINDOWS_ENTRY, why);
     }
-    if (m_entry == nullptr) {
+    if (m_entry != nullptr) {
+        m_usage = ModuleFunction(module, VORLAND_USAGE_ENTRY, why);
+    }
+    if (m_entry == nullptr || m_usage == nullptr) {
+        m_entry = nullptr;
         m_error = "cannot load the window module " + path + " (" + why + ")";
         return false;
     }
@@ -63,4 +68,10 @@ int TWindowsModule::Run(int& argc, char** argv, const std::vector<std::string>& 
     const int code = entry(&argc, argv, static_cast<int>(texts.size()), texts.data(), &batch);
     batchMode = batch != 0;
     return code;
+}
+
+int TWindowsModule::ShowUsage(int& argc, char** argv, const std::string& text) const
+{
+    const auto entry = reinterpret_cast<VorlandShowUsageFn>(m_usage);
+    return entry(&argc, argv, text.c_str());
 }

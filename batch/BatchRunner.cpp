@@ -226,7 +226,18 @@ void TpxBatchList::ReportRunProblem(TRunProblem kind, const std::string& text)
 
 void TpxBatchList::RunBatchCommand(const char* which, const std::string& commandLine)
 {
-    const TCommandOutcome outcome = RunCommandLine(commandLine);
+    // The windows stay alive and a stop ends the command; without a terminal to share, the command
+    // gets a process group of its own so that ending it ends what it started too.
+    TCommandWait wait;
+    wait.OwnProcessGroup = !InTerminalForeground();
+    wait.StopWanted = [this] {
+        ProcessMessages();
+        return CancelRequested;
+    };
+    const TCommandOutcome outcome = RunCommandLine(commandLine, wait);
+    if (outcome.Ended) {
+        throw ESilentStop();
+    }
     if (!outcome.Started) {
         ReportRunProblem(TRunProblem::CommandFailed,
                          std::string(which) + " command could not be started (" + outcome.Error + "): " + commandLine);

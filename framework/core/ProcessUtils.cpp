@@ -1,8 +1,10 @@
 #include "framework/core/ProcessUtils.h"
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
+#include <ctime>
 #include <spawn.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -11,6 +13,10 @@
 extern char** environ;
 
 namespace {
+
+// How often a waited-for command is looked at and the caller asked whether to end it: often enough
+// for windows to repaint smoothly, rarely enough to cost nothing.
+constexpr long kPollMilliseconds = 20;
 
 bool isBlank(char c)
 {
@@ -31,7 +37,7 @@ std::string trimBlanks(const std::string& text)
 }
 
 // Started process or -1 (errno-style code in `error`).
-pid_t spawnWords(const std::vector<std::string>& words, std::string& error)
+pid_t spawnWords(const std::vector<std::string>& words, bool ownGroup, std::string& error)
 {
     std::vector<std::string> args = words;
     std::vector<char*> argv;
@@ -54,7 +60,12 @@ pid_t spawnWords(const std::vector<std::string>& words, std::string& error)
     sigset_t noMask;
     sigemptyset(&noMask);
     posix_spawnattr_setsigmask(&attr, &noMask);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+    if (ownGroup) {
+        posix_spawnattr_setpgroup(&attr, 0);
+        flags |= POSIX_SPAWN_SETPGROUP;
+    }
+    posix_spawnattr_setflags(&attr, flags);
     pid_t pid = -1;
     const int rc = posix_spawnp(&pid, argv[0], nullptr, &attr, argv.data(), environ);
     posix_spawnattr_destroy(&attr);
@@ -66,7 +77,7 @@ pid_t spawnWords(const std::vector<std::string>& words, std::string& error)
 }
 
 // Parses and starts; -1 with `error` set on any failure.
-pid_t startCommandLine(const std::string& commandLine, std::string& error)
+pid_t startCommandLine(const std::string& commandLine, bool ownGroup, std::string& error)
 {
     const std::string line = trimBlanks(commandLine);
     if (line.empty()) {
@@ -85,7 +96,18 @@ pid_t startCommandLine(const std::string& commandLine, std::string& error)
         error = "no program named in the command line";
         return -1;
     }
-    return spawnWords(words, error);
+    return spawnWords(words, ownGroup, error);
+}
+
+int exitCodeOf(int status)
+{
+    if (WIFEXITED(status)) {
+        return WEXITSTATUS(status);
+    }
+    if (WIFSIGNALED(status)) {
+        return 128 + WTERMSIG(status);
+    }
+    return -1;
 }
 
 int waitExitCode(pid_t pid)
@@ -96,16 +118,62 @@ int waitExitCode(pid_t pid)
             return -1;
         }
     }
-    if (WIFEXITED(status)) {
-        return WEXITSTATUS(status);
+    return exitCodeOf(status);
+}
+
+void sleepMilliseconds(long milliseconds)
+{
+    timespec pause{milliseconds / 1000, (milliseconds % 1000) * 1000000L};
+    while (::nanosleep(&pause, &pause) != 0 && errno == EINTR) {
     }
-    if (WIFSIGNALED(status)) {
-        return 128 + WTERMSIG(status);
+}
+
+// The exit code once the command ended, or nothing yet (-2); -1 when it cannot be waited for.
+int exitCodeIfEnded(pid_t pid)
+{
+    int status = 0;
+    pid_t done = -1;
+    do {
+        done = waitpid(pid, &status, WNOHANG);
+    } while (done < 0 && errno == EINTR);
+    if (done == 0) {
+        return -2;
     }
-    return -1;
+    return done < 0 ? -1 : exitCodeOf(status);
+}
+
+// SIGTERM, then SIGKILL once the grace is over; returns the exit code.
+int endCommand(pid_t pid, const TCommandWait& wait)
+{
+    const pid_t target = wait.OwnProcessGroup ? -pid : pid;
+    ::kill(target, SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait.GraceMilliseconds);
+    int code = exitCodeIfEnded(pid);
+    while (code == -2 && std::chrono::steady_clock::now() < deadline) {
+        sleepMilliseconds(kPollMilliseconds);
+        code = exitCodeIfEnded(pid);
+    }
+    if (code == -2) {
+        ::kill(target, SIGKILL);
+        code = waitExitCode(pid);
+    } else if (wait.OwnProcessGroup) {
+        // What the command started and left behind goes with it.
+        ::kill(target, SIGKILL);
+    }
+    return code;
 }
 
 } // namespace
+
+bool InTerminalForeground()
+{
+    for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (::isatty(fd) == 1 && ::tcgetpgrp(fd) == ::getpgrp()) {
+            return true;
+        }
+    }
+    return false;
+}
 
 bool SplitCommandLine(const std::string& line, std::vector<std::string>& words, std::string& error)
 {
@@ -176,13 +244,45 @@ bool SplitCommandLine(const std::string& line, std::vector<std::string>& words, 
 TCommandOutcome RunCommandLine(const std::string& commandLine)
 {
     TCommandOutcome outcome;
-    const pid_t pid = startCommandLine(commandLine, outcome.Error);
+    const pid_t pid = startCommandLine(commandLine, false, outcome.Error);
     if (pid < 0) {
         return outcome;
     }
     outcome.Started = true;
     outcome.ExitCode = waitExitCode(pid);
     return outcome;
+}
+
+TCommandOutcome RunCommandLine(const std::string& commandLine, const TCommandWait& wait)
+{
+    TCommandOutcome outcome;
+    const pid_t pid = startCommandLine(commandLine, wait.OwnProcessGroup, outcome.Error);
+    if (pid < 0) {
+        return outcome;
+    }
+    outcome.Started = true;
+    for (;;) {
+        // The caller first: a signal that reached the command and the caller alike (Ctrl-C on a
+        // terminal) is the caller's to judge even when the command has ended of it already.
+        bool stop = false;
+        try {
+            stop = wait.StopWanted && wait.StopWanted();
+        } catch (...) {
+            endCommand(pid, wait);
+            throw;
+        }
+        if (stop) {
+            outcome.Ended = true;
+            outcome.ExitCode = endCommand(pid, wait);
+            return outcome;
+        }
+        const int code = exitCodeIfEnded(pid);
+        if (code != -2) {
+            outcome.ExitCode = code;
+            return outcome;
+        }
+        sleepMilliseconds(kPollMilliseconds);
+    }
 }
 
 int RunCommand(const std::string& command, const std::string& parameters, bool wait, int /*showCommand*/)
@@ -193,6 +293,6 @@ int RunCommand(const std::string& command, const std::string& parameters, bool w
         return outcome.Started ? outcome.ExitCode : -1;
     }
     std::string error;
-    const pid_t pid = startCommandLine(line, error);
+    const pid_t pid = startCommandLine(line, false, error);
     return pid < 0 ? -1 : static_cast<int>(pid);
 }

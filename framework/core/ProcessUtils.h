@@ -2,6 +2,7 @@
 // Running the batch's Before and After commands: a command line is split into words and its first
 // word started as a program, without any shell (a user who wants one writes `sh -c "..."`).
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,25 @@ struct TCommandOutcome
     bool Started = false; // the program was started
     int ExitCode = -1;    // its exit code (128 + signal number when a signal ended it); -1 if not started
     std::string Error;    // why it could not be started (empty when Started)
+    bool Ended = false;   // it was ended on the caller's request (see TCommandWait)
 };
+
+// How a command is waited for when the caller stays responsive meanwhile.
+struct TCommandWait
+{
+    // Called every few hundredths of a second while the command runs; true asks to end it. It may
+    // raise (a silent stop): the command is then ended before the error goes on to the caller.
+    std::function<bool()> StopWanted;
+    // The command runs in a process group of its own, so that ending it ends whatever it started;
+    // otherwise it stays in the caller's group (a terminal's foreground group, where it may prompt).
+    bool OwnProcessGroup = false;
+    // How long a command asked to end with SIGTERM has before SIGKILL, in milliseconds.
+    int GraceMilliseconds = 3000;
+};
+
+// True when the process belongs to the foreground group of a terminal on its standard input,
+// output or error: a command started from here may use that terminal.
+bool InTerminalForeground();
 
 // Runs the command line (blanks at both ends removed): its first word is the program, looked up on
 // PATH when it has no "/", the other words its arguments; the environment and the current folder
@@ -30,6 +49,11 @@ struct TCommandOutcome
 // end without a time limit. An empty line, a line longer than kMaxCommandLine, a quoting error or a
 // program that cannot be started give Started false with the reason in Error.
 TCommandOutcome RunCommandLine(const std::string& commandLine);
+
+// RunCommandLine, asking `wait.StopWanted` while the command runs. A command asked to end gets
+// SIGTERM (its whole group with OwnProcessGroup), SIGKILL after the grace, and is waited for; the
+// outcome then has Ended set.
+TCommandOutcome RunCommandLine(const std::string& commandLine, const TCommandWait& wait);
 
 // The framework's form: the command line is `command`, a space and `parameters`, blanks removed at
 // both ends. With `wait` the result is the exit code, or -1 when the command could not be started;

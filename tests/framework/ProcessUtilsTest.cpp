@@ -4,6 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <stdexcept>
+#include <unistd.h>
+
 namespace {
 
 std::vector<std::string> split(const std::string& line)
@@ -93,4 +99,37 @@ TEST(RunCommand, lines_longer_than_the_limit_are_refused_not_cut)
 TEST(RunCommand, a_program_killed_by_a_signal_reports_128_plus_the_signal)
 {
     EXPECT_EQ(RunCommand("sh -c 'kill -TERM $$'", "", true, 1), 128 + 15);
+}
+
+TEST(RunCommand, a_command_asked_to_end_is_ended_with_what_it_started_and_a_raised_stop_ends_it_too)
+{
+    testkit::TempDir dir;
+    const std::string pidFile = dir / "child";
+    // The command starts a child of its own and waits; SIGTERM to the command alone would leave the
+    // child running for a minute.
+    const std::string line = "sh -c 'sleep 60 & echo $! > \"$0\"; wait' " + pidFile;
+    TCommandWait wait;
+    wait.OwnProcessGroup = true;
+    wait.StopWanted = [&] {
+        std::error_code missing;
+        return std::filesystem::file_size(pidFile, missing) > 1 && !missing;
+    };
+    const auto start = std::chrono::steady_clock::now();
+    const TCommandOutcome ended = RunCommandLine(line, wait);
+    EXPECT_TRUE(ended.Ended);
+    EXPECT_EQ(ended.ExitCode, 128 + 15);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    const pid_t child = std::stoi(testkit::readFile(pidFile));
+    // The child, no longer ours, is reaped by whoever adopted it: give that a moment.
+    for (int i = 0; i < 100 && ::kill(child, 0) == 0; ++i) {
+        ::usleep(20'000);
+    }
+    EXPECT_NE(::kill(child, 0), 0) << "the command's child still runs";
+
+    // A stop raised while waiting ends the command before it goes on to the caller; a command that
+    // ignores SIGTERM gets SIGKILL after the grace.
+    wait.StopWanted = []() -> bool { throw std::runtime_error("stop"); };
+    wait.GraceMilliseconds = 200;
+    EXPECT_THROW(RunCommandLine("sh -c 'trap \"\" TERM; sleep 60'", wait), std::runtime_error);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
