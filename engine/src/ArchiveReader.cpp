@@ -267,6 +267,36 @@ void ExistingArchive::localSpan(const ExistingEntry& entry, std::uint64_t& start
     length = end - start;
 }
 
+bool hasZipSignature(const std::string& path, std::uint64_t size)
+{
+    if (size == 0) {
+        return true;
+    }
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    std::uint8_t head[4] = {};
+    const std::size_t tailSize = static_cast<std::size_t>(std::min<std::uint64_t>(size, endrec::kMaxSearch));
+    std::vector<std::uint8_t> tail(tailSize);
+    const bool read = fd >= 0 && readFully(fd, head, sizeof head, 0) >= 0 &&
+                      readFully(fd, tail.data(), tail.size(), size - tailSize) == static_cast<ssize_t>(tail.size());
+    const int error = errno;
+    if (fd >= 0) {
+        close(fd);
+    }
+    if (!read) {
+        throw EngineError(ZIP_MSG_BAD_ARCHIVE,
+                          "cannot read the archive " + path + ": " + errnoText(error) + "; it was left as it is");
+    }
+    if (size >= 4 && (getU32(head) == kLocalHeaderSig || getU32(head) == kSpanningSig)) {
+        return true;
+    }
+    for (std::size_t at = tail.size(); at >= 4; --at) {
+        if (getU32(tail.data() + at - 4) == kEndRecordSig) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool entryUtcTime(const zipdir::CentralHeader& header, std::int64_t& out)
 {
     const ByteView stamp = findExtra(header.extra, kExtraTimestamp);

@@ -91,6 +91,12 @@ private:
     bool readWindowed(std::uint64_t offset, void* buffer, std::size_t size) const;
 };
 
+// Whether the file at `path` (`size` bytes) shows a zip signature where the format puts one: a local
+// header (or the mark of a split archive) at its start, or an end record within the reach of its end.
+// An empty file counts as one, so that an archive cut to nothing may be written again. Raises
+// EngineError(ZIP_MSG_BAD_ARCHIVE) when the file cannot be read.
+bool hasZipSignature(const std::string& path, std::uint64_t size);
+
 // The modification time the entry records, in seconds since the epoch (the UTC extended timestamp
 // when present, else the MS-DOS local time).
 std::int64_t entryTime(const zipdir::CentralHeader& header);

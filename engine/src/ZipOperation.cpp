@@ -548,6 +548,12 @@ std::int32_t Operation::run()
         }
         if (!m_rebuild) {
             m_archive = std::make_unique<ExistingArchive>(m_archivePath);
+        } else if (!hasZipSignature(m_archivePath, static_cast<std::uint64_t>(archiveStat.st_size))) {
+            // A damaged archive may be written again, a file of another kind (a text named by
+            // mistake) never.
+            throw EngineError(ZIP_MSG_BAD_ARCHIVE, m_archivePath +
+                                                       " is not a zip archive (no zip signature at its start or end);"
+                                                       " it was left as it is");
         }
         m_selectionOptions.never.emplace_back(archiveStat.st_dev, archiveStat.st_ino);
     } else if (errno != ENOENT) {
