@@ -274,7 +274,10 @@ void TZipComponent::Add()
         return;
     }
     if (m_zipFileName.empty()) {
-        ReportMessage(zipmsg::kNoArchiveName);
+        // An archive that could not be read was reported then; a second message would only mislead.
+        if (!m_directoryUnreadable) {
+            ReportMessage(zipmsg::kNoArchiveName);
+        }
         return;
     }
     if (m_unattended && m_addOptions.Has(AddOpt::AddEncrypt) && m_password.empty()) {

@@ -298,6 +298,7 @@ private:
     bool m_checkEntries = true;
     std::string m_rootDir;
     bool m_rebuildArchive = false;
+    bool m_directoryUnreadable = false; // the archive named last could not be read (and was reported)
 
     bool m_cancel = false;
     bool m_busy = false;

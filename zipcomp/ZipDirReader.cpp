@@ -188,6 +188,7 @@ void ZipDirReader::Run()
     z.m_skippedDirCount = 0;
     z.m_endRecordOffset = 0;
     z.m_dirDisplaced = false;
+    z.m_directoryUnreadable = false;
     m_zipPath = z.m_zipFileName;
 
     if (!m_zipPath.empty() && IsRegularFile(m_zipPath)) {
@@ -204,14 +205,17 @@ void ZipDirReader::Run()
             z.ReportError(e, text.find(m_zipPath) == std::string::npos ? " (" + m_zipPath + ")" : std::string());
             z.m_zipFileName.clear();
             z.m_stubSize = 0;
+            z.m_directoryUnreadable = true;
         } catch (const std::bad_alloc&) {
             z.ReportMessage(zipmsg::kOutOfMemory, " (" + m_zipPath + ")");
             z.m_zipFileName.clear();
             z.m_stubSize = 0;
+            z.m_directoryUnreadable = true;
         } catch (const std::exception& e) {
             z.ReportMessage(zipmsg::kDirReadError, std::string(e.what()) + " (" + m_zipPath + ")");
             z.m_zipFileName.clear();
             z.m_stubSize = 0;
+            z.m_directoryUnreadable = true;
         }
         m_file.Close();
     }

@@ -87,6 +87,34 @@ TEST_F(RebuildFaults, a_rebuild_refuses_a_folder_or_a_fifo_at_the_archives_name_
     }
 }
 
+TEST_F(RebuildFaults, a_rebuild_refuses_a_file_that_is_no_archive_and_writes_a_truncated_one_again)
+{
+    const path notes = out / "notes.txt";
+    writeFile(notes, "plain text, no archive\n");
+    for (const path& target : {notes, batch}) {
+        SCOPED_TRACE(target.string());
+        faultkit::WriteBatch(batch, {faultkit::ZipSection("Backup", target, src)}, false);
+        const std::string before = testkit::readFile(target);
+        const auto result = faultkit::RunBatch(batch);
+        EXPECT_EQ(result.exitCode, 1) << result.output;
+        EXPECT_TRUE(mentions(result, target.string() + " is not a zip archive")) << result.output;
+        EXPECT_EQ(testkit::readFile(target), before);
+    }
+    EXPECT_EQ(faultkit::FolderNames(out), std::vector<std::string>{"notes.txt"});
+
+    // An archive cut short: an update names it once; a rebuild writes it anew.
+    ASSERT_EQ(run(false).exitCode, 0);
+    const std::string whole = testkit::readFile(archive);
+    writeFile(archive, whole.substr(0, whole.size() / 2));
+    const auto update = run(true);
+    EXPECT_EQ(update.exitCode, 1) << update.output;
+    EXPECT_TRUE(mentions(update, "This is not a zip archive")) << update.output;
+    EXPECT_FALSE(mentions(update, "No archive file name")) << update.output;
+    ASSERT_EQ(run(false).exitCode, 0);
+    EXPECT_TRUE(faultkit::ArchiveTestsOk(archive));
+    EXPECT_EQ(faultkit::ArchiveNames(archive), (std::vector<std::string>{"one.txt", "sub/", "sub/two.txt"}));
+}
+
 TEST_F(RebuildFaults, rebuild_and_update_keep_the_archives_permissions_and_owner)
 {
     ASSERT_EQ(run(false).exitCode, 0);
