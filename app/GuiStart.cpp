@@ -10,6 +10,7 @@
 #include "framework/core/CoreErrors.h"
 #include "framework/core/Questions.h"
 #include "framework/core/vk_tools.h"
+#include "pathrules/PathRules.h"
 #include "ui/p_fmain.h"
 #include "ui/p_fprogress.h"
 #include "zipcomp/ZipComp.h"
@@ -98,14 +99,6 @@ private:
     TConsoleEventPump m_signals;
 };
 
-bool namesFile(const std::string& name)
-{
-    struct stat st
-    {
-    };
-    return !name.empty() && ::stat(name.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
-}
-
 // The batch-mode run, started from the event loop by its posted request as the editor's Zip it is.
 class TBatchModeRun : public QObject
 {
@@ -183,7 +176,7 @@ int runEditor(const std::vector<std::string>& arguments, bool batchModeCancelled
             window.CancelBatchMode();
         }
         const std::string first = arguments.empty() ? std::string() : arguments.front();
-        if (namesFile(first)) {
+        if (isSomethingButFolder(first)) {
             try {
                 window.SetFileName(QFileInfo(fromLocal(first)).absoluteFilePath().toStdString());
             } catch (const std::exception& e) {
@@ -238,7 +231,7 @@ int RunWithWindows(int& argc, char** argv, const std::vector<std::string>& argum
 
     if (batchMode) {
         const std::string first = arguments.empty() ? std::string() : arguments.front();
-        if (namesFile(first)) {
+        if (isSomethingButFolder(first)) {
             return runBatch(first);
         }
         const std::string text =

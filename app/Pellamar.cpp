@@ -29,6 +29,7 @@
 #include "framework/core/CoreErrors.h"
 #include "framework/core/Questions.h"
 #include "framework/core/vk_tools.h"
+#include "pathrules/PathRules.h"
 #include "zipcomp/ZipComp.h"
 
 #include <algorithm>
@@ -91,10 +92,7 @@ bool MayBeSwitch(const std::string& argument)
     if (upper == "/B" || upper == "/?") {
         return true;
     }
-    struct stat st
-    {
-    };
-    return ::lstat(argument.c_str(), &st) != 0;
+    return !somethingAt(argument);
 }
 
 bool HasArgument(const char* text)
@@ -137,10 +135,7 @@ bool OpenCommandLineFile(TpxBatchList& batchList)
         return true;
     }
     const std::string& fileName = g_arguments.front();
-    struct stat st
-    {
-    };
-    if (!fileName.empty() && ::stat(fileName.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
+    if (isSomethingButFolder(fileName)) {
         batchList.LoadFromFile(fileName);
         return true;
     }

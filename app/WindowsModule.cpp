@@ -2,20 +2,7 @@
 
 #include "app/ModuleLoading.h"
 #include "app/WindowsEntry.h"
-
-#include <sys/stat.h>
-
-namespace {
-
-bool isRegularFile(const std::string& path)
-{
-    struct stat st
-    {
-    };
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-} // namespace
+#include "pathrules/PathRules.h"
 
 const char* TWindowsModule::FileName()
 {

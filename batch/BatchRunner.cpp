@@ -12,6 +12,7 @@
 #include "framework/core/FileTime.h"
 #include "framework/core/ProcessUtils.h"
 #include "framework/core/Questions.h"
+#include "pathrules/PathRules.h"
 #include "zipcomp/ZipComp.h"
 
 #include <algorithm>
@@ -20,10 +21,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-// Suffix of the name under which earlier versions set a rebuilt section's previous archive aside
-// until the new one was complete.
-constexpr const char* kSetAsideSuffix = ".vorland-old";
 
 // The zip component's own messages are numbered from here on; engine codes are far below.
 constexpr std::int32_t kFirstComponentMessage = 10101;
@@ -45,38 +42,6 @@ int percentOf(std::int64_t done, std::int64_t total)
         return static_cast<int>((clamped * 100 + total / 2) / total);
     }
     return static_cast<int>(clamped / (total / 100 + 1));
-}
-
-bool fileExists(const std::string& path)
-{
-    struct stat st
-    {
-    };
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
-bool isRegularFile(const std::string& path)
-{
-    struct stat st
-    {
-    };
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// An earlier version that ended without cleaning up (a crash, a kill) may have left a rebuilt
-// section's previous archive set aside: it comes back when no new archive was completed, and goes
-// when one was.
-void recoverSetAside(const std::string& archive)
-{
-    const std::string aside = archive + kSetAsideSuffix;
-    if (!isRegularFile(aside)) {
-        return;
-    }
-    if (isRegularFile(archive)) {
-        ::unlink(aside.c_str());
-    } else if (!fileExists(archive)) {
-        ::rename(aside.c_str(), archive.c_str());
-    }
 }
 
 // Clears a flag of the batch list when the scope ends, also by an error or a silent stop.
@@ -374,7 +339,6 @@ void TpxBatchList::ProcessSection(const std::string& Name, const std::string& Zi
 void TpxBatchList::ZipSection(const TBatchEntry& entry)
 {
     const std::string& archive = entry.Zip;
-    recoverSetAside(archive);
     // A rebuild writes the new archive beside the previous one, which stays at its name until the new
     // one replaces it (in the engine, as an update does).
     const bool rebuild = !UpdateZip;
@@ -415,7 +379,7 @@ void TpxBatchList::ZipSection(const TBatchEntry& entry)
     } else if (rebuild && !failed) {
         // Nothing was added: a rebuild ends without an archive. An empty or missing source folder
         // would so remove the last backup, so that is reported.
-        const std::string real = FollowLinks(archive);
+        const std::string real = followLinks(archive);
         if (isRegularFile(real) && ::unlink(real.c_str()) == 0) {
             ReportRunProblem(TRunProblem::ArchiveRemoved, "Section \"" + entry.Name +
                                                               "\": nothing to add; the previous archive \"" +
@@ -464,7 +428,7 @@ void TpxBatchList::CopySection(const TBatchEntry& entry)
                 // A link that leads nowhere or into a loop, said as the engine says it in a zip
                 // section, when its name is one to copy.
                 const std::string name = path.substr(path.rfind('/') + 1);
-                if (!IsWorkFileName(name) && MatchesMaskList(IncludeMasks, name, true) &&
+                if (!isWorkFileName(name) && MatchesMaskList(IncludeMasks, name, true) &&
                     !MatchesMaskList(ExcludeMasks, name, false)) {
                     ReportRunProblem(TRunProblem::UnreadableFolder, path + ": cannot follow the link: " +
                                                                         std::strerror(systemError) + "; skipped");
@@ -495,7 +459,7 @@ void TpxBatchList::CopyFoundFile(const std::string& fullPath, const TSearchRec& 
         throw ESilentStop();
     }
     // Temporary files of runs (also of a killed one) are never backed up.
-    if (IsWorkFileName(file.Name) || !MatchesMaskList(IncludeMasks, file.Name, true) ||
+    if (isWorkFileName(file.Name) || !MatchesMaskList(IncludeMasks, file.Name, true) ||
         MatchesMaskList(ExcludeMasks, file.Name, false)) {
         return;
     }

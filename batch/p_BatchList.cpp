@@ -3,10 +3,9 @@
 #include "batch/IniFile.h"
 #include "batch/vk_textline.h"
 #include "framework/core/CoreErrors.h"
-#include "framework/core/PosixIo.h"
 #include "framework/core/vk_tools.h"
+#include "pathrules/PathRules.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -129,74 +128,6 @@ std::string scrambledPasswordValue(const std::string& password)
                "Please choose another password.");
     }
     return protectValue(scrambled);
-}
-
-// Folder part of a path ("." when it has none).
-std::string folderOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Replaces `target` with `bytes` atomically: a new file beside it, flushed to disk, renamed over
-// the old one. On failure the temporary file is removed and the old file is untouched.
-void replaceFile(const std::string& fileName, std::string_view bytes)
-{
-    // Write through a symbolic link to the file it points to, keeping the link.
-    std::string target = fileName;
-    struct stat linkInfo = {};
-    if (::lstat(fileName.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
-        if (char* resolved = ::realpath(fileName.c_str(), nullptr)) {
-            target = resolved;
-            std::free(resolved);
-        }
-    }
-    struct stat oldInfo = {};
-    const bool hadOld = ::stat(target.c_str(), &oldInfo) == 0;
-    if (hadOld && S_ISDIR(oldInfo.st_mode)) {
-        throw EInOutError(fileName, EISDIR, "Cannot save the batch file");
-    }
-
-    static std::atomic<unsigned> counter{0};
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; fd < 0; ++attempt) {
-        temporary = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && (errno != EEXIST || attempt > 100)) {
-            throw EInOutError(fileName, errno, "Cannot save the batch file");
-        }
-    }
-    auto fail = [&](int error) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        ::unlink(temporary.c_str());
-        throw EInOutError(fileName, error, "Cannot save the batch file");
-    };
-    if (hadOld && ::fchmod(fd, oldInfo.st_mode & 07777) != 0) {
-        fail(errno);
-    }
-    if (!WriteFully(fd, bytes.data(), bytes.size()) || ::fsync(fd) != 0) {
-        fail(errno);
-    }
-    const int closed = ::close(fd);
-    fd = -1;
-    if (closed != 0) {
-        fail(errno);
-    }
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        fail(errno);
-    }
-    // Make the rename itself durable; a failure here changes nothing the caller could act on.
-    const int folder = ::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
 }
 
 void checkIndex(int index, int count)
@@ -360,7 +291,9 @@ void TpxBatchList::SaveToFile(const std::string& fileName) const
     if (fileName.empty()) {
         throw EInOutError(fileName, ENOENT, "Cannot save the batch file");
     }
-    replaceFile(fileName, text);
+    if (const int error = replaceFileWhole(fileName, text); error != 0) {
+        throw EInOutError(fileName, error, "Cannot save the batch file");
+    }
 }
 
 void BuildMaskList(const TBatchEntry& entry, std::string_view text, std::vector<std::string>& masks, bool complete)

@@ -10,17 +10,14 @@ set(VORLAND_FUZZ_SOURCE_zipdir FuzzZipDirectory.cpp)
 # The shared reader of zip directories itself (zipdir/): end record, ZIP64 records, central headers.
 list(APPEND VORLAND_FUZZ_TARGETS zipdirectory)
 set(VORLAND_FUZZ_SOURCE_zipdirectory FuzzZipDirectoryParser.cpp)
-# The engine's reading of an existing archive before it updates it. The engine library exports
-# none of its units, so the target compiles these from engine/src.
+# The engine's reading of an existing archive before it updates it (from the engine's internal
+# library: the shared library exports none of its units).
 list(APPEND VORLAND_FUZZ_TARGETS enginearchive)
 set(VORLAND_FUZZ_SOURCE_enginearchive FuzzEngineArchive.cpp)
-set(VORLAND_FUZZ_ENGINE_SOURCES_enginearchive ArchiveReader.cpp Callbacks.cpp FileLayer.cpp)
 # The engine's rewriting of the deflate streams of large files' chunks so that they join into one,
 # checked against zlib's inflating of the same bytes.
 list(APPEND VORLAND_FUZZ_TARGETS deflatejoin)
 set(VORLAND_FUZZ_SOURCE_deflatejoin FuzzDeflateJoin.cpp)
-set(VORLAND_FUZZ_ENGINE_SOURCES_deflatejoin DeflateJoin.cpp)
-set(VORLAND_FUZZ_LIBS_deflatejoin ZLIB::ZLIB)
 # The picture layer's JPEG decoder. Targets with GUI sources (paths from the top of the tree) are
 # compiled with them and linked with QtGui and libjpeg-turbo, nothing else of the windows.
 list(APPEND VORLAND_FUZZ_TARGETS picture)

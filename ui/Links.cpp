@@ -1,5 +1,7 @@
 #include "ui/Links.h"
 
+#include "pathrules/PathRules.h"
+
 #include <QCoreApplication>
 #include <QProcess>
 #include <QStandardPaths>
@@ -107,45 +109,6 @@ std::string quoteExecWord(const std::string& word, bool always)
     return quoted;
 }
 
-// Writes the whole text into a new file beside `path` and renames it over `path`.
-void replaceFile(const std::string& path, const std::string& text, mode_t mode)
-{
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        fail(path, systemReason(errno));
-    }
-    std::size_t written = 0;
-    int error = 0;
-    while (written < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            error = errno;
-            break;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    if (error == 0 && ::fchmod(fd, mode) != 0) {
-        error = errno;
-    }
-    if (error == 0 && ::fsync(fd) != 0) {
-        error = errno;
-    }
-    if (::close(fd) != 0 && error == 0) {
-        error = errno;
-    }
-    if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = errno;
-    }
-    if (error != 0) {
-        ::unlink(temporary.c_str());
-        fail(path, systemReason(error));
-    }
-}
-
 // Makes the folder when it is missing and its parent exists (a desktop folder that was never made,
 // or was deleted); a missing parent is reported.
 void ensureFolder(const std::string& folder, const std::string& launcher)
@@ -230,7 +193,9 @@ void CreateShellLink(const std::string& target, const std::string& shortcutFile,
     text += "Exec=" + DesktopExecValue(target, arguments) + "\n";
     text += "Icon=" + DesktopStringValue(programIcon()) + "\n";
     text += "Terminal=false\n";
-    replaceFile(shortcutFile, text, 0755);
+    if (const int error = replaceFileWhole(shortcutFile, text, 0755); error != 0) {
+        fail(shortcutFile, systemReason(error));
+    }
     // GNOME's desktop runs a launcher only when it carries this mark; elsewhere gio is missing or
     // the mark is meaningless, and the launcher works without it.
     runHelper(QStringLiteral("gio"),

@@ -18,6 +18,7 @@
 #include "framework/core/Questions.h"
 #include "framework/core/vk_tools.h"
 #include "framework/vk_contexte.h"
+#include "pathrules/PathRules.h"
 #include "ui/Links.h"
 #include "ui/MainWindowCommands.h"
 #include "ui/BatchParametersPage.h"
@@ -35,7 +36,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QTabWidget>
 #include <QTemporaryFile>
@@ -57,14 +57,6 @@ const char* const kBatchFilter = "Vorland file (*.vrl)|*.vrl|Tous (*.*)|*.*";
 QString fromUtf8(const std::string& text)
 {
     return QString::fromStdString(text);
-}
-
-bool isRegularFile(const std::string& name)
-{
-    struct stat st
-    {
-    };
-    return !name.empty() && ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // The whole file; false when it cannot be read.
@@ -169,10 +161,8 @@ void TFrmSaveZip::SaveSourceFile(const std::string& fileName)
         bytes += m_sourceLatin1 ? line.toLatin1() : line.toUtf8();
         bytes += "\r\n";
     }
-    QSaveFile file(fromUtf8(fileName));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        const int error = errno != 0 ? errno : EIO;
-        throw EInOutError(fileName, error, "Cannot write the batch file: " + file.errorString().toStdString());
+    if (const int error = replaceFileWhole(fileName, std::string_view(bytes.constData(), bytes.size())); error != 0) {
+        throw EInOutError(fileName, error, "Cannot save the batch file");
     }
 }
 

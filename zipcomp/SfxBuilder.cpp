@@ -1,6 +1,7 @@
 #include "zipcomp/SfxBuilder.h"
 
 #include "framework/core/PosixIo.h"
+#include "pathrules/PathRules.h"
 #include "zipcomp/PeIconPatch.h"
 #include "zipdir/ZipDirectory.h"
 #include "zipformat/ZipRecords.h"
@@ -88,14 +89,6 @@ private:
     int m_fd = -1;
 };
 
-bool fileExists(const std::string& path)
-{
-    struct stat st
-    {
-    };
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 std::string joinPath(const std::string& folder, const std::string& name)
 {
     if (folder.empty()) {
@@ -158,7 +151,7 @@ public:
 private:
     void prepare()
     {
-        if (m_job.convert && !fileExists(m_job.zipFileName)) {
+        if (m_job.convert && !isRegularFile(m_job.zipFileName)) {
             throw BuildFailure{kSfxOtherError, kMsgNoZipFileName, ""};
         }
         if (!MakeConfigBlock(m_job.settings, m_block)) {
@@ -167,7 +160,7 @@ private:
                                    std::to_string(ConfigBlockSize(m_job.settings) + 1)};
         }
         for (const std::string& candidate : StubCandidates(m_job.sfxPath, m_job.programDir, m_job.dllDirectory)) {
-            if (fileExists(candidate)) {
+            if (isRegularFile(candidate)) {
                 m_stubPath = candidate;
                 break;
             }

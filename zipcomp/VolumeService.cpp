@@ -1,6 +1,7 @@
 #include "zipcomp/VolumeService.h"
 
 #include "framework/core/UiInterfaces.h"
+#include "pathrules/PathRules.h"
 
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -12,10 +13,7 @@ std::string LocalVolumeService::DriveRoot(const std::string& /*path*/)
 
 bool LocalVolumeService::DriveExists(const std::string& root)
 {
-    struct stat st
-    {
-    };
-    return !root.empty() && ::stat(root.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return isFolder(root);
 }
 
 DriveType LocalVolumeService::GetDriveType(const std::string& root)

@@ -1,6 +1,7 @@
 #include "zipcomp/VolumeWriter.h"
 
 #include "framework/core/PosixIo.h"
+#include "pathrules/PathRules.h"
 #include "zipdir/ZipDirectory.h"
 #include "zipformat/ZipRecords.h"
 
@@ -57,15 +58,6 @@ constexpr std::size_t kLabelNumberLength = 3;
 std::uint8_t* bytesOf(std::string& s)
 {
     return reinterpret_cast<std::uint8_t*>(s.data());
-}
-
-std::string folderOf(const std::string& path)
-{
-    std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return "./";
-    }
-    return path.substr(0, slash + 1);
 }
 
 } // namespace

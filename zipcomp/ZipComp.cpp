@@ -1,6 +1,7 @@
 #include "zipcomp/ZipComp.h"
 
 #include "framework/core/UiInterfaces.h"
+#include "pathrules/PathRules.h"
 #include "zipcomp/ZipCallback.h"
 #include "zipcomp/ZipEngineLoader.h"
 #include "zipcomp/ZipExecBlock.h"
@@ -26,11 +27,6 @@ bool HasExeExtension(const std::string& name)
     std::string ext = name.substr(dot);
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::toupper(c); });
     return ext == ".EXE";
-}
-
-bool FileExists(const std::string& name)
-{
-    return ::access(name.c_str(), F_OK) == 0;
 }
 
 // Name of volume `number` (1-based) of a set written as numbered files: the name without its
@@ -311,7 +307,7 @@ void TZipComponent::Add()
         return;
     }
 
-    if (HasExeExtension(m_zipFileName) && m_stubSize == 0 && !FileExists(m_zipFileName)) {
+    if (HasExeExtension(m_zipFileName) && m_stubSize == 0 && !existsFollowingLinks(m_zipFileName)) {
         const int result = BuildSelfExtractor(true);
         if (result != 0) {
             ReportError(EZipComponent(zipmsg::kSfxCreateFailed, static_cast<std::int64_t>(result)));

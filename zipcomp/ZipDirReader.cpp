@@ -1,5 +1,6 @@
 #include "zipcomp/ZipDirReader.h"
 
+#include "pathrules/PathRules.h"
 #include "zipcomp/OemCharset.h"
 #include "zipcomp/ZipComp.h"
 #include "zipdir/ZipDirectory.h"
@@ -26,14 +27,6 @@ constexpr const char* kSpanLabelPrefix = "PKBACK# ";
 constexpr std::size_t kSpanLabelPrefixLength = 8;
 // Volume requests asked in a row before giving up on an answer that never fits.
 constexpr int kMaxVolumeRequests = 100;
-
-bool IsRegularFile(const std::string& path)
-{
-    struct stat st
-    {
-    };
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 std::string ThreeDigits(int number)
 {
@@ -191,7 +184,7 @@ void ZipDirReader::Run()
     z.m_directoryUnreadable = false;
     m_zipPath = z.m_zipFileName;
 
-    if (!m_zipPath.empty() && IsRegularFile(m_zipPath)) {
+    if (!m_zipPath.empty() && isRegularFile(m_zipPath)) {
         try {
             ReadEntries();
         } catch (const ESilentStop&) {

@@ -1,5 +1,7 @@
 #include "zipcomp/ZipEngineLoader.h"
 
+#include "pathrules/PathRules.h"
+
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,14 +9,6 @@
 #include <vector>
 
 namespace {
-
-bool IsRegularFile(const std::string& path)
-{
-    struct stat st
-    {
-    };
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 std::string ExecutableFolder()
 {
@@ -39,21 +33,21 @@ std::string ZipEngineLibrary::ChoosePath(const std::string& dllDirectory)
 {
     if (!dllDirectory.empty()) {
         std::string candidate = dllDirectory + "/" + FileName();
-        if (IsRegularFile(candidate)) {
+        if (isRegularFile(candidate)) {
             return candidate;
         }
     }
     const std::string exeFolder = ExecutableFolder();
     if (!exeFolder.empty()) {
         std::string candidate = exeFolder + "/" + FileName();
-        if (IsRegularFile(candidate)) {
+        if (isRegularFile(candidate)) {
             return candidate;
         }
         // An installed tree keeps the engine in <prefix>/lib/vorland beside <prefix>/bin. Asked by
         // path, so the program finds it also where dlopen would not read the program's run path
         // (under a sanitizer's dlopen, for one).
         candidate = exeFolder + "/../lib/vorland/" + FileName();
-        if (IsRegularFile(candidate)) {
+        if (isRegularFile(candidate)) {
             return candidate;
         }
     }

@@ -1,6 +1,7 @@
 #include "FileLayer.h"
 
 #include "EngineError.h"
+#include "pathrules/PathRules.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -22,21 +23,6 @@ namespace {
 constexpr std::size_t kWriteBuffer = 1 << 20;
 // Bytes written between two requests to start writing them to the disk.
 constexpr std::uint64_t kWritebackStep = 8u << 20;
-constexpr const char* kTempMarker = ".vorland-tmp-";
-// Temporary copies of the program's copy sections, and the name under which earlier versions set a
-// rebuilt archive aside.
-constexpr const char* kCopyMarker = ".vorland-copy-";
-constexpr const char* kSetAsideSuffix = ".vorland-old";
-
-std::string folderOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 std::string baseName(const std::string& path)
 {
     const auto slash = path.rfind('/');
@@ -134,7 +120,7 @@ ssize_t readFully(int fd, void* buffer, std::size_t size, std::uint64_t offset)
 
 std::string tempPrefix(const std::string& archivePath)
 {
-    return baseName(archivePath) + kTempMarker;
+    return baseName(archivePath) + std::string(kArchiveTempMarker);
 }
 
 namespace {
@@ -175,11 +161,6 @@ void removeStaleTempsIn(const std::string& archivePath, const std::string& folde
     closedir(dir);
 }
 
-bool endsWith(const std::string& text, const std::string& end)
-{
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 } // namespace
 
 void removeStaleTemps(const std::string& archivePath, const std::string& tempFolder)
@@ -189,43 +170,6 @@ void removeStaleTemps(const std::string& archivePath, const std::string& tempFol
     if (!tempFolder.empty() && tempFolder != archiveFolder) {
         removeStaleTempsIn(archivePath, tempFolder);
     }
-}
-
-std::string followLinks(const std::string& path)
-{
-    std::string current = path;
-    // As many links as the system itself follows in one path.
-    for (int hop = 0; hop < 40; ++hop) {
-        struct stat st;
-        if (lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-            return current;
-        }
-        std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
-        const ssize_t n = readlink(current.c_str(), target.data(), target.size());
-        if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) {
-            return current;
-        }
-        target.resize(static_cast<std::size_t>(n));
-        if (target[0] != '/') {
-            const std::string folder = folderOf(current);
-            target = (folder == "/" ? folder : folder + "/") + target;
-        }
-        current = target;
-    }
-    return current;
-}
-
-bool isWorkFileName(const std::string& name)
-{
-    // "<archive>.vorland-tmp-XXXXXX", ".vorland-copy-XXXXXX", "<archive>.vorland-old"
-    const auto temp = name.rfind(kTempMarker);
-    if (temp != std::string::npos && temp > 0 && name.size() == temp + std::strlen(kTempMarker) + 6) {
-        return true;
-    }
-    if (name.size() == std::strlen(kCopyMarker) + 6 && name.compare(0, std::strlen(kCopyMarker), kCopyMarker) == 0) {
-        return true;
-    }
-    return name.size() > std::strlen(kSetAsideSuffix) && endsWith(name, kSetAsideSuffix);
 }
 
 TempArchive::TempArchive(const std::string& archivePath, const std::string& folder, const FaultSeams& seams)

@@ -94,12 +94,4 @@ std::string tempPrefix(const std::string& archivePath);
 // `tempFolder` (when not empty).
 void removeStaleTemps(const std::string& archivePath, const std::string& tempFolder);
 
-// The path with every symbolic link at its end followed (also to a file that does not exist yet), so
-// that the archive a link leads to is the one read and replaced. Other paths come back unchanged.
-std::string followLinks(const std::string& path);
-
-// True for the names of files our runs keep only while they work (temporary archives and copies,
-// archives set aside by earlier versions): never part of a backup.
-bool isWorkFileName(const std::string& name);
-
 } // namespace zipengine

@@ -1,6 +1,7 @@
 #include "FileSelection.h"
 
 #include "maskmatch/MaskMatch.h"
+#include "pathrules/PathRules.h"
 #include "zipengine/ZipEngineApi.h"
 
 #include "EngineError.h"

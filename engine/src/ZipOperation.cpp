@@ -8,6 +8,7 @@
 #include "FileSelection.h"
 #include "NameTable.h"
 #include "TraditionalCrypto.h"
+#include "pathrules/PathRules.h"
 #include "zipformat/ZipRecords.h"
 
 #include <algorithm>

@@ -1,6 +1,7 @@
 #include "framework/core/FileOps.h"
 
 #include "framework/core/CoreErrors.h"
+#include "pathrules/PathRules.h"
 
 #include <cerrno>
 #include <climits>
@@ -19,9 +20,6 @@ namespace {
 
 // Size of one read when copying through a buffer.
 constexpr std::size_t kCopyBufferSize = 1 << 20;
-// Name of a copy in progress: this prefix and six characters of mkostemp.
-constexpr const char* kCopyTempPrefix = ".vorland-copy-";
-constexpr std::size_t kCopyTempNameLength = 14 + 6;
 
 // Creates the hidden temporary file of a copy in `dir`, locked for as long as the copy runs, so that
 // RemoveOrphanedCopies can tell it from the leftover of a run that was killed. Returns the
@@ -29,7 +27,7 @@ constexpr std::size_t kCopyTempNameLength = 14 + 6;
 int createLockedCopyTemp(const std::string& dir, std::string& path)
 {
     for (int attempt = 0; attempt < 5; ++attempt) {
-        std::string pattern = (dir == "/" ? std::string("/") : dir + "/") + kCopyTempPrefix + "XXXXXX";
+        std::string pattern = (dir == "/" ? std::string("/") : dir + "/") + std::string(kCopyTempPrefix) + "XXXXXX";
         const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
         if (fd < 0) {
             return -1;
@@ -250,7 +248,7 @@ void RemoveOrphanedCopies(const std::string& dir)
     }
     while (const dirent* entry = ::readdir(folder)) {
         const std::string name = entry->d_name;
-        if (name.size() != kCopyTempNameLength || name.rfind(kCopyTempPrefix, 0) != 0) {
+        if (name.size() != kCopyTempPrefix.size() + kWorkFileUniqueLength || !name.starts_with(kCopyTempPrefix)) {
             continue;
         }
         const std::string path = (dir == "/" ? std::string("/") : dir + "/") + name;
@@ -285,58 +283,9 @@ bool DeleteFiles(const std::string& path, bool /*confirm*/, bool /*progress*/)
     return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
-std::string FollowLinks(const std::string& path)
-{
-    std::string current = path;
-    // As many links as the system itself follows in one path.
-    for (int hop = 0; hop < 40; ++hop) {
-        struct stat st
-        {
-        };
-        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-            return current;
-        }
-        std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
-        const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
-        if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) {
-            return current;
-        }
-        target.resize(static_cast<std::size_t>(n));
-        if (target[0] != '/') {
-            const std::string folder = ExtractFileDir(current);
-            target = (folder.empty() ? std::string() : folder == "/" ? folder : folder + "/") + target;
-        }
-        current = target;
-    }
-    return current;
-}
-
-bool IsWorkFileName(const std::string& name)
-{
-    // "<archive>.vorland-tmp-XXXXXX" (the engine's), ".vorland-copy-XXXXXX", "<archive>.vorland-old"
-    static const std::string tempMarker = ".vorland-tmp-";
-    static const std::string setAside = ".vorland-old";
-    const auto temp = name.rfind(tempMarker);
-    if (temp != std::string::npos && temp > 0 && name.size() == temp + tempMarker.size() + 6) {
-        return true;
-    }
-    if (name.size() == kCopyTempNameLength && name.rfind(kCopyTempPrefix, 0) == 0) {
-        return true;
-    }
-    return name.size() > setAside.size() && name.compare(name.size() - setAside.size(), setAside.size(), setAside) == 0;
-}
-
 std::string ExtractFileDir(const std::string& path)
 {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return {};
-    }
-    std::size_t end = slash;
-    while (end > 0 && path[end - 1] == '/') {
-        --end;
-    }
-    return end == 0 ? std::string("/") : path.substr(0, end);
+    return hasFolderPart(path) ? folderOf(path) : std::string();
 }
 
 std::string AbsolutePath(const std::string& path)

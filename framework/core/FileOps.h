@@ -35,15 +35,7 @@ bool DeleteFiles(const std::string& path, bool confirm = false, bool progress = 
 bool ForceDirectories(const std::string& dir, std::string& error);
 bool ForceDirectories(const std::string& dir);
 
-// The path with every symbolic link at its end followed (also to a file that does not exist yet): the
-// file a link to an archive leads to. Other paths come back unchanged.
-std::string FollowLinks(const std::string& path);
-
-// True for the names of files the program's runs keep only while they work (temporary copies and
-// archives, archives set aside by earlier versions): never backed up.
-bool IsWorkFileName(const std::string& name);
-
-// The folder part of a path without a trailing "/" ("" for a bare name; "/" for a file in the root).
+// The folder part of a path (folderOf), but "" for a bare name: ForceDirectories refuses that.
 std::string ExtractFileDir(const std::string& path);
 
 // The path made absolute against the current folder, without "." and ".." and without a trailing "/"

@@ -265,7 +265,6 @@ TEST_F(BatchRunner, a_stop_confirmed_while_the_engine_runs_ends_the_run_and_rest
     EXPECT_THROW(list.RunAll(), ESilentStop);
     EXPECT_EQ(prompter.questions.size(), 1U);
     EXPECT_EQ(testkit::readFile(archive), previous);
-    EXPECT_FALSE(fs::exists(archive + ".vorland-old"));
     EXPECT_FALSE(fs::exists(tmp.path() / "copy"));
     EXPECT_FALSE(fs::exists(tmp.path() / "after-ran"));
     EXPECT_TRUE(list.RunSummary.StoppedByUser);

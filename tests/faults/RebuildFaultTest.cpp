@@ -48,9 +48,7 @@ TEST_F(RebuildFaults, an_archive_inside_its_source_tree_never_takes_itself_or_ou
 {
     out = src / "out";
     archive = out / "backup.zip";
-    // Files that runs of this or an earlier version leave for a moment (or, when killed, for good):
-    // never part of a backup.
-    writeFile(src / "other.zip.vorland-old", "set aside by an earlier version");
+    // Files that runs leave for a moment (or, when killed, for good): never part of a backup.
     writeFile(src / "other.zip.vorland-tmp-Orphan", "temporary archive of a killed run");
     writeFile(src / "sub" / ".vorland-copy-Orphan", "temporary copy of a killed run");
     const std::vector<std::string> expected = {"one.txt", "sub/", "sub/two.txt"};
@@ -199,26 +197,6 @@ TEST_F(RebuildFaults, a_killed_runs_temporary_archive_goes_at_the_next_run_also_
     ::close(live);
     EXPECT_EQ(result.exitCode, 0) << result.output;
     EXPECT_EQ(faultkit::FolderNames(out), (std::vector<std::string>{"backup.zip", "backup.zip.vorland-tmp-LiveOn"}));
-}
-
-TEST_F(RebuildFaults, an_archive_that_an_earlier_version_left_set_aside_comes_back)
-{
-    ASSERT_EQ(run(true).exitCode, 0);
-    // Killed while the previous archive was set aside, and nothing at the archive's name.
-    faultkit::fs::rename(archive, out / "backup.zip.vorland-old");
-    writeFile(src / "three.txt", "third\n");
-    auto result = run(true);
-    ASSERT_EQ(result.exitCode, 0) << result.output;
-    EXPECT_EQ(faultkit::ArchiveNames(archive),
-              (std::vector<std::string>{"one.txt", "sub/", "sub/two.txt", "three.txt"}));
-    EXPECT_EQ(faultkit::FolderNames(out), std::vector<std::string>{"backup.zip"});
-
-    // Killed after the new archive was in place: the set-aside one goes.
-    writeFile(out / "backup.zip.vorland-old", "the archive before");
-    result = run(false);
-    ASSERT_EQ(result.exitCode, 0) << result.output;
-    EXPECT_EQ(faultkit::FolderNames(out), std::vector<std::string>{"backup.zip"});
-    EXPECT_TRUE(faultkit::ArchiveTestsOk(archive));
 }
 
 } // namespace

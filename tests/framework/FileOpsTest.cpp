@@ -1,6 +1,7 @@
 #include "framework/core/FileOps.h"
 
 #include "framework/core/CoreErrors.h"
+#include "pathrules/PathRules.h"
 #include "testkit/TestKit.h"
 
 #include <gtest/gtest.h>
@@ -116,6 +117,14 @@ TEST(PathHelpers, folder_part_and_absolute_paths)
     EXPECT_EQ(ExtractFileDir("/archive.zip"), "/");
     EXPECT_EQ(ExtractFileDir("/a/b//c.zip"), "/a/b");
     EXPECT_EQ(ExtractFileDir("rel/c.zip"), "rel");
+    EXPECT_EQ(folderOf("archive.zip"), ".");
+    EXPECT_EQ(folderOf("//archive.zip"), "/");
+    // The engine, the copies and the runner's selection all skip exactly these names.
+    EXPECT_TRUE(isWorkFileName("a.zip.vorland-tmp-Ab12Cd"));
+    EXPECT_TRUE(isWorkFileName(".vorland-copy-Ab12Cd"));
+    EXPECT_FALSE(isWorkFileName(".vorland-tmp-Ab12Cd"));
+    EXPECT_FALSE(isWorkFileName("a.zip.vorland-tmp-Ab12C"));
+    EXPECT_FALSE(isWorkFileName(".vorland-copy-Ab12Cd.txt"));
     EXPECT_EQ(AbsolutePath("/a/./b/../c/"), "/a/c");
     EXPECT_EQ(AbsolutePath("x/y"), (fs::current_path() / "x/y").string());
     EXPECT_EQ(AbsolutePath("/"), "/");

@@ -1,1 +1,2 @@
+// A core file reaching into the windows.
 #include <QWidget>

@@ -1,0 +1,2 @@
+// The program without windows reaching into them.
+#include <QWidget>

@@ -1,0 +1,2 @@
+// A core file climbing out of its folder.
+#include "../ui/p_fmain.h"

@@ -1,0 +1,2 @@
+// A window reaching into the engine's private sources.
+#include "engine/src/ZipOperation.h"
