@@ -1,6 +1,7 @@
 #include "app/GuiStart.h"
 
 #include "app/ConsoleEventPump.h"
+#include "app/DisplayLoss.h"
 #include "batch/BatchRun.h"
 #include "batch/p_BatchList.h"
 #include "framework/FrameworkInit.h"
@@ -27,6 +28,7 @@
 #include <memory>
 #include <sys/stat.h>
 #include <type_traits>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -80,31 +82,59 @@ public:
 };
 
 // The windows' event processing plus the console's signals: SIGINT, SIGTERM and SIGHUP stop the run
-// at its next check, as they do without a display.
+// at its next check, as they do without a display. A display that went away ends the windows' part:
+// `displayLost` is set and the run goes on without them.
 class TBatchModePump : public IEventPump
 {
 public:
-    explicit TBatchModePump(TpxBatchList& batchList)
-        : m_signals([&batchList](int) { batchList.CancelRequested = true; })
+    TBatchModePump(TpxBatchList& batchList, bool& displayLost)
+        : m_signals([&batchList](int) { batchList.CancelRequested = true; }), m_displayLost(displayLost)
     {
     }
     void ProcessMessages() override
     {
-        m_windows.ProcessMessages();
+        if (!m_displayLost && DisplayConnectionBroken()) {
+            m_displayLost = true;
+            writeError("vorland: the display went away; the run goes on without windows");
+        }
+        if (!m_displayLost) {
+            m_windows.ProcessMessages();
+        }
         m_signals.ProcessMessages();
     }
 
 private:
     TQtEventPump m_windows;
     TConsoleEventPump m_signals;
+    bool& m_displayLost;
 };
+
+// The batch list of the run in progress, for an end of the process forced by the window system.
+TpxBatchList* g_runningBatch = nullptr;
+
+// The window system ends the process (exit 1) when it meets a broken display connection the run did
+// not see first (it broke while a question was shown, or in the instant between the run's look and
+// the window system's). The run cannot go on from there; it ends as a stop by an error instead:
+// temporary files removed, the summary written, exit code 2.
+void endRunWithoutDisplay()
+{
+    TpxBatchList* batchList = std::exchange(g_runningBatch, nullptr);
+    if (batchList == nullptr) {
+        return;
+    }
+    RemoveOwnWorkFiles();
+    batchList->RunSummary.StopError = "the display went away";
+    writeError(batchList->RunSummary.Text());
+    std::fflush(nullptr);
+    ::_exit(kExitStoppedByError);
+}
 
 // The batch-mode run, started from the event loop by its posted request as the editor's Zip it is.
 class TBatchModeRun : public QObject
 {
 public:
-    TBatchModeRun(TpxBatchList& batchList, std::string batchFile)
-        : m_batchList(batchList), m_batchFile(std::move(batchFile))
+    TBatchModeRun(TpxBatchList& batchList, std::string batchFile, const bool& displayLost)
+        : m_batchList(batchList), m_batchFile(std::move(batchFile)), m_displayLost(displayLost)
     {
     }
     int ExitCode = kExitOk;
@@ -123,12 +153,23 @@ protected:
 private:
     void run()
     {
+        static const bool exitHandled = std::atexit(endRunWithoutDisplay) == 0;
+        (void)exitHandled;
+        g_runningBatch = &m_batchList;
         TStderrBatchRunReport report;
         ExitCode = RunWholeBatch(m_batchList, m_batchFile, report).ExitCode;
+        g_runningBatch = nullptr;
+        if (m_displayLost) {
+            // Nothing more may reach the window system: its next look at the broken connection would
+            // end the process with its own exit code.
+            std::fflush(nullptr);
+            ::_exit(ExitCode);
+        }
     }
 
     TpxBatchList& m_batchList;
     std::string m_batchFile;
+    const bool& m_displayLost;
 };
 
 int runBatch(const std::string& batchFile)
@@ -137,14 +178,16 @@ int runBatch(const std::string& batchFile)
     SetAppPrompter(&prompter);
     int exitCode = kExitStoppedByError;
     {
+        bool displayLost = false;
         TpxBatchList batchList;
+        TBatchModeRun runner(batchList, batchFile, displayLost);
         auto window = std::make_unique<TFrmSaveProgress>();
         window->BatchList = &batchList;
         window->SetProblemSink([](const std::string& text) { writeError(text); });
-        batchList.SetProgressForm(std::move(window));
+        batchList.SetProgressForm(std::make_unique<TDisplayBoundView>(std::move(window), displayLost, writeError));
         // The component's messages reach standard error through the runner, never as a box.
         batchList.ZipComponent->SetUnattended(true);
-        TBatchModePump pump(batchList);
+        TBatchModePump pump(batchList, displayLost);
         batchList.SetEventPump(&pump);
         try {
             batchList.LoadFromFile(batchFile);
@@ -154,7 +197,6 @@ int runBatch(const std::string& batchFile)
             SetAppPrompter(nullptr);
             return kExitStoppedByError;
         }
-        TBatchModeRun runner(batchList, batchFile);
         QCoreApplication::postEvent(&runner, new QEvent(static_cast<QEvent::Type>(kRunBatchMessage)));
         exitCode = QApplication::exec();
         batchList.SetEventPump(nullptr);

@@ -41,7 +41,7 @@ set(VORLAND_LAYERS
     "vorland_gui:framework | framework | controls ${_core} <qt> <jpeg>"
     "vorland_gui:ui | ui | framework controls ${_core} <qt>"
     "vorland | app/Pellamar.cpp app/Console*.h app/Console*.cpp app/DisplayProbe.* app/ModuleLoading.* app/WindowsModule.* app/WindowsEntry.h | ${_core}"
-    "vorland-windows | app/GuiStart.* app/ConsoleEventPump.* app/WindowsEntry.h | ui framework controls ${_core} <qt>")
+    "vorland-windows | app/GuiStart.* app/DisplayLoss.* app/ConsoleEventPump.* app/WindowsEntry.h | ui framework controls ${_core} <qt>")
 unset(_core)
 
 # Splits layer number `index` of VORLAND_LAYERS into <prefix>_NAME, <prefix>_FILES and <prefix>_ALLOWED.

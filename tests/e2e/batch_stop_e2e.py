@@ -1,15 +1,19 @@
 """End-to-end, through the accessibility interface: a batch run whose Before command hangs keeps its
 progress window alive, and Abort or SIGTERM ends the command and the run with exit code 3 in a few
-seconds; a missing batch file and the usage switch show their box on a display."""
+seconds; a display that goes away mid-run leaves an honest end; a missing batch file and the usage
+switch show their box on a display."""
+
+import glob
 
 import os
 import signal
+import subprocess
 import sys
 import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from atspi_driver import EditorTestMixin, batch_text, main, wait_until  # noqa: E402
+from atspi_driver import EditorTestMixin, Program, XSession, batch_text, main  # noqa: E402
 
 
 class BatchStop(EditorTestMixin, unittest.TestCase):
@@ -50,6 +54,54 @@ class BatchStop(EditorTestMixin, unittest.TestCase):
         self.ask_to_stop(program)
         program.proc.send_signal(signal.SIGTERM)
         self.expect_stopped_within(program, 5)
+
+    def busy_batch(self):
+        """A batch of one section that keeps the engine busy for a while, with an After marker."""
+        src = os.path.join(self.dir, "src")
+        os.makedirs(src, exist_ok=True)
+        # Zeros cost no disk space and take the engine some seconds.
+        with open(os.path.join(src, "big.bin"), "wb") as f:
+            f.truncate(768 << 20)
+        self.marker = os.path.join(self.dir, "after-ran")
+        self.archive = os.path.join(self.dir, "out.zip")
+        batch = os.path.join(self.dir, "busy.vrl")
+        with open(batch, "wb") as f:
+            f.write(batch_text([("big", self.archive, 1, src, "", "", 1, 0)], after="touch " + self.marker))
+        return batch
+
+    def run_on_a_display_that_dies(self, kill_when):
+        """Starts the busy batch on a display of its own, kills that display once `kill_when(program)`
+        returned; the program's exit code, its standard error and the temporary files left."""
+        display = XSession()
+        self.addCleanup(display.stop)
+        env = dict(self.env, DISPLAY=display.display)
+        program = Program(display, env, self.busy_batch(), "/B")
+        self.addCleanup(program.stop)
+        kill_when(program)
+        display.process.kill()
+        code = program.wait_exit(timeout=300)
+        return code, program.stderr(), glob.glob(os.path.join(self.dir, "*vorland-tmp*"))
+
+    def test_a_display_killed_mid_run_ends_with_a_summary_an_honest_code_and_no_temporary_file(self):
+        # While the engine works: the run goes on without windows and completes.
+        code, err, left = self.run_on_a_display_that_dies(
+            lambda program: program.window(lambda title: title.startswith("Processing archive ... big")))
+        self.assertEqual(code, 0, err)
+        self.assertIn("the display went away", err)
+        self.assertIn("No problems.", err)
+        self.assertTrue(os.path.exists(self.marker), "the After command did not run")
+        self.assertEqual(left, [])
+        self.assertEqual(subprocess.run(["unzip", "-tq", self.archive], capture_output=True).returncode, 0)
+
+        # While "Cancel zip ?" is shown the window system ends the process: the run ends as a stop by
+        # an error, its temporary archive removed.
+        os.remove(self.marker)
+        os.remove(self.archive)
+        code, err, left = self.run_on_a_display_that_dies(lambda program: self.ask_to_stop(program))
+        self.assertEqual(code, 2, err)
+        self.assertIn("Stopped by an error in section \"big\": the display went away", err)
+        self.assertFalse(os.path.exists(self.marker))
+        self.assertEqual(left, [])
 
     def test_a_missing_batch_file_shows_its_box_opens_the_editor_and_ends_with_2(self):
         missing = os.path.join(self.dir, "missing.vrl")
