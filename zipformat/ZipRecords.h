@@ -225,6 +225,8 @@ constexpr std::uint16_t kExtraZip64 = 0x0001;     // uncompressed, compressed, o
                                                   // each present only where the fixed field is full
 constexpr std::uint16_t kExtraTimestamp = 0x5455; // flags byte (bit 0: mtime), then u32 UTC seconds
 constexpr std::uint16_t kExtraUnixIds = 0x7875;   // version 1, uid and gid with their sizes
+constexpr std::uint16_t kExtraNtfs = 0x000A;      // 4 reserved bytes, then tagged attributes (tag 1:
+                                                  // mtime, atime, ctime as u64 100 ns since 1601 UTC)
 
 constexpr std::uint32_t kMax32 = 0xFFFFFFFFu;
 constexpr std::uint16_t kMax16 = 0xFFFFu;
@@ -253,7 +255,7 @@ inline ByteView findExtra(ByteView extra, std::uint16_t id)
 // ---- MS-DOS date and time ---------------------------------------------------------------------
 
 // Packs a broken-down local time into MS-DOS date and time (2-second resolution; years 1980-2107,
-// earlier times are stored as 1980-01-01 00:00:00).
+// earlier times are stored as 1980-01-01 00:00:00, later ones as 2107-12-31 23:59:58).
 inline void toDosDateTime(int year, int month, int day, int hour, int minute, int second, std::uint16_t& dosDate,
                           std::uint16_t& dosTime)
 {
@@ -264,6 +266,11 @@ inline void toDosDateTime(int year, int month, int day, int hour, int minute, in
         hour = minute = second = 0;
     } else if (year > 2107) {
         year = 2107;
+        month = 12;
+        day = 31;
+        hour = 23;
+        minute = 59;
+        second = 58;
     }
     dosDate = static_cast<std::uint16_t>(((year - 1980) << 9) | (month << 5) | day);
     dosTime = static_cast<std::uint16_t>((hour << 11) | (minute << 5) | (second / 2));
@@ -285,6 +292,12 @@ constexpr std::size_t kSize64Field = 16;    // u64 (64-bit form): uncompressed
 // seconds. The central directory copy carries the modification time only.
 constexpr std::uint8_t kTimestampHasMtime = 0x01;
 constexpr std::size_t kTimestampMtimeSize = 5; // flags byte + mtime
+
+// NTFS times (0x000A): the one attribute written, its tag and size, and the seconds from 1601 to 1970.
+constexpr std::uint16_t kNtfsTimesTag = 0x0001;
+constexpr std::size_t kNtfsTimesSize = 24;
+constexpr std::size_t kNtfsFieldSize = 4 + kExtraHeaderSize + kNtfsTimesSize;
+constexpr std::int64_t kNtfsEpochOffset = 11644473600;
 
 // ZIP64 extra field (0x0001): each u64 present only when its fixed field holds kMax32 (the disk
 // number only when its field holds kMax16), in this order.

@@ -305,6 +305,19 @@ bool entryUtcTime(const zipdir::CentralHeader& header, std::int64_t& out)
         out = static_cast<std::int64_t>(mtime);
         return true;
     }
+    // The NTFS field: its attributes after 4 reserved bytes, the times under tag 1.
+    const ByteView ntfs = findExtra(header.extra, kExtraNtfs);
+    std::size_t pos = 4;
+    std::uint16_t tag = 0;
+    std::uint16_t size = 0;
+    while (ntfs.u16(pos, tag) && ntfs.u16(pos + 2, size)) {
+        std::uint64_t ticks = 0;
+        if (tag == kNtfsTimesTag && size >= kNtfsTimesSize && ntfs.u64(pos + kExtraHeaderSize, ticks)) {
+            out = static_cast<std::int64_t>(ticks / 10000000u) - kNtfsEpochOffset;
+            return true;
+        }
+        pos += kExtraHeaderSize + size;
+    }
     return false;
 }
 

@@ -189,6 +189,20 @@ CentralRecord makeRecord(const std::string& storedName, std::int64_t mtime, std:
         r.extra.push_back(static_cast<char>(kTimestampHasMtime));
         appendU32(r.extra, static_cast<std::uint32_t>(mtime));
         r.utcMtime = mtime;
+    } else if (mtime >= -kNtfsEpochOffset && mtime <= INT64_MAX / 10000000 - kNtfsEpochOffset) {
+        // Times the extended timestamp cannot hold (after 2038, before 1970) go in the NTFS field's
+        // 64-bit times, so that the entry keeps the exact time whatever the time zone (its MS-DOS
+        // time is clamped and local).
+        const auto ticks = static_cast<std::uint64_t>(mtime + kNtfsEpochOffset) * 10000000u;
+        appendU16(r.extra, kExtraNtfs);
+        appendU16(r.extra, static_cast<std::uint16_t>(kNtfsFieldSize));
+        appendU32(r.extra, 0);
+        appendU16(r.extra, kNtfsTimesTag);
+        appendU16(r.extra, static_cast<std::uint16_t>(kNtfsTimesSize));
+        for (int i = 0; i < 3; ++i) { // modification, access and creation time: all the file's time
+            appendU64(r.extra, ticks);
+        }
+        r.utcMtime = mtime;
     }
     return r;
 }
@@ -265,21 +279,34 @@ void ArchiveWriter::endEntry(const CentralRecord& record)
     appendCentral(m_newHeaders, record);
 }
 
-void ArchiveWriter::copyEntry(const ExistingArchive& from, const ExistingEntry& entry)
+void ArchiveWriter::copyRun(const ExistingArchive& from, std::size_t first, std::size_t count)
+{
+    if (m_from != nullptr && m_from != &from) {
+        throw EngineError(ZIP_MSG_INTERNAL, "entries of two archives were to be copied into one");
+    }
+    const std::size_t entries = from.entries().size();
+    if (first > entries || count > entries - first || first + count > std::size_t{UINT32_MAX}) {
+        throw EngineError(ZIP_MSG_INTERNAL, "entries the archive does not hold were to be copied");
+    }
+    m_from = &from;
+    for (std::size_t i = first; i < first + count; ++i) {
+        copyEntry(static_cast<std::uint32_t>(i));
+    }
+}
+
+void ArchiveWriter::copyEntry(std::uint32_t index)
 {
     std::uint64_t start = 0, length = 0;
-    from.localSpan(entry, start, length);
-    if (m_copyLength > 0 && (m_from != &from || start != m_copyStart + m_copyLength)) {
+    m_from->localSpan(m_from->entries()[index], start, length);
+    if (m_copyLength > 0 && start != m_copyStart + m_copyLength) {
         flushCopies();
     }
     if (m_copyLength == 0) {
-        m_from = &from;
         m_copyStart = start;
     }
     // Where the entry lands, as a shift of where it was: entries that follow one another in both
     // archives share it, and one record stands for them all.
     const std::uint64_t shift = m_out.offset() + m_copyLength - start;
-    const auto index = static_cast<std::uint64_t>(&entry - from.entries().data());
     if (!m_written.empty()) {
         Written& last = m_written.back();
         const std::uint64_t count = last.ref >> 32;

@@ -58,10 +58,13 @@ public:
     // Drops the entry begun last (nothing of it stays in the archive).
     void abandonEntry() { m_out.truncate(m_entryStart); }
 
-    // Copies an entry of the old archive as it is and adds its central record. Entries that lie one
-    // after another in the old archive and are copied one after another go in one copy, made by the
-    // next call of another kind (or finish); a read failure is raised there.
-    void copyEntry(const ExistingArchive& from, const ExistingEntry& entry);
+    // Copies the entries first .. first + count - 1 of the old archive as they are and adds their
+    // central records. Every copy of one writer comes from one archive, which must live until finish
+    // (its central headers are read there again); a second archive, or entries it does not hold, raise
+    // EngineError(ZIP_MSG_INTERNAL). Entries that lie one after another in the old archive and are
+    // copied one after another go in one copy, made by the next call of another kind (or finish); a
+    // read failure is raised there.
+    void copyRun(const ExistingArchive& from, std::size_t first, std::size_t count);
 
     // Writes the central directory and the end records.
     void finish(const std::string& comment);
@@ -72,7 +75,8 @@ private:
     // Entries of the new central directory, in order: a new one (its local header's offset and its
     // central header, already made, in m_newHeaders) or a run of copied entries of the old archive
     // that lie one after another there and here (the shift from old to new offsets, the first old
-    // index in the low 32 bits of ref and the run's length above them). An update that keeps most
+    // index in the low 32 bits of ref and the run's length above them: copyRun takes indexes below
+    // 2^32 only). An update that keeps most
     // entries so needs a few records, not one per entry.
     struct Written
     {
@@ -82,10 +86,11 @@ private:
     static constexpr std::uint64_t kNewEntry = std::uint64_t{1} << 63;
     static constexpr std::uint64_t kMaxRun = (std::uint64_t{1} << 31) - 1;
 
+    void copyEntry(std::uint32_t index);
     void flushCopies();
 
     TempArchive& m_out;
-    const ExistingArchive* m_from = nullptr;
+    const ExistingArchive* m_from = nullptr; // the archive every copy comes from, once one was made
     std::vector<Written> m_written;
     std::string m_newHeaders;
     std::uint64_t m_copyStart = 0;  // copies waiting: where they start in the old archive

@@ -52,8 +52,14 @@ public:
     Selection take() { return std::move(m_selection); }
 
 private:
-    // Takes the next folder of the walk and goes through it, walking into its folders as they come.
+    // Goes through the folders of the walk, into each folder as it comes in its listing, to any
+    // depth (the listings above are kept, no folder stays open).
     void walk();
+    // Takes the next folder of the walk; false (reported) when it cannot be listed.
+    bool take(std::vector<FolderListing>& levels);
+    // Records the folder the listing stands for (once, when it first takes a file or entry).
+    std::uint32_t folderRecord(const std::string& prefix);
+    void addEmptyFolder(const std::string& path);
     void consider(std::uint32_t folder, const std::string& name, const FolderEntry& entry);
     bool excluded(const std::string& fullPath, const std::string& storedName, const std::string& name) const;
     // The name with its folders (relative to the base, or the full path without its leading "/").
@@ -80,8 +86,6 @@ private:
     FolderReader* m_reader = nullptr;
 };
 
-// Deep trees are walked recursively; this bounds the stack against pathological nesting.
-constexpr int kMaxDepth = 256;
 // More readers than this gain nothing: the kernel's lookups of one tree contend with each other.
 constexpr unsigned kMaxWalkThreads = 8;
 
@@ -266,38 +270,97 @@ void Walker::consider(std::uint32_t folderIndex, const std::string& name, const 
     m_selection.files.push_back(file);
 }
 
-void Walker::walk()
+bool Walker::take(std::vector<FolderListing>& levels)
 {
-    const FolderListing listing = m_reader->next();
-    const std::string& folder = listing.path;
+    FolderListing listing = m_reader->next();
     if (listing.openError != 0) {
-        m_report(ZIP_MSG_DIR_UNREADABLE,
-                 "cannot list the folder " + folder + ": " + errnoText(listing.openError) + "; its files were skipped");
+        m_report(ZIP_MSG_DIR_UNREADABLE, "cannot list the folder " + listing.path + ": " +
+                                             errnoText(listing.openError) + "; its files were skipped");
+        return false;
+    }
+    levels.push_back(std::move(listing));
+    return true;
+}
+
+std::uint32_t Walker::folderRecord(const std::string& prefix)
+{
+    SourceFolder record;
+    record.path = prefix;
+    record.stored = m_options.junkDirNames ? std::string() : relativeNameOf(prefix);
+    record.pathHash = hashName(record.path);
+    record.storedHash = hashName(record.stored);
+    m_selection.folders.push_back(std::move(record));
+    return static_cast<std::uint32_t>(m_selection.folders.size() - 1);
+}
+
+// A folder with nothing in it gets an entry of its own when folders are stored, so that it comes
+// back when the archive is extracted.
+void Walker::addEmptyFolder(const std::string& path)
+{
+    if (!m_options.dirEntries || m_options.junkDirNames) {
         return;
     }
-    const std::string prefix = folder == "/" ? "/" : folder + "/";
-    std::uint32_t folderIndex = NameTable::kNone;
-    for (const auto& entry : listing.entries) {
-        if (entry.kind == FolderEntry::Folder) {
-            walk();
+    const std::string stored = relativeNameOf(path);
+    const std::string name = path.substr(path.rfind('/') + 1);
+    if (!m_options.excludes.empty() && excluded(path, stored, name)) {
+        return;
+    }
+    const std::size_t before = m_selection.directories.size();
+    addDirectories(folderRecord(path + "/"));
+    if (m_selection.directories.size() > before && m_selection.directories.back().storedName == stored + "/") {
+        m_selection.emptyFolders.push_back(static_cast<std::uint32_t>(m_selection.directories.size() - 1));
+    }
+}
+
+void Walker::walk()
+{
+    // The listings from the specification's folder down to the one gone through, with where each
+    // one is and the record of its folder.
+    std::vector<FolderListing> levels;
+    std::vector<std::size_t> next;
+    std::vector<std::uint32_t> records;
+    if (!take(levels)) {
+        return;
+    }
+    next.push_back(0);
+    records.push_back(NameTable::kNone);
+    while (!levels.empty()) {
+        const FolderListing& listing = levels.back();
+        if (next.back() == listing.entries.size()) {
+            if (listing.empty && levels.size() > 1) {
+                addEmptyFolder(listing.path);
+            }
+            levels.pop_back();
+            next.pop_back();
+            records.pop_back();
             continue;
         }
+        const FolderEntry& entry = listing.entries[next.back()++];
+        if (entry.kind == FolderEntry::Folder) {
+            if (take(levels)) {
+                next.push_back(0);
+                records.push_back(NameTable::kNone);
+            }
+            continue;
+        }
+        const std::string prefix = listing.path == "/" ? "/" : listing.path + "/";
         const std::string name(listing.name(entry));
+        if (entry.kind == FolderEntry::FolderLink) {
+            if (m_options.excludes.empty() ||
+                !excluded(prefix + name, relativeNameOf(prefix) + name, name)) {
+                m_report(ZIP_MSG_DIR_LINK_SKIPPED, prefix + name + ": a link to a folder; not followed");
+            }
+            continue;
+        }
         if (entry.error != 0) {
             m_report(ZIP_MSG_FILE_SKIPPED,
                      prefix + name + ": cannot follow the link: " + errnoText(entry.error) + "; skipped");
             continue;
         }
-        if (folderIndex == NameTable::kNone) {
-            SourceFolder record;
-            record.path = prefix;
-            record.stored = m_options.junkDirNames ? std::string() : relativeNameOf(prefix);
-            record.pathHash = hashName(record.path);
-            record.storedHash = hashName(record.stored);
-            folderIndex = static_cast<std::uint32_t>(m_selection.folders.size());
-            m_selection.folders.push_back(std::move(record));
+        if (records.back() == NameTable::kNone) {
+            records.back() = folderRecord(prefix);
         }
-        consider(folderIndex, name, entry);
+        consider(records.back(), name, entry);
     }
 }
 
@@ -338,7 +401,6 @@ void Walker::runSpec(int index)
     rules.namePattern = m_namePattern;
     rules.recurse = spec.recurse;
     rules.hiddenFiles = m_options.hiddenFiles;
-    rules.maxDepth = kMaxDepth;
     rules.never = m_options.never;
     // The calling thread is one of the readers: with one, it reads each folder as the walk gets to
     // it and no thread is started.

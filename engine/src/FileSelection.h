@@ -93,6 +93,7 @@ struct Selection
     // In a stable order, each stored name once; a deque, so that growing never holds the list twice.
     std::deque<SourceFile> files;
     std::vector<SourceDirectory> directories; // folders on the stored paths (when wanted)
+    std::vector<std::uint32_t> emptyFolders;  // those of them with nothing in them (their indexes)
     std::vector<SourceFolder> folders;
     NameStore names;
 
@@ -107,8 +108,10 @@ struct Selection
 // Reports a problem with a file or folder (the code and a text naming it) and goes on.
 using SelectionReport = std::function<void(int code, const std::string& text)>;
 
-// Walks the specifications. Unreadable folders and duplicate names are reported and skipped. The
-// report is called on the calling thread only, in the order of the walk whatever walkThreads is.
+// Walks the specifications, into folders to any depth. Unreadable folders (also those whose path is
+// too long to open) and duplicate names are reported and skipped; links to folders are not followed
+// and are reported as notices. The report is called on the calling thread only, in the order of the
+// walk whatever walkThreads is.
 Selection selectFiles(const SelectionOptions& options, const SelectionReport& report);
 
 // Lexically normalised absolute path (".", ".." and repeated "/" removed).

@@ -32,7 +32,104 @@ std::size_t FolderListing::cost() const
     return kFolderOverhead + path.capacity() + names.capacity() + entries.capacity() * sizeof(FolderEntry);
 }
 
-FolderListing FolderReader::readFolder(const std::string& path, int depth, const FolderWalkRules& rules,
+namespace {
+
+// Reads the names of the open folder into the listing (unsorted), keeping those the walk may take:
+// folders to walk into, files matching the name pattern, links that may lead to either, and names
+// whose type the listing does not give.
+void listNames(DIR* dir, const FolderWalkRules& rules, FolderListing& listing)
+{
+    listing.empty = true;
+    while (const dirent* found = readdir(dir)) {
+        const char* name = found->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
+            continue;
+        }
+        if (name[0] == '.' && !rules.hiddenFiles) {
+            continue;
+        }
+        listing.empty = false;
+        FolderEntry entry;
+        switch (found->d_type) {
+        case DT_DIR:
+            if (!rules.recurse) {
+                continue;
+            }
+            entry.kind = FolderEntry::Folder;
+            break;
+        case DT_REG:
+            if (!matchesName(rules.namePattern, name)) {
+                continue;
+            }
+            break;
+        case DT_LNK:
+            // A link to a folder is not walked into, but it is told where the walk goes into folders.
+            if (!rules.recurse && !matchesName(rules.namePattern, name)) {
+                continue;
+            }
+            entry.link = true;
+            break;
+        case DT_UNKNOWN:
+            entry.kind = FolderEntry::Unknown;
+            break;
+        default:
+            continue; // sockets, FIFOs, devices
+        }
+        const std::size_t length = std::strlen(name);
+        entry.nameAt = static_cast<std::uint32_t>(listing.names.size());
+        entry.nameLength = static_cast<std::uint16_t>(length);
+        listing.names.append(name, length);
+        listing.entries.push_back(entry);
+    }
+}
+
+// Looks the name up relative to the open folder and completes its entry; false when the walk
+// cannot take it: a name that vanished, a link to anything but a file (or to a folder where the
+// walk does not go into folders), a file that turned out not to match (a listing that does not give
+// types). A link that cannot be followed stays, with its error, to be reported.
+bool lookUp(int folderFd, const std::string& name, const FolderWalkRules& rules, FolderEntry& entry)
+{
+    struct stat st;
+    bool looked = false; // st holds the file's own status
+    if (entry.kind == FolderEntry::Unknown) {
+        if (fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            return false;
+        }
+        if (S_ISDIR(st.st_mode)) {
+            entry.kind = FolderEntry::Folder;
+            return rules.recurse;
+        }
+        entry.kind = FolderEntry::File;
+        entry.link = S_ISLNK(st.st_mode);
+        looked = !entry.link;
+    }
+    const bool matches = matchesName(rules.namePattern, name);
+    if (!entry.link && !matches) {
+        return false;
+    }
+    if (!looked && fstatat(folderFd, name.c_str(), &st, 0) != 0) {
+        entry.error = static_cast<std::uint16_t>(errno);
+        return entry.link && matches; // a file gone since it was listed is not reported
+    }
+    if (entry.link && S_ISDIR(st.st_mode)) {
+        entry.kind = FolderEntry::FolderLink;
+        return rules.recurse;
+    }
+    if (!S_ISREG(st.st_mode) || !matches) {
+        return false;
+    }
+    entry.size = static_cast<std::uint64_t>(st.st_size);
+    entry.mtime = st.st_mtime;
+    entry.mode = st.st_mode;
+    entry.never = std::any_of(rules.never.begin(), rules.never.end(), [&st](const auto& file) {
+        return file.first == st.st_dev && file.second == st.st_ino;
+    });
+    return true;
+}
+
+} // namespace
+
+FolderListing FolderReader::readFolder(const std::string& path, const FolderWalkRules& rules,
                                        const std::atomic<bool>& stop)
 {
     FolderListing listing;
@@ -46,51 +143,13 @@ FolderListing FolderReader::readFolder(const std::string& path, int depth, const
         }
         return listing;
     }
-    const bool walkInto = rules.recurse && depth < rules.maxDepth;
+    listNames(dir.get(), rules, listing);
     auto& entries = listing.entries;
-    while (const dirent* found = readdir(dir.get())) {
-        const char* name = found->d_name;
-        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
-            continue;
-        }
-        if (name[0] == '.' && !rules.hiddenFiles) {
-            continue;
-        }
-        FolderEntry entry;
-        switch (found->d_type) {
-        case DT_DIR:
-            if (!walkInto) {
-                continue;
-            }
-            entry.kind = FolderEntry::Folder;
-            break;
-        case DT_REG:
-        case DT_LNK:
-            if (!matchesName(rules.namePattern, name)) {
-                continue;
-            }
-            entry.link = found->d_type == DT_LNK;
-            break;
-        case DT_UNKNOWN:
-            entry.kind = FolderEntry::Unknown;
-            break;
-        default:
-            continue; // sockets, FIFOs, devices
-        }
-        const std::size_t length = std::strlen(name);
-        entry.nameAt = static_cast<std::uint32_t>(listing.names.size());
-        entry.nameLength = static_cast<std::uint16_t>(length);
-        listing.names.append(name, length);
-        entries.push_back(entry);
-    }
     const auto nameOf = [&listing](const FolderEntry& entry) { return listing.name(entry); };
     std::sort(entries.begin(), entries.end(),
               [&](const FolderEntry& a, const FolderEntry& b) { return nameOf(a) < nameOf(b); });
 
-    // Each name is looked up once, relative to the open folder. What the walk cannot take is dropped
-    // here: names that vanished, links to folders, links to anything but a file, and files that turned
-    // out not to match (a listing that does not give types). A link that cannot be followed stays, with
-    // its error, to be reported.
+    // Each name is looked up once, relative to the open folder; what the walk cannot take is dropped.
     const int folderFd = dirfd(dir.get());
     std::string name;
     std::size_t kept = 0;
@@ -99,46 +158,10 @@ FolderListing FolderReader::readFolder(const std::string& path, int depth, const
             break;
         }
         FolderEntry entry = entries[i];
-        if (entry.kind != FolderEntry::Folder) {
-            name.assign(nameOf(entry));
-            struct stat st;
-            bool looked = false; // st holds the file's own status
-            if (entry.kind == FolderEntry::Unknown) {
-                if (fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-                    continue;
-                }
-                if (S_ISDIR(st.st_mode)) {
-                    if (!walkInto) {
-                        continue;
-                    }
-                    entry.kind = FolderEntry::Folder;
-                } else if (!matchesName(rules.namePattern, name)) {
-                    continue;
-                } else {
-                    entry.kind = FolderEntry::File;
-                    entry.link = S_ISLNK(st.st_mode);
-                    looked = !entry.link;
-                }
-            }
-            if (entry.kind == FolderEntry::File) {
-                if (!looked && fstatat(folderFd, name.c_str(), &st, 0) != 0) {
-                    if (!entry.link) {
-                        continue; // gone since it was listed
-                    }
-                    entry.error = static_cast<std::uint16_t>(errno);
-                } else if (!S_ISREG(st.st_mode)) {
-                    continue;
-                } else {
-                    entry.size = static_cast<std::uint64_t>(st.st_size);
-                    entry.mtime = st.st_mtime;
-                    entry.mode = st.st_mode;
-                    entry.never = std::any_of(rules.never.begin(), rules.never.end(), [&st](const auto& file) {
-                        return file.first == st.st_dev && file.second == st.st_ino;
-                    });
-                }
-            }
+        name.assign(nameOf(entry));
+        if (entry.kind == FolderEntry::Folder || lookUp(folderFd, name, rules, entry)) {
+            entries[kept++] = entry;
         }
-        entries[kept++] = entry;
     }
     entries.resize(kept);
     return listing;
@@ -202,10 +225,9 @@ void FolderReader::work()
 void FolderReader::read(NodeMap::iterator node, std::unique_lock<std::mutex>& lock)
 {
     // The node stays in the map while it is Reading (only the caller removes nodes, once they are
-    // Read), and its path and depth never change: both may be used without the lock.
+    // Read), and its path never changes: it may be used without the lock.
     node->second.state = State::Reading;
     const std::string& path = node->second.path;
-    const int depth = node->second.depth;
     lock.unlock();
 
     FolderListing listing;
@@ -213,7 +235,7 @@ void FolderReader::read(NodeMap::iterator node, std::unique_lock<std::mutex>& lo
     NodeMap below;
     std::vector<NodeMap::iterator> belowIts;
     try {
-        listing = readFolder(path, depth, m_rules, m_stop);
+        listing = readFolder(path, m_rules, m_stop);
         const std::string prefix = path == "/" ? "/" : path + "/";
         std::uint32_t index = 0;
         for (const auto& entry : listing.entries) {
@@ -224,7 +246,6 @@ void FolderReader::read(NodeMap::iterator node, std::unique_lock<std::mutex>& lo
             position.push_back(index++);
             const auto child = below.try_emplace(below.end(), std::move(position));
             child->second.path = prefix + std::string(listing.name(entry));
-            child->second.depth = depth + 1;
             belowIts.push_back(child);
         }
     } catch (...) {

@@ -25,9 +25,10 @@ struct FolderEntry
 {
     enum Kind : unsigned char
     {
-        Folder, // walked into at this place of the listing
-        File,   // a regular file, or a link (see `link`) that may lead to one
-        Unknown // the listing did not say (only while the folder is read)
+        Folder,     // walked into at this place of the listing
+        File,       // a regular file, or a link (see `link`) that may lead to one
+        FolderLink, // a link to a folder met where the walk goes into folders: not followed
+        Unknown     // the listing did not say (only while the folder is read)
     };
     std::uint64_t size = 0;
     std::int64_t mtime = 0;
@@ -43,13 +44,14 @@ struct FolderEntry
 static_assert(sizeof(FolderEntry) <= 32, "a name of a listing stays small");
 
 // One folder as read: its names sorted by their bytes, without "." and "..", hidden names unless
-// asked, sockets, FIFOs and devices, folders not walked into (no recursion, depth limit) and files
-// whose name does not match the walk's name pattern.
+// asked, sockets, FIFOs and devices, folders not walked into (no recursion) and files whose name
+// does not match the walk's name pattern.
 
 struct FolderListing
 {
     std::string path;  // as given to the walk: no "/" at the end, except for "/" itself
     int openError = 0; // errno when the folder could not be listed (then there are no entries)
+    bool empty = false; // listed, and nothing in it but what the walk never takes (hidden names)
     std::vector<FolderEntry> entries;
     std::string names; // the entries' names one after another
 
@@ -62,7 +64,6 @@ struct FolderWalkRules
     std::string namePattern; // files taken only when their name matches
     bool recurse = false;
     bool hiddenFiles = false;
-    int maxDepth = 0; // folders at this depth are listed, those below them are not walked into
     std::vector<std::pair<dev_t, ino_t>> never;
 };
 
@@ -115,7 +116,6 @@ private:
     struct Node
     {
         std::string path;
-        int depth = 0;
         State state = State::Waiting;
         FolderListing listing;
         std::exception_ptr failure;
@@ -128,8 +128,8 @@ private:
         bool operator()(NodeMap::iterator a, NodeMap::iterator b) const { return a->first < b->first; }
     };
 
-    // Lists one folder at `depth` and looks up its names; gives up midway when `stop` is set.
-    static FolderListing readFolder(const std::string& path, int depth, const FolderWalkRules& rules,
+    // Lists one folder and looks up its names; gives up midway when `stop` is set.
+    static FolderListing readFolder(const std::string& path, const FolderWalkRules& rules,
                                     const std::atomic<bool>& stop);
     void work();
     // Reads the node, which the caller (holding `lock`) took off m_waiting, with the lock released;

@@ -79,6 +79,13 @@ public:
 
 private:
     void readBlock();
+    // Removes stale temporary archives and reads the archive (refused when it is not one).
+    void openArchive();
+    void reportChoiceProblems();
+    // Gives each new file its compression jobs and counts them; false when the plan adds nothing.
+    bool makeJobs(std::uint64_t& fileCount, std::uint64_t& totalBytes);
+    void writePlan();
+    void deleteMovedFiles();
     // True when the entry does not hold the file as it is now: another size, or another time at the
     // best precision the entry keeps (the second of its exact time, else the 2-second MS-DOS slot).
     bool isStale(const SourceFile& file, const ExistingEntry& entry) const;
@@ -117,7 +124,9 @@ private:
     // Entries after the first of the same name (written by other tools), by the index of the first:
     // replacing a name replaces them all, so no reader finds a stale copy.
     std::unordered_map<long, std::vector<std::size_t>> m_duplicates;
+    std::vector<std::pair<int, std::string>> m_choiceProblems; // reported after the totals
     std::int32_t m_added = 0;
+    bool m_emptyFoldersAdded = false; // the plan adds entries of empty folders
 };
 
 void Operation::readBlock()
@@ -263,7 +272,25 @@ void Operation::plan()
             newFiles.push_back(static_cast<std::uint32_t>(i));
         }
     }
-    if (replacedBy.empty() && newFiles.empty()) {
+    const auto inArchive = [this](const std::string& name) { return m_archive && m_archive->find(name) >= 0; };
+    // Empty folders the archive lacks. The archive's own folder (empty until the archive is there)
+    // is left out, as the archive is.
+    const std::string archiveFolder = m_archivePath.substr(0, m_archivePath.rfind('/') + 1);
+    struct stat archiveFolderStat = {};
+    const bool archiveFolderKnown = stat(archiveFolder.empty() ? "." : archiveFolder.c_str(), &archiveFolderStat) == 0;
+    std::vector<std::uint32_t> newFolders;
+    for (const std::uint32_t i : m_selection.emptyFolders) {
+        const SourceDirectory& folder = m_selection.directories[i];
+        struct stat st;
+        if (archiveFolderKnown && stat(folder.fullPath.c_str(), &st) == 0 && st.st_dev == archiveFolderStat.st_dev &&
+            st.st_ino == archiveFolderStat.st_ino) {
+            continue;
+        }
+        if (!inArchive(folder.storedName)) {
+            newFolders.push_back(i);
+        }
+    }
+    if (replacedBy.empty() && newFiles.empty() && newFolders.empty()) {
         return; // nothing to write
     }
     for (std::size_t i = 0; i < existingCount; ++i) {
@@ -278,30 +305,36 @@ void Operation::plan()
             }
         }
     }
-    // Folder entries for the folders on the paths of new files that the archive lacks.
+    // Folder entries for the folders on the paths of new files, and for empty folders, that the
+    // archive lacks.
     std::unordered_map<std::string, std::size_t> folders;
     for (std::size_t i = 0; i < m_selection.directories.size(); ++i) {
         folders.emplace(m_selection.directories[i].storedName, i);
     }
     std::unordered_set<std::string> present;
+    const auto addFoldersOf = [&](const std::string& name) {
+        for (auto slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1)) {
+            const std::string folder = name.substr(0, slash + 1);
+            const auto it = folders.find(folder);
+            if (it == folders.end() || !present.insert(folder).second || inArchive(folder)) {
+                continue;
+            }
+            m_plan.push_back({ItemKind::AddDirectory, static_cast<std::uint32_t>(it->second)});
+        }
+    };
     std::uint32_t lastFolder = NameTable::kNone;
     for (const std::uint32_t i : newFiles) {
         // Files of one folder follow one another: its folders are looked at once.
         if (files[i].folder != lastFolder) {
             lastFolder = files[i].folder;
-            const std::string& name = m_selection.storedFolder(files[i]);
-            for (auto slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1)) {
-                const std::string folder = name.substr(0, slash + 1);
-                const auto it = folders.find(folder);
-                if (it == folders.end() || !present.insert(folder).second ||
-                    (m_archive && m_archive->find(folder) >= 0)) {
-                    continue;
-                }
-                m_plan.push_back({ItemKind::AddDirectory, static_cast<std::uint32_t>(it->second)});
-            }
+            addFoldersOf(m_selection.storedFolder(files[i]));
         }
         m_plan.push_back({ItemKind::AddFile, i});
     }
+    for (const std::uint32_t i : newFolders) {
+        addFoldersOf(m_selection.directories[i].storedName);
+    }
+    m_emptyFoldersAdded = !newFolders.empty();
 }
 
 void Operation::resolvePasswords()
@@ -344,10 +377,10 @@ void Operation::skipFile(const PlanItem& item, const std::string& why)
     m_channel.message(ZIP_MSG_FILE_SKIPPED, message);
     if (item.existing >= 0) {
         // Kept as it was: the entry and any others of its name.
-        m_writer->copyEntry(*m_archive, m_archive->entries()[static_cast<std::size_t>(item.existing)]);
+        m_writer->copyRun(*m_archive, static_cast<std::size_t>(item.existing), 1);
         if (const auto more = m_duplicates.find(item.existing); more != m_duplicates.end()) {
             for (const std::size_t other : more->second) {
-                m_writer->copyEntry(*m_archive, m_archive->entries()[other]);
+                m_writer->copyRun(*m_archive, other, 1);
             }
         }
     }
@@ -530,11 +563,8 @@ bool Operation::restoreStored(const SourceFile& file, CentralRecord& record, con
     return true;
 }
 
-std::int32_t Operation::run()
+void Operation::openArchive()
 {
-    readBlock();
-    m_seams = FaultSeams::fromEnvironment();
-
     // Temporary archives of a killed run go whether or not this run writes anything (also those an
     // earlier version made beside a link to the archive).
     removeStaleTemps(m_archivePath, m_tempDir);
@@ -561,29 +591,17 @@ std::int32_t Operation::run()
         const int error = errno;
         throw EngineError(ZIP_MSG_CANNOT_CREATE, "cannot reach the archive " + m_archivePath + ": " + errnoText(error));
     }
+}
 
-    // Problems met while choosing are reported after the totals, which open every operation.
-    std::vector<std::pair<int, std::string>> choiceProblems;
-    m_selection = selectFiles(m_selectionOptions, [&choiceProblems](int code, const std::string& message) {
-        choiceProblems.emplace_back(code, message);
-    });
-    auto reportChoiceProblems = [&] {
-        for (const auto& [code, message] : choiceProblems) {
-            m_channel.message(static_cast<ZipEngineMessageCode>(code), message);
-        }
-    };
-    if (m_selection.files.empty()) {
-        m_channel.totals(0, 0);
-        reportChoiceProblems();
-        m_channel.message(ZIP_MSG_NOTHING_TO_DO,
-                          "nothing to do: no file matches the specifications; " + m_archivePath + " was not changed");
-        m_channel.endOfBatch();
-        return 0;
+void Operation::reportChoiceProblems()
+{
+    for (const auto& [code, message] : m_choiceProblems) {
+        m_channel.message(static_cast<ZipEngineMessageCode>(code), message);
     }
-    plan();
+}
 
-    std::uint64_t fileCount = 0;
-    std::uint64_t totalBytes = 0;
+bool Operation::makeJobs(std::uint64_t& fileCount, std::uint64_t& totalBytes)
+{
     bool anyNew = false;
     for (auto& item : m_plan) {
         if (item.kind != ItemKind::Copy) {
@@ -598,7 +616,68 @@ std::int32_t Operation::run()
             item.count = static_cast<std::uint32_t>(m_jobs.size() - item.firstJob);
         }
     }
-    if (!anyNew) {
+    return anyNew;
+}
+
+void Operation::writePlan()
+{
+    const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+    CompressionPool pool(m_jobs, m_level, m_seams, threads);
+    m_pool = &pool;
+    for (const auto& item : m_plan) {
+        switch (item.kind) {
+        case ItemKind::Copy:
+            m_writer->copyRun(*m_archive, item.index, item.count);
+            break;
+        case ItemKind::AddDirectory: {
+            const SourceDirectory& folder = m_selection.directories[item.index];
+            CentralRecord record = makeRecord(folder.storedName, folder.mtime, folder.mode, true);
+            m_writer->beginEntry(record, false, true);
+            m_writer->endEntry(record);
+            break;
+        }
+        case ItemKind::AddFile:
+            addFile(item);
+            break;
+        }
+    }
+    m_pool = nullptr;
+}
+
+void Operation::deleteMovedFiles()
+{
+    // The new archive is in place: a stop asked for now ends the deletions, not the operation.
+    for (const std::uint32_t index : m_written) {
+        const std::string path = m_selection.fullPath(m_selection.files[index]);
+        if (unlink(path.c_str()) != 0) {
+            const int error = errno;
+            m_channel.message(ZIP_MSG_MOVE_FAILED, path + ": stored, but cannot be deleted: " + errnoText(error));
+        }
+    }
+}
+
+std::int32_t Operation::run()
+{
+    readBlock();
+    m_seams = FaultSeams::fromEnvironment();
+    openArchive();
+
+    // Problems met while choosing are reported after the totals, which open every operation.
+    m_selection = selectFiles(m_selectionOptions, [this](int code, const std::string& message) {
+        m_choiceProblems.emplace_back(code, message);
+    });
+    if (m_selection.files.empty() && m_selection.emptyFolders.empty()) {
+        m_channel.totals(0, 0);
+        reportChoiceProblems();
+        m_channel.message(ZIP_MSG_NOTHING_TO_DO,
+                          "nothing to do: no file matches the specifications; " + m_archivePath + " was not changed");
+        m_channel.endOfBatch();
+        return 0;
+    }
+    plan();
+    std::uint64_t fileCount = 0;
+    std::uint64_t totalBytes = 0;
+    if (!makeJobs(fileCount, totalBytes)) {
         m_channel.totals(0, 0);
         reportChoiceProblems();
         m_channel.endOfBatch();
@@ -616,32 +695,8 @@ std::int32_t Operation::run()
         // the start of the file, as the old archive's did.
         m_archive->copyTo(temp, 0, m_archive->prefixSize());
     }
-    {
-        const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
-        CompressionPool pool(m_jobs, m_level, m_seams, threads);
-        m_pool = &pool;
-        for (const auto& item : m_plan) {
-            switch (item.kind) {
-            case ItemKind::Copy:
-                for (std::uint32_t i = item.index; i < item.index + item.count; ++i) {
-                    writer.copyEntry(*m_archive, m_archive->entries()[i]);
-                }
-                break;
-            case ItemKind::AddDirectory: {
-                const SourceDirectory& folder = m_selection.directories[item.index];
-                CentralRecord record = makeRecord(folder.storedName, folder.mtime, folder.mode, true);
-                writer.beginEntry(record, false, true);
-                writer.endEntry(record);
-                break;
-            }
-            case ItemKind::AddFile:
-                addFile(item);
-                break;
-            }
-        }
-        m_pool = nullptr;
-    }
-    if (m_added == 0) {
+    writePlan();
+    if (m_added == 0 && !m_emptyFoldersAdded) {
         // Every file to add was skipped: the old archive (if any) stays as it is.
         m_channel.endOfBatch();
         return 0;
@@ -654,16 +709,8 @@ std::int32_t Operation::run()
     temp.commit();
 
     if (m_move) {
-        // The new archive is in place: a stop asked for now ends the deletions, not the operation.
         try {
-            for (const std::uint32_t index : m_written) {
-                const std::string path = m_selection.fullPath(m_selection.files[index]);
-                if (unlink(path.c_str()) != 0) {
-                    const int error = errno;
-                    m_channel.message(ZIP_MSG_MOVE_FAILED,
-                                      path + ": stored, but cannot be deleted: " + errnoText(error));
-                }
-            }
+            deleteMovedFiles();
         } catch (const StopRequested&) {
             return m_added;
         }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <map>
@@ -257,6 +258,39 @@ TEST(EngineUpdate, hidden_files_links_and_special_files)
     close(sock);
 }
 
+TEST(EngineUpdate, empty_folders_come_back_from_the_archive_and_links_to_folders_are_told)
+{
+    TempDir dir;
+    makeTree(dir / "src");
+    fs::create_directories(dir / "src/empty");
+    fs::create_directories(dir / "src/sub/nested/empty");
+    fs::create_directory_symlink(dir / "src/sub", dir / "src/linkdir");
+    auto options = treeOptions(dir);
+    auto run = runEngine(options);
+    EXPECT_EQ(run.result, 4);
+    const std::vector<std::pair<int, std::string>> notice = {
+        {ZIP_MSG_DIR_LINK_SKIPPED, (dir / "src/linkdir") + ": a link to a folder; not followed"}};
+    EXPECT_EQ(run.messages(), notice);
+    const auto unzip = testkit::runProcess({"unzip", "-q", options.archive, "-d", dir / "out"});
+    ASSERT_EQ(unzip.exitCode, 0) << unzip.out << unzip.err;
+    EXPECT_TRUE(fs::is_directory(dir / "out/empty"));
+    EXPECT_TRUE(fs::is_directory(dir / "out/sub/nested/empty"));
+    EXPECT_FALSE(fs::exists(dir / "out/linkdir"));
+
+    // Nothing changed: nothing is written.
+    const std::string first = testkit::readFile(options.archive);
+    run = runEngine(options);
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(run.messages(), notice);
+    EXPECT_EQ(testkit::readFile(options.archive), first);
+
+    options.noDirEntries = true;
+    options.archive = dir / "nodirs.zip";
+    ASSERT_EQ(runEngine(options).result, 4);
+    EXPECT_EQ(names(entryDigests(options.archive)),
+              (std::vector<std::string>{"a.txt", "b.txt", "sub/c.txt", "sub/deeper/d.log"}));
+}
+
 TEST(EngineUpdate, archive_and_its_folder_inside_the_tree_are_never_added)
 {
     TempDir dir;
@@ -462,6 +496,48 @@ TEST(EngineUpdate, files_dated_outside_the_dos_range_are_unchanged_for_the_next_
     // A later time that the MS-DOS date still tells apart is a change: June 2200 becomes August.
     testkit::setMTime(dir / "src/future.txt", kJune2200 + 60 * 86400);
     EXPECT_EQ(runEngine(options).newFiles(), std::vector<std::string>{"future.txt"});
+}
+
+TEST(EngineUpdate, files_dated_after_2038_keep_their_exact_time_whatever_the_time_zone)
+{
+    TempDir dir;
+    constexpr std::time_t kJune2200 = 7272374400;
+    constexpr std::time_t kMay2050 = 2535000000;
+    writeFile(dir / "src/future.txt", "future\n");
+    testkit::setMTime(dir / "src/future.txt", kJune2200);
+    writeFile(dir / "src/later.txt", "later\n");
+    testkit::setMTime(dir / "src/later.txt", kMay2050);
+    auto options = treeOptions(dir);
+    const char* zone = std::getenv("TZ");
+    const std::string saved = zone != nullptr ? zone : "";
+    const auto setZone = [](const char* value) {
+        setenv("TZ", value, 1);
+        tzset();
+    };
+    setZone("UTC0");
+    ASSERT_EQ(runEngine(options).result, 2);
+    const std::string first = testkit::readFile(options.archive);
+    for (const char* other : {"JST-9", "EST5EDT"}) {
+        setZone(other);
+        EXPECT_TRUE(runEngine(options).newFiles().empty()) << other;
+    }
+    if (zone != nullptr) {
+        setZone(saved.c_str());
+    } else {
+        unsetenv("TZ");
+        tzset();
+    }
+    EXPECT_EQ(testkit::readFile(options.archive), first);
+    // Past the last MS-DOS time the entry holds that time, not the file's day in 2107; extraction
+    // gives the file its own time back.
+    const auto shown = testkit::runProcess(
+        {"python3", "-c", "import sys, zipfile; print(zipfile.ZipFile(sys.argv[1]).getinfo('future.txt').date_time)",
+         options.archive});
+    EXPECT_EQ(shown.out, "(2107, 12, 31, 23, 59, 58)\n") << shown.err;
+    ASSERT_EQ(testkit::runProcess({"unzip", "-q", options.archive, "-d", dir / "out"}).exitCode, 0);
+    struct stat st;
+    ASSERT_EQ(stat((dir / "out/future.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, kJune2200);
 }
 
 TEST(EngineUpdate, every_entry_of_a_name_written_twice_by_another_tool_is_replaced)

@@ -90,8 +90,9 @@ enum ZipCallbackAction {
 
 /* Codes of action 4 (Arg1). The component keeps the low byte as its ErrCode and the whole value
  * as EngineErrCode. Codes below ZIP_MSG_FATAL_FIRST are problems the operation survives (the file
- * is skipped and the rest goes on); codes from ZIP_MSG_FATAL_FIRST on stop the operation and leave
- * the previous archive untouched. */
+ * is skipped and the rest goes on), except the notices ZIP_MSG_INFO and ZIP_MSG_DIR_LINK_SKIPPED,
+ * which tell what was done and are no problem; codes from ZIP_MSG_FATAL_FIRST on stop the operation
+ * and leave the previous archive untouched. */
 enum ZipEngineMessageCode {
     ZIP_MSG_INFO = 0,            /* information (verbose output); no problem */
     ZIP_MSG_FILE_SKIPPED = 1,    /* a chosen file vanished or cannot be read; it was skipped */
@@ -99,6 +100,7 @@ enum ZipEngineMessageCode {
     ZIP_MSG_MOVE_FAILED = 3,     /* a moved file could not be deleted after the archive was complete */
     ZIP_MSG_DIR_UNREADABLE = 4,  /* a folder could not be listed; its files were skipped */
     ZIP_MSG_NOTHING_TO_DO = 5,   /* no file matched; the archive was not changed */
+    ZIP_MSG_DIR_LINK_SKIPPED = 6, /* a symbolic link to a folder was not followed; a notice, not a problem */
     ZIP_MSG_FATAL_FIRST = 16,
     ZIP_MSG_BAD_PARAMS = 16,     /* the block is not valid (wrong check value, missing archive path) */
     ZIP_MSG_BAD_ARCHIVE = 17,    /* the existing archive is damaged or is not a zip file; left as it is */
