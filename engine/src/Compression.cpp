@@ -16,6 +16,14 @@ namespace {
 constexpr std::uint64_t kWindow = 32768;
 // Most jobs held at once, so that many tiny files do not pile up bookkeeping.
 constexpr std::size_t kMaxHeldJobs = 4096;
+// The start of a chunk that judges how much the chunk gains from its history (only its first
+// window's worth can refer back to it), and the share of that start's compressed size the history
+// must save for the chunk to be compressed by zlib, primed, rather than by libdeflate without it.
+constexpr std::size_t kProbe = 32768;
+constexpr std::size_t kGainShare = 8; // 1/8
+// A chunk whose start shrinks beyond this ratio (long runs, zeros) also goes to zlib: libdeflate's
+// parsing gains nothing there, and a block of its own per chunk costs more than the data.
+constexpr std::size_t kRunRatio = 64;
 
 std::size_t deflateBoundOf(std::uint64_t size)
 {
@@ -41,6 +49,9 @@ public:
         if (m_libdeflate != nullptr) {
             libdeflate_free_compressor(m_libdeflate);
         }
+        if (m_fastest != nullptr) {
+            libdeflate_free_compressor(m_fastest);
+        }
         if (m_zlibReady) {
             deflateEnd(&m_zlib);
         }
@@ -55,6 +66,14 @@ public:
         }
         return m_libdeflate;
     }
+    libdeflate_compressor* fastest()
+    {
+        if (m_fastest == nullptr) {
+            m_fastest = libdeflate_alloc_compressor(1);
+        }
+        return m_fastest;
+    }
+    std::vector<std::uint8_t>& scratch() { return m_scratch; }
     z_stream* stream()
     {
         if (!m_zlibReady) {
@@ -73,6 +92,8 @@ public:
 private:
     int m_level;
     libdeflate_compressor* m_libdeflate = nullptr;
+    libdeflate_compressor* m_fastest = nullptr;
+    std::vector<std::uint8_t> m_scratch;
     z_stream m_zlib{};
     bool m_zlibReady = false;
 };
@@ -115,6 +136,33 @@ void runWhole(Job& job, WorkerCodecs& codecs, const FaultSeams& seams)
     r.data = std::move(input);
 }
 
+// Whether the chunk that follows `history` bytes in `input` is better compressed by zlib, primed with
+// them: data repeating within the deflate window (a record written over and over) loses most of its
+// matches at the start of a chunk compressed without its history, and long runs lose to the blocks
+// libdeflate starts per chunk. Judged by the fastest level on the chunk's start, alone and after the
+// history; costs a few percent of compressing the chunk.
+bool gainsFromHistory(WorkerCodecs& codecs, const std::vector<std::uint8_t>& input, std::size_t history)
+{
+    libdeflate_compressor* c = codecs.fastest();
+    if (c == nullptr || history == 0) {
+        return false;
+    }
+    const std::size_t probe = std::min(kProbe, input.size() - history);
+    auto& out = codecs.scratch();
+    out.resize(libdeflate_deflate_compress_bound(c, history + probe));
+    const auto size = [&](const std::uint8_t* data, std::size_t length) {
+        return libdeflate_deflate_compress(c, data, length, out.data(), out.size());
+    };
+    const std::size_t alone = size(input.data() + history, probe);
+    const std::size_t before = size(input.data(), history);
+    const std::size_t both = size(input.data(), history + probe);
+    if (alone == 0 || before == 0 || both == 0 || both >= before + alone) {
+        return false;
+    }
+    const std::size_t saved = before + alone - both;
+    return saved * kGainShare > alone || alone * kRunRatio < probe;
+}
+
 void runChunk(Job& job, WorkerCodecs& codecs, const FaultSeams& seams)
 {
     JobResult& r = job.result;
@@ -154,8 +202,9 @@ void runChunk(Job& job, WorkerCodecs& codecs, const FaultSeams& seams)
     }
     // libdeflate compresses each chunk as a whole stream, made joinable (see DeflateJoin.h); it has no
     // preset dictionary, so a chunk starts without the 32 KiB before it. zlib, primed with that
-    // history, takes over when the rewrite fails.
-    if (libdeflate_compressor* c = codecs.whole(); c != nullptr) {
+    // history, takes the chunks that gain much from it, and any whose rewrite fails.
+    libdeflate_compressor* c = codecs.whole();
+    if (c != nullptr && !gainsFromHistory(codecs, input, static_cast<std::size_t>(history))) {
         const std::uint8_t* chunk = input.data() + history;
         const auto length = static_cast<std::size_t>(job.length);
         std::vector<std::uint8_t> out(libdeflate_deflate_compress_bound(c, length));

@@ -1,8 +1,11 @@
 #pragma once
 // Compression on worker threads. The files to add are cut into jobs in archive order: a file up to
 // kWholeFileLimit is one job, compressed in one piece by libdeflate; a larger file is a run of
-// chunk jobs compressed by zlib, each chunk primed with the 32 KiB before it and ended by a sync
-// flush (the last by the stream's end), so their concatenation is one valid deflate stream.
+// kChunkSize chunk jobs whose outputs, concatenated, form one deflate stream. Each chunk is
+// compressed by libdeflate as a stream of its own, rewritten to join the next (DeflateJoin.h), and so
+// without the 32 KiB before it: a chunk whose start gains much from that history (data repeating
+// within the window) is compressed by zlib instead, primed with the history and ended by a sync
+// flush (the file's last chunk by the stream's end), as is a chunk whose rewrite fails.
 //
 // Workers start jobs in order while the bytes held by started and not yet consumed jobs stay within
 // kMemoryBudget; the calling thread consumes results in order (waitFor, then release). Workers
