@@ -96,6 +96,33 @@ void RegisterForm(QWidget* form)
     }
 }
 
+namespace {
+
+std::vector<std::pair<QString, TFormMaker>>& templateForms()
+{
+    static std::vector<std::pair<QString, TFormMaker>> makers;
+    return makers;
+}
+
+} // namespace
+
+void RegisterTemplateForm(const QString& key, TFormMaker maker)
+{
+    auto& makers = templateForms();
+    const auto known =
+        std::find_if(makers.begin(), makers.end(), [&](const auto& entry) { return entry.first == key; });
+    if (known != makers.end()) {
+        known->second = std::move(maker);
+    } else {
+        makers.emplace_back(key, std::move(maker));
+    }
+}
+
+const std::vector<std::pair<QString, TFormMaker>>& TemplateForms()
+{
+    return templateForms();
+}
+
 QList<QWidget*> ExistingForms()
 {
     QList<QWidget*> forms;

@@ -7,6 +7,11 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
+
 class QObject;
 class QWidget;
 
@@ -18,6 +23,14 @@ void RegisterForm(QWidget* form);
 // The forms that exist: the registered ones in creation order, then any other top-level window of
 // the program's own classes (never Qt's own dialogs, menus or tool tips), by object name.
 QList<QWidget*> ExistingForms();
+
+// Makes a window that is not open, so that a language template can list its texts.
+using TFormMaker = std::function<std::unique_ptr<QWidget>()>;
+// Registers the maker of the form whose key (its class name without the first character) is `key`;
+// a later maker for the same key replaces the earlier one.
+void RegisterTemplateForm(const QString& key, TFormMaker maker);
+// The registered makers with their keys, in registration order.
+const std::vector<std::pair<QString, TFormMaker>>& TemplateForms();
 
 // The named components of a form, depth first in creation order: widgets, actions, menus and the
 // actions of its menus, but not other windows (a dialog parented to the form is a form of its own)

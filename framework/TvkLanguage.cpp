@@ -316,23 +316,45 @@ QString TvkLanguage::FormKey(const QWidget* form)
     return name.mid(1);
 }
 
+namespace {
+
+void appendFormLines(QWidget* form, QStringList& lines)
+{
+    const QString key = TvkLanguage::FormKey(form);
+    for (QObject* component : FormComponents(form)) {
+        const QString name = component->objectName();
+        if (!name.startsWith(QLatin1Char('_')) && HasCaption(component)) {
+            const QString caption = Caption(component);
+            if (!caption.isEmpty() && fitsOnALine(caption)) {
+                lines.append(QStringLiteral("%1.%2.Caption=%3").arg(key, name, caption));
+            }
+        }
+        const QString hint = Hint(component);
+        if (!hint.isEmpty() && fitsOnALine(hint)) {
+            lines.append(QStringLiteral("%1.%2.Hint=%3").arg(key, name, hint));
+        }
+    }
+}
+
+} // namespace
+
 QStringList TvkLanguage::TextLines()
 {
     QStringList lines;
+    QStringList keys;
     for (QWidget* form : ExistingForms()) {
-        const QString key = FormKey(form);
-        for (QObject* component : FormComponents(form)) {
-            const QString name = component->objectName();
-            if (!name.startsWith(QLatin1Char('_')) && HasCaption(component)) {
-                const QString caption = Caption(component);
-                if (!caption.isEmpty() && fitsOnALine(caption)) {
-                    lines.append(QStringLiteral("%1.%2.Caption=%3").arg(key, name, caption));
-                }
-            }
-            const QString hint = Hint(component);
-            if (!hint.isEmpty() && fitsOnALine(hint)) {
-                lines.append(QStringLiteral("%1.%2.Hint=%3").arg(key, name, hint));
-            }
+        appendFormLines(form, lines);
+        keys.append(FormKey(form));
+    }
+    // Windows that are not open take part too, so a template covers every window of the program.
+    for (const auto& [key, make] : TemplateForms()) {
+        if (keys.contains(key)) {
+            continue;
+        }
+        if (const std::unique_ptr<QWidget> form = make()) {
+            TranslateForm(form.get());
+            appendFormLines(form.get(), lines);
+            keys.append(key);
         }
     }
     const TvkStringList& strings = AppStrings();
@@ -359,13 +381,32 @@ void TvkLanguage::writeTemplate(const QString& fileName)
     }
 }
 
+QString TvkLanguage::shippedCaptionFile(const QString& name) const
+{
+    const QStringList folders = SearchFolders();
+    for (qsizetype i = 1; i < folders.size(); ++i) {
+        const QString path = folders.at(i) + QLatin1Char('/') + name + QLatin1Char('/') + kCaptionFile;
+        if (QFileInfo(path).isFile()) {
+            return path;
+        }
+    }
+    return {};
+}
+
+void TvkLanguage::relistLanguages()
+{
+    // The list is sorted: a new name may move the current language to another index.
+    const QString current = m_languages.value(m_languageIndex);
+    ScanLanguages(m_languages);
+    m_languageIndex = std::max(0, static_cast<int>(m_languages.indexOf(current)));
+}
+
 void TvkLanguage::CreateLanguage(const QString& name)
 {
     if (!isPlainFolderName(name)) {
         return;
     }
     const QString folder = LanguagesFolder() + QLatin1Char('/') + name;
-    QDir().mkpath(folder);
     const QString fileName = folder + QLatin1Char('/') + kCaptionFile;
     if (QFileInfo::exists(fileName)) {
         const QString question =
@@ -373,9 +414,17 @@ void TvkLanguage::CreateLanguage(const QString& name)
         if (!Confirm(question.toStdString())) {
             return;
         }
+    } else if (const QString shipped = shippedCaptionFile(name); !shipped.isEmpty()) {
+        // The user's file is looked up first, so a new template would hide the shipped translation.
+        const QString question =
+            QString::fromStdString(AppString(sHidesShippedLanguage)).replace(QLatin1String("%s"), shipped);
+        if (!Confirm(question.toStdString())) {
+            return;
+        }
     }
+    QDir().mkpath(folder);
     writeTemplate(fileName);
-    ScanLanguages(m_languages);
+    relistLanguages();
     OpenDocument(fileName);
 }
 
@@ -391,7 +440,7 @@ void TvkLanguage::EditLanguage()
             } else {
                 DumpTexts(userFile);
             }
-            ScanLanguages(m_languages);
+            relistLanguages();
         } else {
             // A shipped file: the user's copy is the one edited, and it takes precedence from now on.
             copyFile(fileName, userFile);

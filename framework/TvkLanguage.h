@@ -77,16 +77,18 @@ public:
     // The form's key: its class name (its object name when set) without the first character.
     static QString FormKey(const QWidget* form);
 
-    // Writes a complete caption file of every existing form's captions and hints and of the numbered
-    // strings, as now shown. Throws EInOutError when the file cannot be written.
+    // Writes a complete caption file of every form's captions and hints and of the numbered strings,
+    // as now shown: the existing forms, then the registered template forms that are not open (made for
+    // the moment, FormTexts.h). Throws EInOutError when the file cannot be written.
     void DumpTexts(const QString& fileName);
     // The lines DumpTexts writes.
     QStringList TextLines();
 
     // "Add a new language": makes the language's folder in the user's Languages folder, puts the
     // English caption file there as its template (or the texts on screen when there is none; an
-    // existing caption file is replaced only when the user confirms), relists the languages (the
-    // current one stays current) and opens the new file in the user's editor. An empty name or one
+    // existing caption file, or a shipped translation the new file would hide, is replaced only when
+    // the user confirms), relists the languages (the current one stays current, whatever index it
+    // gets) and opens the new file in the user's editor. An empty name or one
     // that is not a plain folder name does nothing. Errors of opening the file are raised.
     void CreateLanguage(const QString& name);
     // "Edit the language": opens the current language's caption file in the user's editor, first
@@ -112,6 +114,10 @@ private:
     QString findLanguageFile(int index, const QString& fileName) const;
     QString userLanguageFile(int index, const QString& fileName) const;
     void writeTemplate(const QString& fileName);
+    // The caption file of a language of that name in a folder other than the user's, or empty.
+    QString shippedCaptionFile(const QString& name) const;
+    // ScanLanguages into Languages(), the current language staying current at its new index.
+    void relistLanguages();
 
     QStringList m_languages;
     int m_languageIndex = 0;

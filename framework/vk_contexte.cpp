@@ -27,6 +27,9 @@ const char* const kInitial = "Initial";
 constexpr int kMaxCoordinate = 32767;
 // A restored form must show at least this much of itself on some screen to count as reachable.
 constexpr int kMinVisiblePart = 48;
+// Room left for the window's frame and title bar when a form is fitted to a screen: they are not
+// known before the window is first shown.
+constexpr int kFrameAllowance = 40;
 
 QString executableName()
 {
@@ -77,6 +80,17 @@ bool placementReachable(const QRect& frame)
         }
     }
     return false;
+}
+
+// The free area of the screen a form placed at `frame` shows on: the screen holding its centre, else
+// the primary one. Empty without screens.
+QRect availableArea(const QRect& frame)
+{
+    const QScreen* screen = QGuiApplication::screenAt(frame.center());
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    return screen != nullptr ? screen->availableGeometry() : QRect();
 }
 
 } // namespace
@@ -234,8 +248,8 @@ void TvkContexte::LoadFormPlacement(QWidget* form)
     const std::optional<int> storedLeft = stored("Left", -kMaxCoordinate, kMaxCoordinate);
     const std::optional<int> storedTop = stored("Top", -kMaxCoordinate, kMaxCoordinate);
     bool moved = storedLeft.has_value() || storedTop.has_value();
-    const int left = storedLeft.value_or(form->x());
-    const int top = storedTop.value_or(form->y());
+    int left = storedLeft.value_or(form->x());
+    int top = storedTop.value_or(form->y());
     bool resized = false;
     int width = form->width();
     int height = form->height();
@@ -249,8 +263,22 @@ void TvkContexte::LoadFormPlacement(QWidget* form)
         width = storedWidth.value_or(width);
     }
     if (!placementReachable(QRect(left, top, width, height))) {
-        // Stored on a screen that is gone: keep the design position (the size still fits anywhere).
+        // Stored on a screen that is gone: keep the design position.
         moved = false;
+    }
+    // Never larger than the screen it shows on, and wholly on it: a damaged or foreign size would
+    // otherwise cost memory for nothing or put the window's buttons out of reach.
+    const QRect area = availableArea(moved ? QRect(left, top, width, height) : form->geometry());
+    if (area.isValid()) {
+        const int fitWidth = std::max(form->minimumWidth(), std::min(width, area.width() - kFrameAllowance));
+        const int fitHeight = std::max(form->minimumHeight(), std::min(height, area.height() - kFrameAllowance));
+        resized = resized || fitWidth != width || fitHeight != height;
+        width = fitWidth;
+        height = fitHeight;
+        if (moved) {
+            left = std::max(area.left(), std::min(left, area.right() + 1 - kFrameAllowance - width));
+            top = std::max(area.top(), std::min(top, area.bottom() + 1 - kFrameAllowance - height));
+        }
     }
     if (resized) {
         form->resize(width, height);

@@ -58,8 +58,10 @@ public:
     static QString FormSection(const QWidget* form);
 
     // Restores a form's stored position and, for a resizable form, its size. A value that is missing,
-    // of the wrong type or out of range keeps the form's current value; a placement that would put
-    // the form off every screen is not applied. Nothing happens for nullptr.
+    // of the wrong type or out of range keeps the form's current value; a position that would put
+    // the form off every screen is not applied. The form is then fitted to the free area of its
+    // screen: never larger (down to its minimum size), and moved so that it lies wholly on it.
+    // Nothing happens for nullptr.
     void LoadFormPlacement(QWidget* form);
     // Stores a form's position and size, only while it is in the normal state (neither minimised,
     // maximised nor full screen) and only once it has been shown; otherwise the values stored at an

@@ -129,6 +129,8 @@ TfrmBaseAboutBox::TfrmBaseAboutBox(QWidget* parent) : QDialog(parent)
     resize(kDesignWidth, kDesignHeight);
     setMinimumWidth(kMinimumWidth);
     FormCreate();
+    // Enter closes the box: the focus starts on OK, not on the first link (Enter would open it).
+    OKButton->setFocus();
 }
 
 void TfrmBaseAboutBox::FormCreate()

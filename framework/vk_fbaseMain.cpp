@@ -4,11 +4,14 @@
 #include "framework/Artwork.h"
 #include "framework/DialogProvider.h"
 #include "framework/FirstPaint.h"
+#include "framework/FormTexts.h"
 #include "framework/TvkLanguage.h"
 #include "framework/WindowTools.h"
 #include "framework/core/AppStrings.h"
 #include "framework/vk_contexte.h"
 #include "framework/vk_fBaseAPropos.h"
+#include "framework/vk_fBaseDialogueListe.h"
+#include "framework/vk_fbaseSelectList.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -79,6 +82,11 @@ TFrmBaseMain::TFrmBaseMain(QWidget* parent) : TvkForm(parent)
     auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
     menuKey->setObjectName(QStringLiteral("_scContextMenu"));
     connect(menuKey, &QShortcut::activated, this, &TFrmBaseMain::contextMenuKeyPressed);
+
+    // The framework's dialogs are in every language template, open or not.
+    RegisterTemplateForm(QStringLiteral("frmBaseAboutBox"), [] { return std::make_unique<TfrmBaseAboutBox>(); });
+    RegisterTemplateForm(QStringLiteral("FrmBaseDialogList"), [] { return std::make_unique<TFrmBaseDialogList>(); });
+    RegisterTemplateForm(QStringLiteral("FrmBaseSelectList"), [] { return std::make_unique<TFrmBaseSelectList>(); });
 
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         connect(app, &QGuiApplication::commitDataRequest, this, &TFrmBaseMain::sessionCommitData);

@@ -17,6 +17,8 @@ TFrmBaseSelectList::TFrmBaseSelectList(QWidget* parent) : TFrmBaseDialog(parent)
     auto* layout = new QVBoxLayout(ClientArea);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(lbSelectList);
+    setTabOrder(lbSelectList, BtOK);
+    setTabOrder(BtOK, BtCancel);
 }
 
 void TFrmBaseSelectList::SetCandidates(const QStringList& candidates)
@@ -50,6 +52,8 @@ bool SelectFromList(const QString& title, QStringList& list, QWidget* parent)
     dialog.setWindowTitle(title);
     dialog.lbSelectList->setAccessibleName(title);
     dialog.SetCandidates(list);
+    // The user ticks entries first: Enter or Space must not end the dialog before that.
+    dialog.lbSelectList->setFocus();
     if (RunModalDialog(dialog) != QDialog::Accepted)
         return false;
     list = dialog.TickedEntries();

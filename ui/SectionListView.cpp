@@ -178,9 +178,10 @@ bool TSectionListView::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
     } else if (event->type() == QEvent::MouseButtonDblClick && watched != m_listView && watched != m_reportView) {
-        // After the view has handled the click: the wizard's modal loop must not run inside it.
+        // After the view has handled the click: the wizard's modal loop must not run inside it. The
+        // view must see the double click: it cancels the rename that the first click on the selected
+        // entry has scheduled, which would otherwise open behind the wizard.
         QMetaObject::invokeMethod(this, &TSectionListView::WizardRequested, Qt::QueuedConnection);
-        return true;
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -3,6 +3,7 @@
 #include "batch/p_BatchList.h"
 #include "controls/StyledMenu.h"
 #include "controls/vk_Button.h"
+#include "framework/FormTexts.h"
 #include "framework/HintNames.h"
 #include "framework/core/AppStrings.h"
 #include "framework/core/Questions.h"
@@ -15,6 +16,7 @@
 #include "ui/SectionNaming.h"
 #include "ui/SectionPropertyPane.h"
 #include "framework/Artwork.h"
+#include "ui/p_fprogress.h"
 #include "ui/p_fwizard.h"
 
 #include <QAction>
@@ -26,6 +28,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QSplitter>
 #include <QStyle>
@@ -43,6 +46,18 @@ constexpr int kSourcePage = 2;
 QString Numbered(int number)
 {
     return QString::fromStdString(AppString(number));
+}
+
+// The menu button's glyph: three bars, drawn in the text colour of the window's palette.
+QPixmap MenuGlyph(const QPalette& palette)
+{
+    constexpr int kSize = 16;
+    QPixmap glyph(kSize, kSize);
+    glyph.fill(Qt::transparent);
+    QPainter painter(&glyph);
+    for (int y : {3, 7, 11})
+        painter.fillRect(2, y, kSize - 4, 2, palette.color(QPalette::ButtonText));
+    return glyph;
 }
 
 void ShowError(QWidget* parent, const QString& text)
@@ -85,6 +100,10 @@ TFrmSaveZip::TFrmSaveZip(QWidget* parent) : TFrmBaseMain(parent), m_batch(std::m
     idBatch->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     idBatch->setToolTip(QStringLiteral("Text of the batch file"));
     NameByHint(idBatch);
+    idBatch->setContextMenuPolicy(Qt::CustomContextMenu);
+    cmCommands = new QAction(QStringLiteral("Co&mmands"), this);
+    cmCommands->setObjectName(QStringLiteral("cmCommands"));
+    cmCommands->setMenu(PopupMenu);
     auto* sourceLayout = new QVBoxLayout(tsSource);
     sourceLayout->setContentsMargins(0, 0, 0, 0);
     sourceLayout->addWidget(idBatch);
@@ -125,8 +144,12 @@ TFrmSaveZip::TFrmSaveZip(QWidget* parent) : TFrmBaseMain(parent), m_batch(std::m
         m_activePage = index;
         PageControlChange();
     });
+    connect(idBatch, &QWidget::customContextMenuRequested, this, &TFrmSaveZip::idBatchContextMenu);
     connect(idBatch->document(), &QTextDocument::modificationChanged, this,
             [this](bool) { UpdateEditingCommands(); });
+
+    RegisterTemplateForm(QStringLiteral("FrmSaveProgress"), [] { return std::make_unique<TFrmSaveProgress>(); });
+    RegisterTemplateForm(QStringLiteral("frmBatchWizard"), [] { return std::make_unique<TfrmBatchWizard>(); });
 
     TranslateHints();
     RefreshBatch();
@@ -193,6 +216,27 @@ void TFrmSaveZip::BuildToolbar()
     _sbDelete = button("_sbDelete", QStyle::SP_TrashIcon, c.cmDelete);
     _sbZipSection = button("_sbZipSection", QStyle::SP_MediaSeekForward, c.cmZipSection);
     row->addStretch();
+    _sbMenu = MakeGlyphButton(_pnToolbar, "_sbMenu", QStyle::SP_TitleBarUnshadeButton, "Menu", kToolbarHeight);
+    _sbMenu->SetGlyph(MenuGlyph(palette()));
+    connect(_sbMenu, &TvkButton::clicked, this, &TFrmSaveZip::_sbMenuClick);
+    row->addWidget(_sbMenu);
+}
+
+void TFrmSaveZip::_sbMenuClick()
+{
+    ShowPopupMenu(_sbMenu->mapToGlobal(QPoint(_sbMenu->width(), _sbMenu->height())) -
+                  QPoint(PopupMenu->sizeHint().width(), 0));
+}
+
+void TFrmSaveZip::idBatchContextMenu(const QPoint& position)
+{
+    QMenu* menu = idBatch->createStandardContextMenu();
+    menu->setObjectName(QStringLiteral("_mnSource"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addSeparator();
+    PopupMenuTaskPopup();
+    menu->addAction(cmCommands);
+    menu->popup(idBatch->mapToGlobal(position));
 }
 
 void TFrmSaveZip::TranslateHints()
@@ -210,6 +254,7 @@ void TFrmSaveZip::TranslateHints()
     hint(_sbZipIt, c.cmZipIt);
     hint(_sbAdd, c.cmAdd);
     hint(_sbOuvrir, c.cmOpen);
+    PnProperties->UpdateZipNameCaption();
 }
 
 int TFrmSaveZip::SelectedIndex() const
@@ -255,6 +300,10 @@ void TFrmSaveZip::lbBatchListChange(int /*index*/)
 
 bool TFrmSaveZip::lbBatchListEdited(int index, const QString& caption)
 {
+    if (caption.trimmed().isEmpty()) {
+        ShowError(this, Numbered(sSectionNameEmpty));
+        return false;
+    }
     if (!SectionNameExists(*m_batch, caption.toStdString(), index))
         return true;
     ShowError(this, Numbered(sAlreadyExists).replace(QStringLiteral("%s"), caption));

@@ -65,7 +65,8 @@ public:
     void RefreshBatch();
     // The selected section's index, -1 for none.
     int SelectedIndex() const;
-    // Run after every translation: list column caption and toolbar tooltips from the captions.
+    // Run after every translation: list column caption and toolbar tooltips from the captions, and the
+    // zip-name label from its numbered string.
     void TranslateHints();
     // Prepares the context menu's items for the active page and the selection.
     void PopupMenuTaskPopup() override;
@@ -94,6 +95,11 @@ public:
     void sbEnregistrerSousClick();
     void cmBatchShortcutClick();
     void cmZipSectionClick();
+    // Opens the context menu below the menu button.
+    void _sbMenuClick();
+    // The Source text's menu (right click, Menu key, Shift+F10): the text's own commands, then the
+    // window's menu as a submenu, so every command is reachable by keyboard from the text too.
+    void idBatchContextMenu(const QPoint& position);
     // Page changes: before leaving `index`, and after the new page became active.
     void PageControlChanging(int index);
     void PageControlChange();
@@ -127,6 +133,10 @@ public:
     TvkButton* _sbAdd = nullptr;
     TvkButton* _sbDelete = nullptr;
     TvkButton* _sbZipSection = nullptr;
+    // At the toolbar's right end: opens the context menu, for users who do not look for it.
+    TvkButton* _sbMenu = nullptr;
+    // The window's menu as a submenu of the Source text's own menu.
+    QAction* cmCommands = nullptr;
     QSplitter* SplitterWizard = nullptr;
     QWidget* PnList = nullptr;
     TSectionListView* lbBatchList = nullptr;

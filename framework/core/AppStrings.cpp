@@ -40,6 +40,9 @@ constexpr TDefaultText kDefaultTexts[] = {
     {26, "Select the directory where the selected files will be copied."},
 
     // 30 to 69: the editor's messages.
+    {50, "%s is a translation that comes with the program. A new language of that name would be used "
+         "in its place. Create it anyway ?"},
+    {51, "A section needs a name."},
 
     // 70 to 99: the messages of runs.
 

@@ -42,6 +42,8 @@ enum TAppString : int
     sSelectCopyDirectory = 26,
 
     // 30 to 69: the editor's messages.
+    sHidesShippedLanguage = 50,
+    sSectionNameEmpty = 51,
 
     // 70 to 99: the messages of runs.
 

@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -22,6 +23,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -147,22 +149,47 @@ TEST_F(BaseFormsTest, a_language_item_switches_the_language_and_the_current_one_
     EXPECT_EQ(form.cmAbout->text(), QStringLiteral("Abo&ut"));
 }
 
-TEST_F(BaseFormsTest, add_a_new_language_lists_it_at_once_unchecked)
+TEST_F(BaseFormsTest, a_new_language_is_listed_unchecked_and_never_moves_or_hides_the_current_one_unasked)
 {
+    shipped.Write(QStringLiteral("French/CaptionList.txt"), "strings.2=A propos\r\n");
+    AppLanguage().LoadLanguageList();
     TFrmTestMain form;
-    dialogs.Queue(QStringLiteral("Spanish"));
+    form.LanguageMenu->actions().at(4)->trigger();
+    dialogs.Queue(QStringLiteral("Dutch"));
     form.cmNewLanguage->trigger();
     ASSERT_EQ(dialogs.Titles.size(), 1);
     EXPECT_EQ(dialogs.Titles.front(), QStringLiteral("Language to add"));
     EXPECT_EQ(dialogs.Labels.front(), QStringLiteral("Name :"));
+    // Dutch sorts before French: French stays current at its new place.
     form.PopupMenuTaskPopup();
-    EXPECT_EQ(languageItems(form), (QStringList{QStringLiteral("English*"), QStringLiteral("Spanish")}));
-    EXPECT_TRUE(QFile::exists(user.FilePath(QStringLiteral("Spanish/CaptionList.txt"))));
+    EXPECT_EQ(languageItems(form), (QStringList{QStringLiteral("English"), QStringLiteral("Dutch"), QStringLiteral("French*")}));
+    EXPECT_EQ(AppLanguage().CurrentLanguageName(), QStringLiteral("French"));
+    // The template lists the framework's dialogs too, though none of them is open.
+    QStringList lines;
+    ASSERT_TRUE(ReadTextLines(user.FilePath(QStringLiteral("Dutch/CaptionList.txt")), lines));
+    for (const char* key : {"FrmTestMain.", "frmBaseAboutBox.", "FrmBaseDialogList.", "FrmBaseSelectList."}) {
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                                [&](const QString& line) { return line.startsWith(QLatin1String(key)); }))
+            << key;
+    }
+
+    // A language of a shipped translation's name would hide it: asked first, nothing made when declined.
+    dialogs.Queue(QStringLiteral("French"));
+    form.cmNewLanguage->trigger();
+    ASSERT_EQ(prompter.Questions.size(), 1u);
+    EXPECT_NE(prompter.Questions[0].find("French/CaptionList.txt is a translation that comes with the program"),
+              std::string::npos);
+    EXPECT_FALSE(QFileInfo::exists(user.FilePath(QStringLiteral("French"))));
+    prompter.QueueConfirm(true);
+    dialogs.Queue(QStringLiteral("French"));
+    form.cmNewLanguage->trigger();
+    EXPECT_TRUE(QFile::exists(user.FilePath(QStringLiteral("French/CaptionList.txt"))));
+    EXPECT_EQ(AppLanguage().CurrentLanguageName(), QStringLiteral("French"));
 
     // A cancelled prompt changes nothing.
     dialogs.Cancel();
     form.cmNewLanguage->trigger();
-    EXPECT_EQ(languageItems(form).size(), 2);
+    EXPECT_EQ(languageItems(form).size(), 3);
 }
 
 TEST_F(BaseFormsTest, closing_stores_the_language_and_placement_and_a_refused_close_stores_nothing)
@@ -263,6 +290,18 @@ TEST_F(BaseFormsTest, the_about_box_links_the_help_page_and_edits_the_language_a
     const QString made = user.FilePath(QStringLiteral("French/About.txt"));
     EXPECT_EQ(dialogs.OpenedUrls.at(1).toLocalFile(), made);
     EXPECT_TRUE(QFile::exists(made));
+}
+
+TEST_F(BaseFormsTest, enter_in_the_about_box_presses_ok_and_opens_no_link)
+{
+    AppLanguage().SetHelpAddress(QStringLiteral("file:///opt/vorland/help.html"));
+    TfrmBaseAboutBox box;
+    box.show();
+    QApplication::setActiveWindow(&box);
+    ASSERT_NE(box.focusWidget(), nullptr);
+    QTest::keyClick(box.focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(box.result(), QDialog::Accepted);
+    EXPECT_TRUE(dialogs.OpenedUrls.isEmpty());
 }
 
 TEST_F(BaseFormsTest, the_about_command_captions_the_box_from_the_numbered_strings)

@@ -152,6 +152,29 @@ TEST_F(ContexteTest, a_placement_off_every_screen_or_out_of_range_is_not_applied
     EXPECT_EQ(form.size(), QSize(300, 200));
 }
 
+TEST_F(ContexteTest, a_stored_size_beyond_the_screen_is_fitted_and_the_form_kept_wholly_on_it)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    writeRaw(QStringLiteral("Settings/FrmPlaced/Width"), 32000);
+    writeRaw(QStringLiteral("Settings/FrmPlaced/Height"), 32000);
+    TFrmPlaced huge;
+    contexte.LoadFormPlacement(&huge);
+    EXPECT_LE(huge.width(), screen.width());
+    EXPECT_LE(huge.height(), screen.height());
+    EXPECT_GT(huge.height(), screen.height() / 2);
+
+    // A tall form placed near the bottom: shortened and moved up so that its foot shows.
+    writeRaw(QStringLiteral("Settings/FrmPlaced/Left"), screen.left() + 20);
+    writeRaw(QStringLiteral("Settings/FrmPlaced/Top"), screen.bottom() - 100);
+    writeRaw(QStringLiteral("Settings/FrmPlaced/Width"), 300);
+    writeRaw(QStringLiteral("Settings/FrmPlaced/Height"), 5000);
+    TFrmPlaced tall;
+    tall.setMinimumHeight(100);
+    contexte.LoadFormPlacement(&tall);
+    EXPECT_EQ(tall.width(), 300);
+    EXPECT_TRUE(screen.contains(tall.geometry())) << tall.geometry().y() << "+" << tall.height();
+}
+
 TEST_F(ContexteTest, a_form_never_shown_stores_nothing_and_nullptr_is_ignored)
 {
     TFrmPlaced form;

@@ -254,6 +254,17 @@ TEST_F(Translation, every_caption_and_hint_of_every_window_has_a_french_text)
     EXPECT_TRUE(untranslated.isEmpty()) << "no French text for:\n" << untranslated.join(u'\n').toStdString();
 }
 
+TEST_F(Translation, a_template_made_with_only_the_main_window_open_covers_every_window)
+{
+    TFrmSaveZip main;
+    QStringList keys;
+    for (const QString& line : AppLanguage().TextLines())
+        keys.append(line.section(QLatin1Char('.'), 0, 0));
+    for (const char* key : {"FrmSaveZip", "FrmSaveProgress", "frmBaseAboutBox", "FrmBaseDialogList",
+                            "FrmBaseSelectList", "frmBatchWizard"})
+        EXPECT_TRUE(keys.contains(QString::fromLatin1(key))) << key;
+}
+
 TEST_F(Translation, every_french_line_names_a_text_of_a_window_and_keeps_its_accelerator)
 {
     // Every text a line may name (lower case) with its English text: the template's, and also the

@@ -1,5 +1,7 @@
 // Every input control and button of the editor's windows has a name for assistive technology: the
 // accessible tree of each window, on each page, is walked and a nameless one fails the test.
+#include "framework/TvkLanguage.h"
+#include "framework/vk_fBaseAPropos.h"
 #include "framework/vk_fBaseDialogueListe.h"
 #include "framework/vk_fbaseSelectList.h"
 #include "ui/SectionListView.h"
@@ -93,6 +95,16 @@ TEST(Accessibility, wizard_on_every_page)
         wizard.SetActivePage(page);
         ExpectAllNamed(&wizard, ("wizard page " + std::to_string(page)).c_str());
     }
+}
+
+TEST(Accessibility, about_box_with_its_links)
+{
+    uitest::ensureApplication();
+    AppLanguage().SetHelpAddress(QStringLiteral("file:///opt/vorland/help.html"));
+    TfrmBaseAboutBox box;
+    box.show();
+    ExpectAllNamed(&box, "about box");
+    AppLanguage().SetHelpAddress(QString());
 }
 
 TEST(Accessibility, list_dialogs)

@@ -156,6 +156,7 @@ TEST(ListDialog, proposals_skip_entries_present_in_any_letter_case)
     answers.Then([](QDialog& dialog) {
         auto& select = dynamic_cast<TFrmBaseSelectList&>(dialog);
         EXPECT_EQ(select.windowTitle(), "Masks");
+        EXPECT_EQ(select.focusWidget(), select.lbSelectList);
         EXPECT_EQ(select.lbSelectList->count(), 3);
         EXPECT_TRUE(select.TickedEntries().isEmpty());
         select.lbSelectList->item(0)->setCheckState(Qt::Checked);

@@ -1,6 +1,7 @@
 // The main window's section editing: adding, naming, renaming in place, the property pane, deletion
 // and selection, the mask list dialogs and proposals, the popup menu's rules and the view styles.
 #include "batch/p_BatchList.h"
+#include "framework/TvkLanguage.h"
 #include "framework/vk_fBaseDialogueListe.h"
 #include "framework/vk_fbaseSelectList.h"
 #include "testkit/TestKit.h"
@@ -152,7 +153,44 @@ TEST_F(MainWindow, renaming_in_place_is_refused_case_blind_and_with_blanks)
     RenameInPlace(1, "  Docs ");
     ASSERT_EQ(prompter.Errors.size(), 2u);
     EXPECT_EQ(prompter.Errors[1], "  Docs  already exists");
+    RenameInPlace(1, "  ");
+    ASSERT_EQ(prompter.Errors.size(), 3u);
+    EXPECT_EQ(prompter.Errors[2], "A section needs a name.");
     EXPECT_EQ(Names(), (std::vector<std::string>{"Docs", "Mail"}));
+}
+
+TEST_F(MainWindow, a_double_click_on_the_selected_entry_opens_the_wizard_and_leaves_no_rename_box)
+{
+    AddSection("A");
+    Show();
+    window->SelectSection(0);
+    QAbstractItemView* view = window->lbBatchList->ActiveView();
+    const QPoint at = view->visualRect(view->model()->index(0, 0)).center();
+    // As the window system delivers it: press and release, then the second press as a double click.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, at);
+    QTest::qWait(QApplication::doubleClickInterval() + 200);
+    EXPECT_EQ(answers.Asked(), 1);
+    EXPECT_FALSE(window->lbBatchList->IsEditing());
+}
+
+TEST_F(MainWindow, the_menu_button_and_shift_f10_on_the_source_text_reach_the_window_menu)
+{
+    Show();
+    window->_sbMenu->click();
+    EXPECT_TRUE(window->PopupMenu->isVisible());
+    window->PopupMenu->close();
+
+    window->PageControl->setCurrentIndex(2);
+    window->idBatch->setFocus();
+    QTest::keyClick(window->idBatch, Qt::Key_F10, Qt::ShiftModifier);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(menu->actions().contains(window->cmCommands));
+    EXPECT_EQ(window->cmCommands->menu(), window->PopupMenu);
+    EXPECT_FALSE(menu->actions().contains(Commands().cmZipIt)); // the text's own items come first
+    menu->close();
 }
 
 TEST_F(MainWindow, renaming_in_place_to_its_own_name_in_another_case_is_accepted_as_typed)
@@ -271,6 +309,13 @@ TEST_F(MainWindow, unchecking_compress_relabels_and_disables_without_changing_di
     EXPECT_TRUE(Pane().cbDirName->isChecked());
     EXPECT_TRUE(Batch().Entries(0).DirName);
     EXPECT_FALSE(Batch().Entries(0).Compress);
+    // The label follows a change of language.
+    AppLanguage().SetTranslationLines({"strings.24=Dossier de copie"});
+    AppLanguage().ApplyTranslations();
+    EXPECT_EQ(Pane()._lbZipName->text(), "Dossier de copie");
+    AppLanguage().SetTranslationLines({});
+    AppLanguage().ApplyTranslations();
+    EXPECT_EQ(Pane()._lbZipName->text(), "Dir archive");
 }
 
 TEST_F(MainWindow, mask_lists_open_one_entry_per_mask_and_come_back_joined_and_quoted)
