@@ -1,10 +1,12 @@
 // The batch editor's main window: its three pages, the four styles of the section list, the context
-// menu with its submenus, the caption after New and Open, the questions it asks, the refused rename,
-// the language prompts and the dialog listing the problems of a run.
+// menu with its submenus (also from the menu button and the Source text's menu), the caption after
+// New and Open, the questions it asks, the refused renames, the language prompts and the dialog
+// listing the problems of a run.
 #include "ScreenRegistry.h"
 #include "ScreenSupport.h"
 
 #include "batch/p_BatchList.h"
+#include "controls/vk_Button.h"
 #include "framework/core/AppStrings.h"
 #include "ui/MainWindowCommands.h"
 #include "ui/SectionListView.h"
@@ -113,6 +115,21 @@ VORLAND_SCREEN(main_window)
     ctx.Save(QStringLiteral("menu-languages"), &w, {w.PopupMenu, w.LanguageMenu});
     closeMenus({w.LanguageMenu, w.PopupMenu});
 
+    // The menu button at the toolbar's right end opens the same menu.
+    w._sbMenu->click();
+    ctx.Save(QStringLiteral("menu-button"), &w, {w.PopupMenu});
+    closeMenus({w.PopupMenu});
+
+    // The Source text's menu holds the window's menu as a submenu.
+    w.PageControl->setCurrentIndex(2);
+    w.idBatchContextMenu(QPoint(120, 80));
+    if (auto* textMenu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+        openSubmenu(textMenu, w.cmCommands);
+        ctx.Save(QStringLiteral("source-menu"), &w, {textMenu, w.PopupMenu});
+        closeMenus({w.PopupMenu, textMenu});
+    }
+    w.PageControl->setCurrentIndex(0);
+
     // On the Parameters page the section commands are disabled.
     w.PageControl->setCurrentIndex(1);
     w.ShowPopupMenu(w.mapToGlobal(QPoint(150, 60)));
@@ -127,6 +144,13 @@ VORLAND_SCREEN(main_window)
             return answerBox(dialog, QMessageBox::Ok);
         },
         [&] { w.lbBatchListEdited(1, QString::fromStdString(w.BatchList().Entries(0).Name)); });
+    // So is an empty name.
+    screens::WithDialogs(
+        [&](QDialog& dialog) {
+            ctx.Save(QStringLiteral("rename-empty"), &dialog);
+            return answerBox(dialog, QMessageBox::Ok);
+        },
+        [&] { w.lbBatchListEdited(1, QStringLiteral(" ")); });
 
     // New on an unchanged batch asks nothing; the caption names the new batch.
     w.sbNouveauClick();
@@ -177,6 +201,18 @@ VORLAND_SCREEN(language_prompts)
         },
         [&] { window->cmNewLanguageClick(); });
     QDir(user).removeRecursively();
+
+    // A language of a shipped translation's name: asked before the new file would hide it.
+    screens::WithDialogs(
+        [&](QDialog& dialog) {
+            if (auto* prompt = qobject_cast<QInputDialog*>(&dialog)) {
+                prompt->setTextValue(QStringLiteral("French"));
+                return static_cast<int>(QDialog::Accepted);
+            }
+            ctx.Save(QStringLiteral("shipped-language-question"), &dialog);
+            return answerBox(dialog, QMessageBox::Cancel);
+        },
+        [&] { window->cmNewLanguageClick(); });
 }
 
 VORLAND_SCREEN(run_problems)
