@@ -187,6 +187,9 @@ void TpxBatchList::ReportRunProblem(TRunProblem kind, const std::string& text)
     RunSummary.ProblemLines.push_back(text);
     ++m_sectionProblems;
     ProgressForm->ReportProblem(text);
+    if (m_observer != nullptr) {
+        m_observer->Problem(text);
+    }
 }
 
 void TpxBatchList::RunBatchCommand(const char* which, const std::string& commandLine)
@@ -286,6 +289,22 @@ void TpxBatchList::CheckParameters() const
 
 void TpxBatchList::RunEntry(const TBatchEntry& entry)
 {
+    // The end is told also when the entry ends by an error or a stop.
+    struct TSectionEnd
+    {
+        IRunObserver* observer;
+        const std::string& name;
+        ~TSectionEnd()
+        {
+            if (observer != nullptr) {
+                observer->SectionEnded(name);
+            }
+        }
+    };
+    if (m_observer != nullptr) {
+        m_observer->SectionStarted(entry.Name);
+    }
+    const TSectionEnd end{m_observer, entry.Name};
     if (!entry.Defect.empty()) {
         ++RunSummary.SectionsSkipped;
         ReportRunProblem(TRunProblem::SectionSkipped, "Section \"" + entry.Name + "\" not run: " + entry.Defect);
@@ -552,6 +571,9 @@ void TpxBatchList::ZipMessage(TZipComponent& sender, std::int32_t errCode, const
     if (code == zipmsg::kNoArchiveName && m_sectionProblems > 0) {
         RunSummary.ProblemLines.push_back(line);
         ProgressForm->ReportProblem(line);
+        if (m_observer != nullptr) {
+            m_observer->Problem(line);
+        }
         return;
     }
     if (code == ZIP_MSG_FILE_CHANGED) {
@@ -564,6 +586,9 @@ void TpxBatchList::ZipMessage(TZipComponent& sender, std::int32_t errCode, const
     case TZipMessageWeight::Notice:
         RunSummary.NoticeLines.push_back(line);
         ProgressForm->ReportNotice(line);
+        if (m_observer != nullptr) {
+            m_observer->Notice(line);
+        }
         break;
     case TZipMessageWeight::Problem:
         ReportRunProblem(TRunProblem::ZipError, line);

@@ -1,5 +1,6 @@
 #include "batch/RunSummary.h"
 
+#include "framework/core/AppStrings.h"
 #include "zipcomp/ZipMessages.h"
 #include "zipengine/ZipEngineApi.h"
 
@@ -7,29 +8,9 @@
 
 namespace {
 
-const char* problemName(TRunProblem kind)
+std::string number(int value)
 {
-    switch (kind) {
-    case TRunProblem::SectionSkipped:
-        return "sections skipped";
-    case TRunProblem::CommandFailed:
-        return "failed commands";
-    case TRunProblem::UnreadableFolder:
-        return "unreadable folders or files";
-    case TRunProblem::CopyFailed:
-        return "files not copied";
-    case TRunProblem::TargetUnusable:
-        return "unusable target folders";
-    case TRunProblem::ZipError:
-        return "zip errors";
-    case TRunProblem::ArchiveRemoved:
-        return "archives removed (nothing to add)";
-    case TRunProblem::FileChanged:
-        return "files changed while read";
-    case TRunProblem::Count:
-        break;
-    }
-    return "problems";
+    return std::to_string(value);
 }
 
 } // namespace
@@ -69,34 +50,43 @@ int TRunSummary::ExitCode() const
 
 std::string TRunSummary::Text() const
 {
-    std::string text = "Run summary: " + std::to_string(SectionsRun) + " section(s) run, " +
-                       std::to_string(SectionsSkipped) + " skipped; " + std::to_string(ArchivesWritten) +
-                       " archive(s) written; " + std::to_string(FilesCopied) + " file(s) copied, " +
-                       std::to_string(FilesUnchanged) + " unchanged.\n";
+    return TextIn(EnglishText);
+}
+
+std::string TRunSummary::LocalText() const
+{
+    return TextIn(AppText);
+}
+
+std::string TRunSummary::TextIn(std::string (*text)(int, std::initializer_list<std::string_view>)) const
+{
+    std::string out = text(sRunSummaryCounts, {number(SectionsRun), number(SectionsSkipped), number(ArchivesWritten),
+                                               number(FilesCopied), number(FilesUnchanged)}) +
+                      "\n";
     const bool stopped = StoppedByUser || !StopError.empty();
     if (ProblemCount() == 0) {
         // A stopped run did not finish: that it met no problem before is no good news.
         if (!stopped) {
-            text += "No problems.\n";
+            out += text(sRunNoProblems, {}) + "\n";
         }
     } else {
-        text += std::to_string(ProblemCount()) + " problem(s):";
+        out += text(sRunProblemCount, {number(ProblemCount())});
         const char* separator = " ";
         for (int kind = 0; kind < static_cast<int>(TRunProblem::Count); ++kind) {
             if (Problems[static_cast<std::size_t>(kind)] > 0) {
-                text += separator + std::to_string(Problems[static_cast<std::size_t>(kind)]) + " " +
-                        problemName(static_cast<TRunProblem>(kind));
+                out += separator + number(Problems[static_cast<std::size_t>(kind)]) + " " +
+                       text(sRunProblemKinds + kind, {});
                 separator = ", ";
             }
         }
-        text += ".\n";
+        out += ".\n";
     }
     const std::string where =
-        CurrentSection.empty() ? "before the first section" : "in section \"" + CurrentSection + "\"";
+        CurrentSection.empty() ? text(sRunBeforeFirstSection, {}) : text(sRunInSection, {CurrentSection});
     if (StoppedByUser) {
-        text += "Stopped by the user " + where + "; the rest of the batch was not run.\n";
+        out += text(sRunStoppedByUser, {where}) + "\n";
     } else if (!StopError.empty()) {
-        text += "Stopped by an error " + where + ": " + StopError + "\n";
+        out += text(sRunStoppedByError, {where, StopError}) + "\n";
     }
-    return text;
+    return out;
 }

@@ -2,7 +2,9 @@
 // What a run did and what went wrong, for the summary at its end and the program's exit code.
 
 #include <array>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Kinds of problems a run reports and goes on after.
@@ -54,6 +56,11 @@ struct TRunSummary
     void Clear() { *this = TRunSummary(); }
     int ProblemCount() const;
     int ExitCode() const;
-    // A few lines for the end of the run: counts, problems by kind, how the run ended.
+    // A few lines for the end of the run: counts, problems by kind, how the run ended. Text is
+    // English (the console and the run log, which scripts read); LocalText is in the user's
+    // language (windows and notifications).
     std::string Text() const;
+    std::string LocalText() const;
+    // The text with the texts of `text` (EnglishText or AppText).
+    std::string TextIn(std::string (*text)(int, std::initializer_list<std::string_view>)) const;
 };

@@ -240,6 +240,7 @@ void TpxBatchList::LoadFromFile(const std::string& fileName)
         const std::string scrambled = IniFile::ReadString(parameters, "Password", {});
         Password = scrambled.empty() ? std::string() : UnscramblePassword(scrambled, ScrambleKey());
         UpdateZip = IniFile::ReadBool(parameters, "UpdateZip", true);
+        NotifySuccess = IniFile::ReadBool(parameters, "NotifySuccess", false);
     }
 }
 
@@ -256,6 +257,9 @@ std::string TpxBatchList::BatchFileText() const
     out += scrambledPasswordValue(Password);
     out += kLineEnd;
     putBool(out, "UpdateZip", UpdateZip);
+    if (NotifySuccess) {
+        putBool(out, "NotifySuccess", true);
+    }
     out += kLineEnd;
 
     for (const auto& entry : EntryList) {

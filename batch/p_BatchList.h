@@ -44,6 +44,20 @@ public:
     std::string Defect;
 };
 
+// Told what a run does as it happens (the run log listens); not owned by the list. Called on the
+// run's thread; a listener must not throw.
+class IRunObserver
+{
+public:
+    virtual ~IRunObserver() = default;
+    // An entry starts or has ended (also when it was skipped or stopped with an error).
+    virtual void SectionStarted(const std::string& name) = 0;
+    virtual void SectionEnded(const std::string& name) = 0;
+    // A problem line or a notice line, as the progress view gets it.
+    virtual void Problem(const std::string& line) = 0;
+    virtual void Notice(const std::string& line) = 0;
+};
+
 // The fixed key that scrambles the password in batch files.
 std::string ScrambleKey();
 
@@ -77,6 +91,9 @@ public:
     std::string After;     // command line run after the batch; empty for none
     std::string Password;  // archive password in plain text (scrambled only in the file)
     bool UpdateZip = true; // add to existing archives / skip unchanged copies; false: rebuild
+    // A batch-mode run that ends without problems also sends a desktop notification (written to
+    // the file only when set, so files that do not use it keep their bytes).
+    bool NotifySuccess = false;
     // As TBatchEntry::Defect, for the parameter section: no run starts while it is set.
     std::string ParametersDefect;
 
@@ -153,6 +170,8 @@ public:
     // Sets the prompter of the list and its component (nullptr: the application's prompter).
     void SetPrompter(IPrompter* prompter);
     IPrompter* Prompter() const { return m_prompter; }
+    // Sets the listener of the run (nullptr: none).
+    void SetRunObserver(IRunObserver* observer) { m_observer = observer; }
     // Sets the event pump of the run (nullptr: nothing is processed).
     void SetEventPump(IEventPump* pump);
     IEventPump* EventPump() const { return m_pump; }
@@ -193,6 +212,7 @@ private:
 
     IPrompter* m_prompter = nullptr;  // set by SetPrompter; nullptr: the application's
     IEventPump* m_pump = nullptr;     // set by SetEventPump
+    IRunObserver* m_observer = nullptr; // set by SetRunObserver
     int m_sectionProblems = 0;        // problems reported since the section started
     std::string m_lastTargetFolder;   // last folder of a copied file known to exist
 };

@@ -3,7 +3,8 @@
 // valid UTF-8, so files written on the older platform still load), splitting lines (CR LF, LF or CR),
 // the name=value entries with case-blind lookup, and writing them back as UTF-8 with CR LF.
 
-#include <QHash>
+#include "framework/core/CaptionText.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -13,21 +14,22 @@ QString DecodeLanguageText(const QByteArray& bytes);
 bool ReadTextLines(const QString& fileName, QStringList& lines);
 
 // The entries of a caption file: name=value lines. The name is everything before the first "=", the
-// value everything after it (so a value may hold "="); names match without regard to letter case and
+// value everything after it (so a value may hold "="); names match without regard to the case of A to Z and
 // the first line of a name counts; blanks are kept. Lines without "=" are ignored.
 class TCaptionTable
 {
 public:
     void Clear();
-    bool IsEmpty() const { return m_values.isEmpty(); }
+    bool IsEmpty() const { return m_entries.IsEmpty(); }
     // Replaces the entries by the lines of a file; false (and no change) when it cannot be read.
     bool LoadFromFile(const QString& fileName);
     void SetLines(const QStringList& lines);
     // The value of a name; empty when the name is missing or its value is empty.
     QString Value(const QString& name) const;
+    const TCaptionEntries& Entries() const { return m_entries; }
 
 private:
-    QHash<QString, QString> m_values;
+    TCaptionEntries m_entries;
 };
 
 // Writes lines to a file as UTF-8, each ended by CR LF, replacing the file through a temporary file

@@ -271,14 +271,7 @@ void TvkLanguage::LoadTranslations()
 
 void TvkLanguage::ApplyTranslations()
 {
-    TvkStringList& strings = AppStrings();
-    strings.Reset();
-    for (int number = 0; number < strings.Count(); ++number) {
-        const QString value = Translation(QStringLiteral("strings.%1").arg(number));
-        if (!value.isEmpty()) {
-            strings.Set(number, value.toStdString());
-        }
-    }
+    ApplyNumberedStrings(m_translations.Entries(), AppStrings());
     for (QWidget* form : ExistingForms()) {
         TranslateForm(form);
     }

@@ -47,6 +47,40 @@ constexpr TDefaultText kDefaultTexts[] = {
     // 70 to 99: the messages of runs.
 
     // 100 to 199: the desktop: notifications, run logs, status, schedules.
+    {100, "Run summary: %1 section(s) run, %2 skipped; %3 archive(s) written; %4 file(s) copied, %5 unchanged."},
+    {101, "No problems."},
+    {102, "%1 problem(s):"},
+    {103, "sections skipped"},
+    {104, "failed commands"},
+    {105, "unreadable folders or files"},
+    {106, "files not copied"},
+    {107, "unusable target folders"},
+    {108, "zip errors"},
+    {109, "archives removed (nothing to add)"},
+    {110, "files changed while read"},
+    {111, "Stopped by the user %1; the rest of the batch was not run."},
+    {112, "Stopped by an error %1: %2"},
+    {113, "before the first section"},
+    {114, "in section \"%1\""},
+    {115, "Backup \"%1\" had problems"},
+    {116, "Backup \"%1\" was stopped by an error"},
+    {117, "Backup \"%1\" was stopped"},
+    {118, "Backup \"%1\" completed"},
+    {119, "%1 problem(s). The log of the run: %2"},
+    {120, "The batch %1 is being run already (process %2); this run was not started."},
+    {121, "Last run: %1, %2."},
+    {122, "completed without problems"},
+    {123, "finished with problems"},
+    {124, "stopped by an error"},
+    {125, "stopped by the user"},
+    {126, "did not end (the process was killed or the computer stopped)"},
+    {127, "running now"},
+    {128, "This batch has never been run."},
+    {129, "Last run without problems: %1."},
+    {130, "Last run without problems: never."},
+    {131, "No run without problems for more than %1 day(s)."},
+    {132, "Cannot read the batch file %1: %2"},
+    {133, "Log: %1"},
 
     // 200 to 259: verifying and restoring.
 };
@@ -123,4 +157,31 @@ TvkStringList& AppStrings()
 std::string AppString(int number)
 {
     return AppStrings().Get(number);
+}
+
+std::string FillText(std::string_view pattern, std::initializer_list<std::string_view> arguments)
+{
+    std::string out;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' && pattern[i + 1] <= '9') {
+            const auto index = static_cast<std::size_t>(pattern[i + 1] - '1');
+            if (index < arguments.size()) {
+                out += *(arguments.begin() + index);
+                ++i;
+                continue;
+            }
+        }
+        out += pattern[i];
+    }
+    return out;
+}
+
+std::string AppText(int number, std::initializer_list<std::string_view> arguments)
+{
+    return FillText(AppString(number), arguments);
+}
+
+std::string EnglishText(int number, std::initializer_list<std::string_view> arguments)
+{
+    return FillText(TvkStringList::DefaultText(number), arguments);
 }

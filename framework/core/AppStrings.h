@@ -6,8 +6,10 @@
 // caption file. Numbers not given a text are unused. The table starts with the English texts; the
 // language layer replaces them.
 
+#include <initializer_list>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The numbers of the table.
@@ -48,6 +50,34 @@ enum TAppString : int
     // 70 to 99: the messages of runs.
 
     // 100 to 199: the desktop: notifications, run logs, status, schedules.
+    // 100 to 149: what a run did and how it ended.
+    sRunSummaryCounts = 100,
+    sRunNoProblems = 101,
+    sRunProblemCount = 102,
+    sRunProblemKinds = 103, // 103 to 110: the kinds of problems, in TRunProblem's order
+    sRunStoppedByUser = 111,
+    sRunStoppedByError = 112,
+    sRunBeforeFirstSection = 113,
+    sRunInSection = 114,
+    sNoticeProblems = 115,
+    sNoticeStoppedByError = 116,
+    sNoticeStoppedByUser = 117,
+    sNoticeCompleted = 118,
+    sNoticeBody = 119,
+    sRunAlreadyRunning = 120,
+    sLastRun = 121,
+    sEndedWithoutProblems = 122,
+    sEndedWithProblems = 123,
+    sEndedByError = 124,
+    sEndedByUser = 125,
+    sEndedUnfinished = 126,
+    sRunningNow = 127,
+    sNeverRun = 128,
+    sLastSuccess = 129,
+    sLastSuccessNever = 130,
+    sStaleWarning = 131,
+    sBatchUnreadable = 132,
+    sRunLogPlace = 133,
 
     // 200 to 259: verifying and restoring.
 
@@ -86,3 +116,10 @@ TvkStringList& AppStrings();
 
 // Shorthand for AppStrings().Get(number).
 std::string AppString(int number);
+
+// The text with "%1" to "%9" replaced by the arguments (a translation may put them in any order).
+std::string FillText(std::string_view pattern, std::initializer_list<std::string_view> arguments);
+// FillText of the current text of a number.
+std::string AppText(int number, std::initializer_list<std::string_view> arguments);
+// FillText of the default English text of a number (output that scripts read).
+std::string EnglishText(int number, std::initializer_list<std::string_view> arguments);

@@ -2,6 +2,7 @@
 // Whole reads and writes on file descriptors, retried after interruptions and short transfers.
 
 #include <cstddef>
+#include <string>
 
 // Writes all `size` bytes. False on failure with errno set (EIO when the system accepted nothing).
 bool WriteFully(int fd, const void* data, std::size_t size);
@@ -9,3 +10,7 @@ bool WriteFully(int fd, const void* data, std::size_t size);
 // Reads until `size` bytes have arrived or the file ends; `got` tells how many arrived. False on a
 // read error, with errno set.
 bool ReadFully(int fd, void* data, std::size_t size, std::size_t& got);
+
+// Reads a whole file into `bytes`. False when it cannot be opened or read (errno set); a folder
+// cannot be read.
+bool ReadWholeFile(const std::string& fileName, std::string& bytes);
