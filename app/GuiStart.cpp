@@ -157,7 +157,7 @@ private:
         (void)exitHandled;
         g_runningBatch = &m_batchList;
         TStderrBatchRunReport report;
-        ExitCode = RunWholeBatch(m_batchList, m_batchFile, report).ExitCode;
+        ExitCode = RunWholeBatch(m_batchList, m_batchFile, report, true).ExitCode;
         g_runningBatch = nullptr;
         if (m_displayLost) {
             // Nothing more may reach the window system: its next look at the broken connection would

@@ -6,7 +6,10 @@
 // Switches are recognised anywhere, by prefix and in any letter case (/b, /Batch); the batch file
 // is always the first argument. An argument that names an existing file or folder is never a switch
 // (a batch file such as /backup/daily.vrl is no "/B"), except "/B" and "/?" standing alone.
-// --batch is another name of /B; --help and -h of /?.
+// --batch is another name of /B; --help and -h of /?. "vorland --status BATCHFILE" prints the
+// batch's last result (exit code 0 recent run without problems, 1 last run had problems or was
+// stopped, 2 unreadable batch file, 3 never run, 4 last run without problems older than the user's
+// limit); "vorland --version" the version. These are read before anything else.
 //
 // Without a display (neither DISPLAY nor WAYLAND_DISPLAY set), or with VORLAND_CONSOLE=1, the run
 // shows its progress and problems on standard error. Exit codes of a run: 0 every section completed
@@ -24,6 +27,8 @@
 #include "app/WindowsModule.h"
 #endif
 #include "batch/BatchRun.h"
+#include "batch/RunSettings.h"
+#include "batch/RunStatus.h"
 #include "batch/p_BatchList.h"
 #include "framework/core/AppStrings.h"
 #include "framework/core/CoreErrors.h"
@@ -37,6 +42,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <exception>
 #include <string>
 #include <sys/stat.h>
@@ -51,7 +57,8 @@ namespace {
 std::vector<std::string> g_arguments;
 
 const char* const kUsageText = "Pellamar - Vorland\r\nOptions :\r\nFileName : Batch filename\r\n/B : Batch mode\r\n"
-                               "--batch : Batch mode (as /B)\r\n/?, --help, -h : This text";
+                               "--batch : Batch mode (as /B)\r\n--status FileName : Last result of the batch\r\n"
+                               "--version : Version\r\n/?, --help, -h : This text";
 
 std::string upperCased(std::string text)
 {
@@ -196,9 +203,48 @@ int runInConsole()
     }
 
     TStderrBatchRunReport report;
-    const int exitCode = RunWholeBatch(batchList, g_arguments.front(), report).ExitCode;
+    const int exitCode = RunWholeBatch(batchList, g_arguments.front(), report, true).ExitCode;
     SetAppPrompter(nullptr);
     return exitCode;
+}
+
+} // namespace
+
+namespace {
+
+// "--status FILE": the batch's last result for scripts, in English; the exit code says it (see
+// TStatusCode). "--version": the program's version. True when the first argument was one of them.
+bool runLongOption(int& exitCode)
+{
+    if (g_arguments.empty()) {
+        return false;
+    }
+    const std::string& option = g_arguments.front();
+    if (option == "--version") {
+        std::printf("vorland %s\n", VORLAND_VERSION);
+        exitCode = 0;
+        return true;
+    }
+    if (option != "--status") {
+        return false;
+    }
+    if (g_arguments.size() < 2 || g_arguments[1].empty()) {
+        std::fprintf(stderr, "vorland: --status needs a batch file: vorland --status BATCHFILE\n");
+        exitCode = kStatusUnreadable;
+        return true;
+    }
+    const std::string& batchFile = g_arguments[1];
+    const TRunStatus status =
+        RunStatusOf(batchFile, ReadRunSettings().StaleDays, static_cast<std::int64_t>(std::time(nullptr)), true);
+    if (status.Code == kStatusUnreadable) {
+        std::fprintf(stderr, "vorland: %s\n",
+                     EscapeControls(EnglishText(sBatchUnreadable, {batchFile, status.Error})).c_str());
+    } else {
+        std::fputs(EscapeControlsByLine(StatusReport(status, EnglishText)).c_str(), stdout);
+    }
+    std::fflush(stdout);
+    exitCode = status.Code;
+    return true;
 }
 
 } // namespace
@@ -211,6 +257,10 @@ int main(int argc, char** argv)
     std::signal(SIGXFSZ, SIG_IGN);
     BatchMode = false;
     g_arguments.assign(argv + 1, argv + argc);
+    int optionExitCode = 0;
+    if (runLongOption(optionExitCode)) {
+        return optionExitCode;
+    }
     const bool goOn = ParseCommandLine();
 #ifdef VORLAND_HAVE_WINDOWS
     const bool display = environmentSet("DISPLAY") || environmentSet("WAYLAND_DISPLAY");

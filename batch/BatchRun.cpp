@@ -1,11 +1,13 @@
 #include "batch/BatchRun.h"
 
+#include "batch/RunRecorder.h"
 #include "batch/p_BatchList.h"
 #include "framework/core/CoreErrors.h"
 #include "framework/core/vk_tools.h"
 
 #include <cstdio>
 #include <exception>
+#include <functional>
 
 void TStderrBatchRunReport::RunError(const std::string& text)
 {
@@ -19,11 +21,28 @@ void TStderrBatchRunReport::RunEnded(const TRunSummary& summary, int /*exitCode*
     std::fflush(stderr);
 }
 
-TBatchRunResult RunWholeBatch(TpxBatchList& batchList, const std::string& /*batchFile*/, IBatchRunReport& report)
+namespace {
+
+TBatchRunResult runRecorded(TpxBatchList& batchList, const std::string& batchFile, IBatchRunReport& report,
+                            bool wholeBatch, bool unattended, const std::function<void()>& run)
 {
     TBatchRunResult result;
+    TRunRecorder record(batchList, batchFile, wholeBatch);
+    if (!record.Begin()) {
+        report.RunError(record.RefusalText());
+        result.ExitCode = kExitStoppedByError;
+        result.Refused = true;
+        if (unattended) {
+            NotifyRunEnd(batchFile, result.ExitCode, record.RefusalText(), 0, record.Files().Log, false);
+        }
+        return result;
+    }
+    if (!record.Warning().empty()) {
+        // The run goes on without what could not be kept; the user should know it is missing.
+        batchList.ProgressForm->ReportNotice(record.Warning());
+    }
     try {
-        batchList.RunAll();
+        run();
         result.ExitCode = batchList.RunSummary.ExitCode();
     } catch (const ESilentStop&) {
         result.ExitCode = kExitStoppedByUser;
@@ -31,7 +50,37 @@ TBatchRunResult RunWholeBatch(TpxBatchList& batchList, const std::string& /*batc
         report.RunError(e.what());
         result.ExitCode = kExitStoppedByError;
     }
+    record.Finish(result.ExitCode);
     result.Summary = batchList.RunSummary.Text();
     report.RunEnded(batchList.RunSummary, result.ExitCode);
+    if (unattended) {
+        record.Notify();
+    }
     return result;
+}
+
+} // namespace
+
+TBatchRunResult RunWholeBatch(TpxBatchList& batchList, const std::string& batchFile, IBatchRunReport& report,
+                              bool unattended)
+{
+    if (batchList.Running()) {
+        // A second request while the batch runs (a click while the event pump runs): no run of its own.
+        TBatchRunResult result;
+        result.ExitCode = batchList.RunSummary.ExitCode();
+        result.Summary = batchList.RunSummary.Text();
+        report.RunEnded(batchList.RunSummary, result.ExitCode);
+        return result;
+    }
+    return runRecorded(batchList, batchFile, report, true, unattended, [&batchList] { batchList.RunAll(); });
+}
+
+TBatchRunResult RunOneSection(TpxBatchList& batchList, const std::string& batchFile, int index,
+                              IBatchRunReport& report)
+{
+    if (batchList.Running()) {
+        return {batchList.RunSummary.ExitCode(), batchList.RunSummary.Text(), false};
+    }
+    return runRecorded(batchList, batchFile, report, false, false,
+                       [&batchList, index] { batchList.RunSection(index); });
 }

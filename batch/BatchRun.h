@@ -34,10 +34,23 @@ struct TBatchRunResult
 {
     int ExitCode = kExitOk; // as TRunSummary::ExitCode: 0, 1, 2 or 3
     std::string Summary;    // TRunSummary::Text() of the run
+    bool Refused = false;   // another run of the same batch was going on: nothing was run (exit code 2)
 };
 
 // Runs the whole batch with the progress view, prompter and event pump wired into the list (RunAll),
 // and reports its end. `batchFile` is the file the batch was loaded from (empty for an unsaved one).
 // Nothing is raised: a stop gives exit code 3, any other error 2 (after report.RunError). Does
 // nothing but report the previous summary when a run already goes on.
-TBatchRunResult RunWholeBatch(TpxBatchList& batchList, const std::string& batchFile, IBatchRunReport& report);
+//
+// A batch with a file is run under its run lock: while another process runs the same batch the run
+// is refused (report.RunError with the reason, exit code 2, Refused) and the other run goes on
+// undisturbed. The run is appended to the batch's run log and its result kept as the batch's last
+// result (batch/RunRecorder.h). `unattended` (batch mode) also sends the desktop notification of a
+// run that ends with exit code 1 to 3, or was refused, or (NotifySuccess) of every run.
+TBatchRunResult RunWholeBatch(TpxBatchList& batchList, const std::string& batchFile, IBatchRunReport& report,
+                              bool unattended = false);
+
+// Runs one entry of the batch (RunSection) as RunWholeBatch runs all of them: under the run lock and
+// into the run log, but it never counts as the batch's last result and never notifies.
+TBatchRunResult RunOneSection(TpxBatchList& batchList, const std::string& batchFile, int index,
+                              IBatchRunReport& report);

@@ -91,8 +91,9 @@ bool SendDesktopNotice(const TDesktopNotice& notice, std::string& error)
     }
     r = sd_bus_call(c.bus, c.call, kCallTimeoutMicroseconds, &c.error, &c.reply);
     if (r < 0) {
-        error = sd_bus_error_is_set(&c.error) ? std::string(c.error.name) + ": " + (c.error.message ? c.error.message : "")
-                                              : errorText("notification not sent", r);
+        error = sd_bus_error_is_set(&c.error)
+                    ? std::string(c.error.name) + ": " + (c.error.message ? c.error.message : "")
+                    : errorText("notification not sent", r);
         return false;
     }
     return true;

@@ -7,8 +7,8 @@
 
 struct TDesktopNotice
 {
-    std::string Title; // the notification's summary line
-    std::string Body;  // plain text; markup characters are escaped for services that read markup
+    std::string Title;   // the notification's summary line
+    std::string Body;    // plain text; markup characters are escaped for services that read markup
     bool Urgent = false; // critical urgency: servers keep it until the user dismisses it
 };
 

@@ -10,7 +10,7 @@
 #include <string_view>
 
 // The first line of each run in the log begins with kRunLogStart, its last with kRunLogEnd.
-inline constexpr std::string_view kRunLogStart = "==== Run ";
+inline constexpr std::string_view kRunLogStart = "==== Run of ";
 inline constexpr std::string_view kRunLogEnd = "==== Run ended";
 
 class TRunLog

@@ -1,6 +1,7 @@
 #include "batch/RunRecorder.h"
 
 #include "batch/DesktopNotice.h"
+#include "batch/RunSettings.h"
 #include "framework/core/AppStrings.h"
 
 #include <ctime>
@@ -87,7 +88,7 @@ bool TRunRecorder::Begin()
         warn(error);
     }
     const std::int64_t start = now();
-    m_log.Line(std::string(kRunLogStart) + (m_wholeBatch ? "of " : "of one section of ") + m_batchFile + " started " +
+    m_log.Line(std::string(kRunLogStart) + (m_wholeBatch ? "" : "one section of ") + m_batchFile + " started " +
                    FormatRunTime(start) + " (process " + std::to_string(static_cast<long>(::getpid())) + ")",
                true);
     if (m_wholeBatch) {
@@ -181,8 +182,8 @@ bool TRunRecorder::Notify()
         return false;
     }
     const TRunSummary& summary = m_list.RunSummary;
-    return NotifyRunEnd(m_batchFile, m_exitCode, firstLine(summary.LocalText()), summary.ProblemCount(),
-                        m_files.Log, m_list.NotifySuccess);
+    return NotifyRunEnd(m_batchFile, m_exitCode, firstLine(summary.LocalText()), summary.ProblemCount(), m_files.Log,
+                        m_list.NotifySuccess);
 }
 
 bool NotifyRunEnd(const std::string& batchFile, int exitCode, const std::string& summaryLine, int problems,
@@ -190,6 +191,11 @@ bool NotifyRunEnd(const std::string& batchFile, int exitCode, const std::string&
 {
     if (exitCode == kExitOk && !always) {
         return false;
+    }
+    // A run without windows has the English texts: the notification speaks the user's language.
+    const TRunSettings settings = ReadRunSettings();
+    if (!settings.LanguageName.empty()) {
+        LoadRunLanguage(settings.LanguageName, LanguageFolders(RunningProgramFolder()));
     }
     const std::string name = batchFile.empty() ? std::string("?") : batchName(batchFile);
     TDesktopNotice notice;

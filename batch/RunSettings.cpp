@@ -6,6 +6,7 @@
 #include "framework/core/PosixIo.h"
 
 #include <cstdlib>
+#include <unistd.h>
 
 namespace {
 
@@ -55,6 +56,17 @@ TRunSettings ReadRunSettings()
         settings.LanguageName.clear();
     }
     return settings;
+}
+
+std::string RunningProgramFolder()
+{
+    char path[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) {
+        return {};
+    }
+    const std::string program(path, static_cast<std::size_t>(n));
+    return program.substr(0, program.find_last_of('/'));
 }
 
 std::vector<std::string> LanguageFolders(const std::string& programFolder)

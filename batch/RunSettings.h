@@ -12,7 +12,7 @@ inline constexpr int kDefaultStaleDays = 7;
 
 struct TRunSettings
 {
-    std::string LanguageName;        // the chosen language's folder name; empty: English
+    std::string LanguageName;          // the chosen language's folder name; empty: English
     int StaleDays = kDefaultStaleDays; // at least 1
 };
 
@@ -20,6 +20,9 @@ struct TRunSettings
 std::string RunSettingsFileName();
 // The settings as stored; missing or unusable values give the defaults.
 TRunSettings ReadRunSettings();
+
+// The folder of the running program; empty when unknown.
+std::string RunningProgramFolder();
 
 // The Languages folders, in the order the windows look in them: the user's own, the one beside the
 // program, the installed one.

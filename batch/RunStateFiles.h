@@ -32,12 +32,12 @@ bool MakeRunStateFolder(std::string& error);
 // The last whole-batch run of a batch and its last success. Runs of one section do not count.
 struct TRunState
 {
-    std::string BatchFile;       // the batch file the state belongs to
-    std::int64_t LastStart = 0;  // when the last run started (seconds since the epoch); 0: never ran
-    std::int64_t LastEnd = 0;    // when it ended
-    bool Running = false;        // it started and has not ended (or was killed: see the lock)
-    int LastExitCode = 0;        // its exit code (0 to 3)
-    TRunSummary Summary;         // what it did (counts, how it ended; without its problem lines)
+    std::string BatchFile;        // the batch file the state belongs to
+    std::int64_t LastStart = 0;   // when the last run started (seconds since the epoch); 0: never ran
+    std::int64_t LastEnd = 0;     // when it ended
+    bool Running = false;         // it started and has not ended (or was killed: see the lock)
+    int LastExitCode = 0;         // its exit code (0 to 3)
+    TRunSummary Summary;          // what it did (counts, how it ended; without its problem lines)
     std::int64_t LastSuccess = 0; // when the last run that ended with exit code 0 ended; 0: never
 };
 

@@ -62,7 +62,8 @@ TRunStatus RunStatusOf(const std::string& batchFile, int staleDays, std::int64_t
     status.RunningNow = state.Running && TRunLock::IsHeld(files.Lock);
     status.Unfinished = state.Running && !status.RunningNow;
     const bool ended = state.LastEnd > 0;
-    status.Stale = state.LastStart > 0 && (state.LastSuccess == 0 || now - state.LastSuccess > staleDays * kSecondsPerDay);
+    status.Stale =
+        state.LastStart > 0 && (state.LastSuccess == 0 || now - state.LastSuccess > staleDays * kSecondsPerDay);
     if (state.LastStart == 0) {
         status.Code = kStatusNeverRan;
     } else if (status.Unfinished || (ended && state.LastExitCode != kExitOk) || (!ended && !status.RunningNow)) {
@@ -82,7 +83,8 @@ std::string LastRunLine(const TRunStatus& status, TTextSource text)
         return text(sNeverRun, {});
     }
     if (status.RunningNow || status.Unfinished) {
-        return text(sLastRun, {FormatRunTime(state.LastStart), text(status.RunningNow ? sRunningNow : sEndedUnfinished, {})});
+        return text(sLastRun,
+                    {FormatRunTime(state.LastStart), text(status.RunningNow ? sRunningNow : sEndedUnfinished, {})});
     }
     int how = sEndedWithoutProblems;
     switch (state.LastExitCode) {

@@ -19,9 +19,11 @@ function(vorland_add_test)
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 600)
     endif()
+    # Run logs and states go to a folder of the test's own, and no run reaches the desktop's
+    # notifications (tests that want a bus start their own).
     set_tests_properties(${T_NAME} PROPERTIES
         TIMEOUT ${T_TIMEOUT}
-        ENVIRONMENT "TZ=${VORLAND_TEST_TZ};LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/sanitizers/lsan.supp:print_suppressions=0;VORLAND_BIN_DIR=${PROJECT_BINARY_DIR}/bin;VORLAND_SOURCE_DIR=${PROJECT_SOURCE_DIR};${T_ENV}")
+        ENVIRONMENT "TZ=${VORLAND_TEST_TZ};LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/sanitizers/lsan.supp:print_suppressions=0;VORLAND_BIN_DIR=${PROJECT_BINARY_DIR}/bin;VORLAND_SOURCE_DIR=${PROJECT_SOURCE_DIR};XDG_STATE_HOME=${PROJECT_BINARY_DIR}/tests/state/${T_NAME};DBUS_SESSION_BUS_ADDRESS=unix:path=${PROJECT_BINARY_DIR}/tests/no-session-bus;${T_ENV}")
     if(T_LABELS)
         set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
     endif()

@@ -218,6 +218,8 @@ bool TFrmBaseMain::CloseQuery()
 void TFrmBaseMain::FormClose()
 {
     AppContexte().WriteInitialInteger(QStringLiteral("Language"), AppLanguage().LanguageIndex());
+    // By name too: runs without windows (a timer's) find the caption file by it for their notifications.
+    AppContexte().WriteInitialString(QStringLiteral("LanguageName"), AppLanguage().CurrentLanguageName());
     AppContexte().SaveFormPlacement(this);
 }
 

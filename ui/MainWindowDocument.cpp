@@ -16,6 +16,7 @@
 #include "framework/core/AppStrings.h"
 #include "framework/core/CoreErrors.h"
 #include "framework/core/Questions.h"
+#include "ui/LastRunPanel.h"
 #include "framework/core/vk_tools.h"
 #include "framework/vk_contexte.h"
 #include "pathrules/PathRules.h"
@@ -122,6 +123,7 @@ void TFrmSaveZip::SetFileName(const std::string& fileName)
     LoadSourceFile(m_fileName);
     m_batch->LoadFromFile(m_fileName);
     RefreshBatch();
+    PnLastRun->ShowBatch(m_fileName);
 }
 
 // ---- the Source page ----
@@ -437,6 +439,19 @@ bool TFrmSaveZip::event(QEvent* e)
 
 // ---- runs ----
 
+namespace {
+
+// The error that ends a run (or refuses it) is shown as any error of a command is; the problems
+// dialog follows.
+class TWindowRunReport : public IBatchRunReport
+{
+public:
+    void RunError(const std::string& text) override { TVorlandApplication::ShowError(text); }
+    void RunEnded(const TRunSummary&, int) override {}
+};
+
+} // namespace
+
 void TFrmSaveZip::sbZipItClick()
 {
     QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(RunBatchMessage)));
@@ -450,14 +465,8 @@ void TFrmSaveZip::RunBatch()
     if (SourcePageActive()) {
         SourceToBatch();
     }
-    // The error that ends a run is shown as any error of a command is; the problems dialog follows.
-    class TWindowRunReport : public IBatchRunReport
-    {
-    public:
-        void RunError(const std::string& text) override { TVorlandApplication::ShowError(text); }
-        void RunEnded(const TRunSummary&, int) override {}
-    } report;
-    RunWithProgress([this, &report] { RunWholeBatch(*m_batch, m_fileName, report); });
+    TWindowRunReport report;
+    RunWithProgress([this, &report] { RunWholeBatch(*m_batch, m_fileName, report, m_batchMode); });
     if (m_batchMode) {
         close();
     }
@@ -469,7 +478,8 @@ void TFrmSaveZip::cmZipSectionClick()
     if (row < 0 || m_batch->Running() || m_runActive) {
         return;
     }
-    RunWithProgress([this, row] { m_batch->RunSection(row); });
+    TWindowRunReport report;
+    RunWithProgress([this, row, &report] { RunOneSection(*m_batch, m_fileName, row, report); });
 }
 
 void TFrmSaveZip::RunWithProgress(const std::function<void()>& run)
@@ -500,6 +510,7 @@ void TFrmSaveZip::RunWithProgress(const std::function<void()>& run)
     } catch (const ESilentStop&) {
         // Stopped by the user: the summary says so; nothing else to show.
     }
+    PnLastRun->ShowBatch(m_fileName);
     const TRunSummary& summary = m_batch->RunSummary;
     for (const std::string& line : summary.ProblemLines) {
         m_lastProblems.append(fromUtf8(line));
@@ -515,7 +526,7 @@ void TFrmSaveZip::ShowRunProblems()
     dialog.setObjectName(QStringLiteral("TFrmRunProblems"));
     dialog.setWindowTitle(QStringLiteral("Vorland : ") + commandCaption(Commands->cmZipIt));
     auto* layout = new QVBoxLayout(&dialog);
-    auto* summary = new QLabel(fromUtf8(m_batch->RunSummary.Text()).trimmed(), &dialog);
+    auto* summary = new QLabel(fromUtf8(m_batch->RunSummary.LocalText()).trimmed(), &dialog);
     // The summary is the run's own text: no caption to translate.
     summary->setObjectName(QStringLiteral("_lbSummary"));
     summary->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -10,6 +10,7 @@
 #include "framework/core/vk_tools.h"
 #include "ui/BatchParametersPage.h"
 #include "ui/EditorButtons.h"
+#include "ui/LastRunPanel.h"
 #include "ui/MainWindowCommands.h"
 #include "ui/SectionListModel.h"
 #include "ui/SectionListView.h"
@@ -113,6 +114,8 @@ TFrmSaveZip::TFrmSaveZip(QWidget* parent) : TFrmBaseMain(parent), m_batch(std::m
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(PageControl);
+    PnLastRun = new TLastRunPanel(this);
+    layout->addWidget(PnLastRun);
 
     TMainWindowCommands& c = *Commands;
     connect(c.cmZipIt, &QAction::triggered, this, &TFrmSaveZip::sbZipItClick);
@@ -241,6 +244,10 @@ void TFrmSaveZip::idBatchContextMenu(const QPoint& position)
 
 void TFrmSaveZip::TranslateHints()
 {
+    // The last result is made of numbered strings: it follows the language as the hints do.
+    if (PnLastRun != nullptr) {
+        PnLastRun->ShowBatch(m_fileName);
+    }
     m_model->SetColumnCaption(QString::fromStdString(StripAmpersands(PnProperties->lbName->text().toStdString())));
     lbBatchList->SetListName(m_model->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString());
     const auto hint = [](TvkButton* button, const QAction* command) {

@@ -23,6 +23,7 @@ class QSplitter;
 class QTabWidget;
 class TvkButton;
 class TBatchParametersPage;
+class TLastRunPanel;
 class TMainWindowCommands;
 class TpxBatchList;
 class TSectionListModel;
@@ -143,6 +144,7 @@ public:
     TSectionPropertyPane* PnProperties = nullptr;
     TBatchParametersPage* tsBatch = nullptr;
     QPlainTextEdit* idBatch = nullptr;
+    TLastRunPanel* PnLastRun = nullptr;
     TMainWindowCommands* Commands = nullptr;
 
     // Width of the list panel and style of the section list (0 icon, 1 small icon, 2 list, 3 report).

@@ -335,7 +335,8 @@ TEST_F(BatchRun, usage_switch_anywhere_prints_the_usage_and_does_nothing_else)
     batch.sections.push_back({"Copy", (tmp.path() / "copy").string(), false, src.string(), "", "", true, false});
     writeBatch(batchFile, batch);
     const std::string usage = "Pellamar - Vorland\nOptions :\nFileName : Batch filename\n/B : Batch mode\n"
-                              "--batch : Batch mode (as /B)\n/?, --help, -h : This text\n";
+                              "--batch : Batch mode (as /B)\n--status FileName : Last result of the batch\n"
+                              "--version : Version\n/?, --help, -h : This text\n";
     for (const auto& args : std::vector<std::vector<std::string>>{{"/?"},
                                                                   {batchFile, "/B", "/?"},
                                                                   {batchFile, "/?help", "/B"},

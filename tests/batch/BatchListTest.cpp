@@ -121,6 +121,15 @@ TEST(BatchFile, writer_produces_the_exact_layout)
                                     "\r\n");
     TpxBatchList empty;
     EXPECT_EQ(empty.BatchFileText(), "[BatchParameters]\r\nBefore=\r\nAfter=\r\nPassword=\r\nUpdateZip=1\r\n\r\n");
+    // Notifications of good runs are written only when asked for, so other files keep their bytes.
+    empty.NotifySuccess = true;
+    testkit::TempDir tmp;
+    empty.SaveToFile(tmp / "notify.vrl");
+    EXPECT_EQ(testkit::readFile(tmp / "notify.vrl"),
+              "[BatchParameters]\r\nBefore=\r\nAfter=\r\nPassword=\r\nUpdateZip=1\r\nNotifySuccess=1\r\n\r\n");
+    TpxBatchList loaded;
+    loaded.LoadFromFile(tmp / "notify.vrl");
+    EXPECT_TRUE(loaded.NotifySuccess);
 }
 
 TEST(BatchFile, password_is_trimmed_then_scrambled)

@@ -5,9 +5,11 @@
 #include "ScreenRegistry.h"
 #include "ScreenSupport.h"
 
+#include "batch/RunStateFiles.h"
 #include "batch/p_BatchList.h"
 #include "controls/vk_Button.h"
 #include "framework/core/AppStrings.h"
+#include "ui/LastRunPanel.h"
 #include "ui/MainWindowCommands.h"
 #include "ui/SectionListView.h"
 #include "ui/SectionPropertyPane.h"
@@ -238,4 +240,46 @@ VORLAND_SCREEN(run_problems)
             return static_cast<int>(QDialog::Accepted);
         },
         [&] { window->RunBatch(); });
+}
+
+// The last result of the open batch under the pages: after a run with problems, and a batch whose
+// last run without problems is older than the user's limit.
+VORLAND_SCREEN(last_result)
+{
+    screens::UseLanguage(ctx);
+    screens::TSampleBatch sample;
+    qputenv("XDG_STATE_HOME", sample.Path(QStringLiteral("state")).toLocal8Bit());
+    const std::string fileName = sample.FileName();
+    // 2026-05-04 10:00 UTC, and runs a few days before it.
+    const std::int64_t now = 1777888800;
+    std::string error;
+    MakeRunStateFolder(error);
+    TRunState state;
+    state.BatchFile = fileName;
+    state.LastStart = now - 2 * 86400 - 95;
+    state.LastEnd = now - 2 * 86400;
+    state.LastExitCode = kExitWithErrors;
+    state.Summary.SectionsRun = 4;
+    state.Summary.ArchivesWritten = 3;
+    state.Summary.FilesCopied = 12;
+    state.Summary.Problems[static_cast<std::size_t>(TRunProblem::CopyFailed)] = 2;
+    state.LastSuccess = now - 3 * 86400;
+    WriteRunState(RunFilesOf(fileName).State, state, error);
+    QFile log(QString::fromStdString(RunFilesOf(fileName).Log));
+    if (log.open(QIODevice::WriteOnly)) {
+        log.write("==== Run of Daily.vrl\n");
+    }
+    log.close();
+
+    std::unique_ptr<TFrmSaveZip> window = openWindow(fileName);
+    window->PnLastRun->ShowBatch(fileName, now);
+    ctx.Save(QStringLiteral("problems"), window.get());
+
+    state.LastExitCode = kExitOk;
+    state.Summary.Problems = {};
+    state.LastSuccess = state.LastEnd = now - 9 * 86400;
+    state.LastStart = state.LastEnd - 80;
+    WriteRunState(RunFilesOf(fileName).State, state, error);
+    window->PnLastRun->ShowBatch(fileName, now);
+    ctx.Save(QStringLiteral("stale"), window.get());
 }
