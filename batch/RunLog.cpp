@@ -2,6 +2,7 @@
 
 #include "framework/core/PosixIo.h"
 #include "framework/core/vk_tools.h"
+#include "pathrules/PathRules.h"
 
 #include <cerrno>
 #include <cstring>
@@ -40,25 +41,6 @@ bool endsRun(const std::string& run)
            run.compare(last, kUnfinishedLine.size(), kUnfinishedLine) == 0;
 }
 
-bool replaceFile(const std::string& fileName, const std::string& text, std::string& error)
-{
-    const std::string temporary = fileName + ".new";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        error = fileName + ": cannot write the run log: " + std::strerror(errno);
-        return false;
-    }
-    const bool written = WriteFully(fd, text.data(), text.size()) && ::fsync(fd) == 0;
-    const int writeError = errno;
-    ::close(fd);
-    if (!written || ::rename(temporary.c_str(), fileName.c_str()) != 0) {
-        error = fileName + ": cannot write the run log: " + std::strerror(written ? errno : writeError);
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
 TRunLog::~TRunLog()
@@ -94,7 +76,9 @@ bool TRunLog::Open(const std::string& fileName, std::string& error)
         for (const std::string& run : runs) {
             kept += run;
         }
-        if (!replaceFile(fileName, kept, error)) {
+        const int result = replaceFileWhole(fileName, kept, 0600);
+        if (result != 0) {
+            error = fileName + ": cannot write the run log: " + std::strerror(result);
             return false;
         }
     }

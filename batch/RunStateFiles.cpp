@@ -3,6 +3,7 @@
 #include "batch/IniFile.h"
 #include "framework/core/FileOps.h"
 #include "framework/core/PosixIo.h"
+#include "pathrules/PathRules.h"
 
 #include <cerrno>
 #include <climits>
@@ -95,7 +96,7 @@ std::string RunStateFolder()
 
 TRunFiles RunFilesOf(const std::string& batchFile)
 {
-    const std::string full = FollowLinks(AbsolutePath(batchFile));
+    const std::string full = followLinks(AbsolutePath(batchFile));
     std::string name;
     for (const char c : baseNameWithoutExtension(full).substr(0, kNameLength)) {
         const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
@@ -172,18 +173,10 @@ bool WriteRunState(const std::string& fileName, const TRunState& state, std::str
     text += "StopError=" + escapeValue(summary.StopError) + "\n";
     text += "LastSuccess=" + std::to_string(state.LastSuccess) + "\n";
 
-    const std::string temporary = fileName + ".new";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        error = fileName + ": cannot write the run state: " + std::strerror(errno);
-        return false;
-    }
-    const bool written = WriteFully(fd, text.data(), text.size()) && ::fsync(fd) == 0;
-    const int writeError = errno;
-    ::close(fd);
-    if (!written || ::rename(temporary.c_str(), fileName.c_str()) != 0) {
-        error = fileName + ": cannot write the run state: " + std::strerror(written ? errno : writeError);
-        ::unlink(temporary.c_str());
+    // Flushed and renamed over the old state: a killed process or a crash leaves one or the other.
+    const int result = replaceFileWhole(fileName, text, 0600);
+    if (result != 0) {
+        error = fileName + ": cannot write the run state: " + std::strerror(result);
         return false;
     }
     return true;
