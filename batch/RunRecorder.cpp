@@ -40,6 +40,15 @@ const char* endingWord(int exitCode)
     }
 }
 
+// A run without windows has the English texts: the notification speaks the user's language.
+void useUsersLanguage()
+{
+    const TRunSettings settings = ReadRunSettings();
+    if (!settings.LanguageName.empty()) {
+        LoadRunLanguage(settings.LanguageName, LanguageFolders(RunningProgramFolder()));
+    }
+}
+
 } // namespace
 
 TRunRecorder::TRunRecorder(TpxBatchList& list, std::string batchFile, bool wholeBatch)
@@ -181,6 +190,10 @@ bool TRunRecorder::Notify()
     if (m_exitCode < 0) {
         return false;
     }
+    if (m_exitCode == kExitOk && !m_list.NotifySuccess) {
+        return false;
+    }
+    useUsersLanguage();
     const TRunSummary& summary = m_list.RunSummary;
     return NotifyRunEnd(m_batchFile, m_exitCode, firstLine(summary.LocalText()), summary.ProblemCount(), m_files.Log,
                         m_list.NotifySuccess);
@@ -192,11 +205,7 @@ bool NotifyRunEnd(const std::string& batchFile, int exitCode, const std::string&
     if (exitCode == kExitOk && !always) {
         return false;
     }
-    // A run without windows has the English texts: the notification speaks the user's language.
-    const TRunSettings settings = ReadRunSettings();
-    if (!settings.LanguageName.empty()) {
-        LoadRunLanguage(settings.LanguageName, LanguageFolders(RunningProgramFolder()));
-    }
+    useUsersLanguage();
     const std::string name = batchFile.empty() ? std::string("?") : batchName(batchFile);
     TDesktopNotice notice;
     switch (exitCode) {
