@@ -1,5 +1,6 @@
 #include "batch/p_BatchList.h"
 
+#include "batch/BatchFile.h"
 #include "batch/IniFile.h"
 #include "batch/vk_textline.h"
 #include "framework/core/CoreErrors.h"
@@ -7,66 +8,13 @@
 #include "pathrules/PathRules.h"
 
 #include <cerrno>
-#include <cstdlib>
-#include <fcntl.h>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace {
 
-constexpr std::string_view kParameterSection = "BatchParameters";
+constexpr std::string_view kParameterSection = kParameterSectionName;
 constexpr std::string_view kLineEnd = "\r\n";
-
-// ---- reading -------------------------------------------------------------------------------------
-
-// Reads the whole file into `text`; false when it does not exist. Raises EInOutError when it
-// exists but cannot be read, or is no plain file (a folder, or a FIFO or device that could block
-// or never end).
-bool readWholeFile(const std::string& fileName, std::string& text)
-{
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) {
-            return false;
-        }
-        throw EInOutError(fileName, errno, "Cannot read the batch file");
-    }
-    struct stat info = {};
-    if (::fstat(fd, &info) != 0) {
-        const int error = errno;
-        ::close(fd);
-        throw EInOutError(fileName, error, "Cannot read the batch file");
-    }
-    if (S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        throw EInOutError(fileName, EISDIR, "Cannot read the batch file");
-    }
-    if (!S_ISREG(info.st_mode)) {
-        ::close(fd);
-        throw EInOutError(fileName, 0, "Cannot read the batch file (not a plain file)");
-    }
-    text.clear();
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            const int error = errno;
-            ::close(fd);
-            throw EInOutError(fileName, error, "Cannot read the batch file");
-        }
-        if (got == 0) {
-            break;
-        }
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(fd);
-    return true;
-}
 
 // ---- writing -------------------------------------------------------------------------------------
 
@@ -205,10 +153,24 @@ std::string nulDefect(const IniFile::Section& section)
 void TpxBatchList::LoadFromFile(const std::string& fileName)
 {
     std::string text;
-    if (fileName.empty() || !readWholeFile(fileName, text)) {
+    if (fileName.empty() || !ReadBatchFile(fileName, text)) {
         Clear();
         return;
     }
+    LoadFromText(text);
+}
+
+void TpxBatchList::ResetParameters()
+{
+    Before.clear();
+    After.clear();
+    Password.clear();
+    UpdateZip = true;
+    ParametersDefect.clear();
+}
+
+void TpxBatchList::LoadFromText(std::string_view text)
+{
     const IniFile file = IniFile::Parse(text);
 
     // Several parameter sections read as one: the first line of a key counts.
@@ -295,9 +257,13 @@ void TpxBatchList::SaveToFile(const std::string& fileName) const
     if (fileName.empty()) {
         throw EInOutError(fileName, ENOENT, "Cannot save the batch file");
     }
-    if (const int error = replaceFileWhole(fileName, text); error != 0) {
-        throw EInOutError(fileName, error, "Cannot save the batch file");
-    }
+    WriteBatchFile(fileName, text);
+}
+
+bool CanStorePassword(std::string_view password)
+{
+    const std::string_view plain = TrimBlanks(password);
+    return plain.empty() || !holdsLineBreak(ScramblePassword(plain, ScrambleKey()));
 }
 
 void BuildMaskList(const TBatchEntry& entry, std::string_view text, std::vector<std::string>& masks, bool complete)

@@ -57,9 +57,15 @@ public:
     virtual void Problem(const std::string& line) = 0;
     virtual void Notice(const std::string& line) = 0;
 };
+// The name of the batch file's parameter section; no entry may have it (in any letter case).
+inline constexpr const char* kParameterSectionName = "BatchParameters";
 
 // The fixed key that scrambles the password in batch files.
 std::string ScrambleKey();
+
+// Whether SaveToFile can store the password: its scrambled form must not hold a line break (only
+// passwords with bytes above 126 can give one).
+bool CanStorePassword(std::string_view password);
 
 // The batch list. Loading, saving and editing are meant for the idle state; the fields are read
 // and changed directly by the editor. Not thread-safe: one thread (the GUI's) uses it.
@@ -124,6 +130,11 @@ public:
     // read raises EInOutError naming it, and then the list and the parameters stay as they were.
     // A stop request left over from a cancelled run does not affect loading.
     void LoadFromFile(const std::string& fileName);
+    // Replaces the entries with the sections of a batch file's text; the parameters follow its
+    // parameter section and stay as they were when it has none.
+    void LoadFromText(std::string_view text);
+    // The parameters of a batch file without a parameter section.
+    void ResetParameters();
 
     // Writes the batch file. The previous file is replaced only once the new one is complete and
     // on disk: a failure raises EInOutError naming the file and the system's reason, and leaves

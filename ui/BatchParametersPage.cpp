@@ -2,6 +2,7 @@
 
 #include "batch/p_BatchList.h"
 #include "controls/vk_Button.h"
+#include "framework/core/AppStrings.h"
 #include "ui/EditorButtons.h"
 #include "ui/FilePickers.h"
 
@@ -46,6 +47,12 @@ TBatchParametersPage::TBatchParametersPage(TpxBatchList& batch, QWidget* parent)
     edPassword->setStyle(degreeStyle);
     edPassword->setEchoMode(QLineEdit::Password);
     lbPasswd->setBuddy(edPassword);
+    // Says why a typed password is not kept; its text is set when it shows.
+    _lbPasswordProblem = new QLabel(this);
+    _lbPasswordProblem->setObjectName(QStringLiteral("_lbPasswordProblem"));
+    _lbPasswordProblem->setWordWrap(true);
+    _lbPasswordProblem->setForegroundRole(QPalette::Highlight);
+    _lbPasswordProblem->hide();
 
     lbBefore = new QLabel(QStringLiteral("Execute &before"), this);
     lbBefore->setObjectName(QStringLiteral("lbBefore"));
@@ -71,15 +78,16 @@ TBatchParametersPage::TBatchParametersPage(TpxBatchList& batch, QWidget* parent)
     grid->setColumnStretch(1, 1);
     grid->addWidget(lbPasswd, 0, 0);
     grid->addWidget(edPassword, 0, 1);
-    grid->addWidget(lbBefore, 1, 0);
-    grid->addWidget(edBefore, 1, 1);
-    grid->addWidget(_sbBefore, 1, 2);
-    grid->addWidget(lbAfter, 2, 0);
-    grid->addWidget(edAfter, 2, 1);
-    grid->addWidget(_sbAfter, 2, 2);
-    grid->addWidget(rbUpdate, 3, 1);
-    grid->addWidget(rbRebuild, 4, 1);
-    grid->setRowStretch(5, 1);
+    grid->addWidget(_lbPasswordProblem, 1, 1);
+    grid->addWidget(lbBefore, 2, 0);
+    grid->addWidget(edBefore, 2, 1);
+    grid->addWidget(_sbBefore, 2, 2);
+    grid->addWidget(lbAfter, 3, 0);
+    grid->addWidget(edAfter, 3, 1);
+    grid->addWidget(_sbAfter, 3, 2);
+    grid->addWidget(rbUpdate, 4, 1);
+    grid->addWidget(rbRebuild, 5, 1);
+    grid->setRowStretch(6, 1);
 
     connect(edPassword, &QLineEdit::textChanged, this, &TBatchParametersPage::edPasswordChange);
     connect(edBefore, &QLineEdit::textChanged, this, &TBatchParametersPage::edBeforeChange);
@@ -106,7 +114,14 @@ void TBatchParametersPage::Refresh()
 
 void TBatchParametersPage::edPasswordChange()
 {
-    m_batch.Password = edPassword->text().toStdString();
+    const std::string typed = edPassword->text().toStdString();
+    // A password the batch file cannot hold is not taken; the batch keeps the last one it can.
+    const bool storable = CanStorePassword(typed);
+    if (storable)
+        m_batch.Password = typed;
+    else
+        _lbPasswordProblem->setText(QString::fromStdString(AppString(sPasswordNotStorable)));
+    _lbPasswordProblem->setVisible(!storable);
 }
 
 void TBatchParametersPage::edBeforeChange()

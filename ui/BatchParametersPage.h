@@ -30,6 +30,7 @@ public:
 
     QLabel* lbPasswd = nullptr;
     QLineEdit* edPassword = nullptr;
+    QLabel* _lbPasswordProblem = nullptr;
     QLabel* lbBefore = nullptr;
     QLineEdit* edBefore = nullptr;
     TvkButton* _sbBefore = nullptr;

@@ -3,6 +3,7 @@
 
 #include "ui/p_fmain.h"
 
+#include "batch/BatchDocument.h"
 #include "batch/BatchRun.h"
 #include "batch/p_BatchList.h"
 #include "controls/vk_Button.h"
@@ -32,15 +33,12 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QEvent>
-#include <QFile>
+#include <QTextBlock>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QStringDecoder>
 #include <QTabWidget>
-#include <QTemporaryFile>
-#include <QDir>
 #include <QVBoxLayout>
 
 #include <cerrno>
@@ -60,41 +58,6 @@ QString fromUtf8(const std::string& text)
     return QString::fromStdString(text);
 }
 
-// The whole file; false when it cannot be read.
-bool readWholeFile(const std::string& name, std::string& bytes)
-{
-    QFile file(QString::fromStdString(name));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    bytes = file.readAll().toStdString();
-    return file.error() == QFileDevice::NoError;
-}
-
-// Lines of a text split at CR LF, lone CR and lone LF; a line break at the very end ends the last
-// line and starts no new one.
-QStringList splitLines(const QString& text)
-{
-    QStringList lines;
-    QString line;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-            lines.append(line);
-            line.clear();
-            if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n')) {
-                ++i;
-            }
-        } else {
-            line.append(c);
-        }
-    }
-    if (!line.isEmpty()) {
-        lines.append(line);
-    }
-    return lines;
-}
-
 QString commandCaption(const QAction* command)
 {
     return fromUtf8(StripAmpersands(command->text().toStdString()));
@@ -107,6 +70,11 @@ bool TFrmSaveZip::SourcePageActive() const
     return PageControl->currentIndex() == kSourcePage;
 }
 
+const std::string& TFrmSaveZip::FileName() const
+{
+    return m_document->FileName();
+}
+
 void TFrmSaveZip::SetCaptionFor(const std::string& fileName)
 {
     const bool exists = isRegularFile(fileName);
@@ -115,76 +83,79 @@ void TFrmSaveZip::SetCaptionFor(const std::string& fileName)
 
 void TFrmSaveZip::SetFileName(const std::string& fileName)
 {
-    if (fileName == m_fileName) {
+    if (fileName == FileName()) {
         return;
     }
-    m_fileName = fileName;
-    SetCaptionFor(m_fileName);
-    LoadSourceFile(m_fileName);
-    m_batch->LoadFromFile(m_fileName);
+    // A file that cannot be read raises here, before anything the window shows has changed.
+    if (fileName.empty()) {
+        m_document->New();
+    } else {
+        m_document->Open(fileName);
+    }
+    ShowDocument();
+}
+
+void TFrmSaveZip::ShowDocument()
+{
+    SetCaptionFor(FileName());
+    ShowSourceText();
     RefreshBatch();
     PnLastRun->ShowBatch(m_fileName);
 }
 
 // ---- the Source page ----
 
-void TFrmSaveZip::LoadSourceFile(const std::string& fileName)
+void TFrmSaveZip::ShowSourceText()
 {
-    std::string bytes;
-    if (!isRegularFile(fileName) || !readWholeFile(fileName, bytes)) {
-        return;
-    }
-    ShowSourceText(bytes);
-}
-
-void TFrmSaveZip::ShowSourceText(const std::string& bytes)
-{
-    // Text that is not UTF-8 (a file written on another system) is shown byte for byte as Latin-1
-    // and written back the same way, so the Source page never changes bytes nobody typed.
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8(QByteArray::fromStdString(bytes));
-    m_sourceLatin1 = utf8.hasError();
-    if (m_sourceLatin1) {
-        text = QString::fromLatin1(QByteArray::fromStdString(bytes));
-    }
-    idBatch->setPlainText(splitLines(text).join(QLatin1Char('\n')));
+    const QString text = QString::fromUtf8(m_document->SourceShownText());
+    // The editor keeps no paragraph separator: it would come back as a line break.
+    m_sourceReadOnly = text.contains(QChar::ParagraphSeparator);
+    idBatch->setPlainText(text);
     idBatch->document()->setModified(false);
+    m_sourcePending = false;
+    UpdateEditingCommands();
 }
 
-void TFrmSaveZip::SaveSourceFile(const std::string& fileName)
+QString TFrmSaveZip::TypedSourceText() const
 {
-    QStringList lines = idBatch->toPlainText().split(QLatin1Char('\n'));
-    // The editor's empty last line is where the caret stands after the last line break, not a line.
-    if (!lines.isEmpty() && lines.last().isEmpty()) {
-        lines.removeLast();
+    // The blocks' own texts: the editor's plain text would turn no-break spaces into spaces and line
+    // separators into line breaks.
+    QString text;
+    for (QTextBlock block = idBatch->document()->begin(); block.isValid(); block = block.next()) {
+        if (block != idBatch->document()->begin()) {
+            text += QLatin1Char('\n');
+        }
+        text += block.text();
     }
-    QByteArray bytes;
-    for (const QString& line : lines) {
-        bytes += m_sourceLatin1 ? line.toLatin1() : line.toUtf8();
-        bytes += "\r\n";
+    return text;
+}
+
+std::string TFrmSaveZip::SourceBytesToWrite() const
+{
+    if (!m_sourcePending) {
+        return m_document->SourceBytes();
     }
-    if (const int error = replaceFileWhole(fileName, std::string_view(bytes.constData(), bytes.size())); error != 0) {
-        throw EInOutError(fileName, error, "Cannot save the batch file");
-    }
+    return m_document->TypedSourceBytes(TypedSourceText().toStdString());
 }
 
 void TFrmSaveZip::BatchToSource()
 {
-    ShowSourceText(m_batch->BatchFileText());
+    try {
+        m_document->ShowListAsSource();
+    } catch (const EVorlandError& e) {
+        throw EVorlandError(fromUtf8(AppString(sSourceNotShown)).replace(QStringLiteral("%s"), fromUtf8(e.what())).toStdString());
+    }
+    ShowSourceText();
 }
 
 void TFrmSaveZip::SourceToBatch()
 {
-    // A file of its own for this one conversion, removed when it ends, whatever happens.
-    QTemporaryFile temporary(QDir::tempPath() + QStringLiteral("/Vorland-XXXXXX.tmp"));
-    if (!temporary.open()) {
-        throw EInOutError(temporary.fileTemplate().toStdString(), EIO,
-                          "Cannot create a temporary file: " + temporary.errorString().toStdString());
+    // Text nobody typed in is what the list would write: nothing to take over.
+    if (!m_sourcePending) {
+        return;
     }
-    const std::string name = temporary.fileName().toStdString();
-    temporary.close();
-    SaveSourceFile(name);
-    m_batch->LoadFromFile(name);
+    m_document->ApplySource(SourceBytesToWrite());
+    m_sourcePending = false;
     RefreshBatch();
 }
 
@@ -203,28 +174,34 @@ void TFrmSaveZip::PageControlChange()
     UpdateEditingCommands();
 }
 
+void TFrmSaveZip::PageSwitched(int index)
+{
+    const int left = m_activePage;
+    m_activePage = index;
+    try {
+        PageControlChanging(left);
+        PageControlChange();
+    } catch (const std::exception& e) {
+        // Back on the page that was left, as it was: the batch and the typed text stay.
+        const bool sync = m_syncPages;
+        m_syncPages = false;
+        PageControl->setCurrentIndex(left);
+        m_syncPages = sync;
+        UpdateEditingCommands();
+        TVorlandApplication::ShowError(e.what());
+    }
+}
+
 // ---- the batch file commands ----
 
 bool TFrmSaveZip::IsBatchModified()
 {
-    if (idBatch->document()->isModified() || !isRegularFile(m_fileName)) {
-        return true;
-    }
-    std::string onDisk;
-    if (!readWholeFile(m_fileName, onDisk)) {
-        return true;
-    }
-    try {
-        return onDisk != m_batch->BatchFileText();
-    } catch (const EVorlandError&) {
-        // A value that cannot be stored: whatever the file holds, it is not this batch.
-        return true;
-    }
+    return idBatch->document()->isModified() || m_document->DiffersFromFile();
 }
 
 bool TFrmSaveZip::IsEmptyUnnamedBatch()
 {
-    if (!m_fileName.empty() || m_batch->Count() != 0 || idBatch->document()->isModified()) {
+    if (!FileName().empty() || m_batch->Count() != 0 || idBatch->document()->isModified()) {
         return false;
     }
     try {
@@ -250,23 +227,33 @@ bool TFrmSaveZip::QuerySaveChanges()
     return false;
 }
 
-void TFrmSaveZip::WriteBatch(const std::string& fileName)
+bool TFrmSaveZip::WriteBatch(const std::string& fileName)
 {
-    if (SourcePageActive()) {
-        SaveSourceFile(fileName);
-    } else {
-        m_batch->SaveToFile(fileName);
+    const std::string bytes = SourcePageActive() ? SourceBytesToWrite() : m_document->ListBytes();
+    // Another editor's save since this one read or wrote the file is not dropped without a question.
+    if (fileName == FileName() && m_document->ChangedOnDisk()) {
+        switch (ConfirmYesNoCancel(fromUtf8(AppString(sChangedOnDisk)).replace(QStringLiteral("%s"), fromUtf8(fileName)).toStdString())) {
+        case YesNoCancel::Yes:
+            m_document->Open(fileName);
+            ShowDocument();
+            return false;
+        case YesNoCancel::No:
+            break;
+        case YesNoCancel::Cancel:
+            return false;
+        }
     }
+    m_document->Save(fileName, bytes);
+    idBatch->document()->setModified(false);
+    return true;
 }
 
 bool TFrmSaveZip::SaveBatch()
 {
-    if (!isRegularFile(m_fileName)) {
+    if (!isRegularFile(FileName())) {
         return SaveBatchAs();
     }
-    WriteBatch(m_fileName);
-    idBatch->document()->setModified(false);
-    return true;
+    return WriteBatch(FileName());
 }
 
 bool TFrmSaveZip::SaveBatchAs()
@@ -283,7 +270,7 @@ bool TFrmSaveZip::SaveBatchAs()
     picked = QFileInfo(picked).absoluteFilePath();
     const std::string name = picked.toStdString();
     // Another file of that name is replaced only when the user says so.
-    if (name != m_fileName && QFileInfo::exists(picked)) {
+    if (name != FileName() && QFileInfo::exists(picked)) {
         QString question = fromUtf8(AppString(sAlreadyExists));
         question.replace(QStringLiteral("%s"), picked);
         question += QStringLiteral(". ") + fromUtf8(StripAmpersands(AppString(sReplace))) + QStringLiteral(" ?");
@@ -291,10 +278,10 @@ bool TFrmSaveZip::SaveBatchAs()
             return false;
         }
     }
-    m_fileName = name;
-    WriteBatch(m_fileName);
-    idBatch->document()->setModified(false);
-    SetCaptionFor(m_fileName);
+    if (!WriteBatch(name)) {
+        return false;
+    }
+    SetCaptionFor(FileName());
     return true;
 }
 
@@ -303,7 +290,7 @@ void TFrmSaveZip::sbOpenClick()
     if (!CanEdit()) {
         return;
     }
-    QString picked = fromUtf8(m_fileName);
+    QString picked = fromUtf8(FileName());
     if (!AppDialogs().OpenFileName(this, commandCaption(Commands->cmOpen), DialogFilter(QLatin1String(kBatchFilter)),
                                    picked) ||
         picked.isEmpty()) {
@@ -311,7 +298,7 @@ void TFrmSaveZip::sbOpenClick()
     }
     const std::string name = QFileInfo(picked).absoluteFilePath().toStdString();
     // The open file picked again changes nothing: nothing is re-read and no edit is lost.
-    if (name == m_fileName || !QuerySaveChanges()) {
+    if (name == FileName() || !QuerySaveChanges()) {
         return;
     }
     SetFileName(name);
@@ -322,9 +309,8 @@ void TFrmSaveZip::sbNouveauClick()
     if (!CanEdit() || !QuerySaveChanges()) {
         return;
     }
-    idBatch->clear();
-    idBatch->document()->setModified(false);
-    SetFileName("");
+    m_document->New();
+    ShowDocument();
 }
 
 void TFrmSaveZip::sbSaveClick()
@@ -339,10 +325,10 @@ void TFrmSaveZip::sbEnregistrerSousClick()
 
 void TFrmSaveZip::cmBatchShortcutClick()
 {
-    if (m_fileName.empty()) {
+    if (FileName().empty()) {
         return;
     }
-    CreateDesktopShortcut(BatchShortcutName(m_fileName), BatchShortcutArguments(m_fileName));
+    CreateDesktopShortcut(BatchShortcutName(FileName()), BatchShortcutArguments(FileName()));
 }
 
 // ---- start-up and closing ----
@@ -358,7 +344,7 @@ void TFrmSaveZip::FormCreate(bool batchMode)
         return;
     }
     ReadSettings();
-    if (m_fileName.empty()) {
+    if (FileName().empty()) {
         PageControl->setCurrentIndex(kWizardPage);
         QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(StartWizardMessage)));
     }
@@ -367,7 +353,13 @@ void TFrmSaveZip::FormCreate(bool batchMode)
 void TFrmSaveZip::ReadSettings()
 {
     TvkContexte& settings = AppContexte();
-    SetFileName(settings.ReadInitialString(QStringLiteral("BatchFile")).toStdString());
+    try {
+        SetFileName(settings.ReadInitialString(QStringLiteral("BatchFile")).toStdString());
+    } catch (const std::exception& e) {
+        // The last batch cannot be read (a folder, a FIFO, no permission): said, and the editor
+        // opens on an empty unnamed batch.
+        TVorlandApplication::ShowError(e.what());
+    }
     SetListWidth(std::max(settings.ReadInitialInteger(QStringLiteral("ListWidth"), kListDesignWidth), kListDesignWidth));
     const int style = settings.ReadInitialInteger(QStringLiteral("ViewStyle"), kDesignViewStyle);
     SetViewStyle(style >= 0 && style <= 3 ? style : kDesignViewStyle);
@@ -381,7 +373,7 @@ void TFrmSaveZip::ReadSettings()
 void TFrmSaveZip::WriteSettings()
 {
     TvkContexte& settings = AppContexte();
-    settings.WriteInitialString(QStringLiteral("BatchFile"), fromUtf8(m_fileName));
+    settings.WriteInitialString(QStringLiteral("BatchFile"), fromUtf8(FileName()));
     settings.WriteInitialInteger(QStringLiteral("WizardMode"), PageControl->currentIndex());
     settings.WriteInitialInteger(QStringLiteral("ListWidth"), ListWidth());
     settings.WriteInitialInteger(QStringLiteral("ViewStyle"), ViewStyle());
@@ -400,8 +392,8 @@ bool TFrmSaveZip::CloseQuery()
         switch (ConfirmYesNoCancel(AppString(sSaveBatchFile))) {
         case YesNoCancel::Yes:
             try {
-                // A cancelled file dialog still lets the window close, without saving.
-                SaveBatch();
+                // A cancelled file dialog or question keeps the window, as for New and Open.
+                close = SaveBatch();
             } catch (const std::exception& e) {
                 // A batch that could not be written keeps its window: closing would lose the edits.
                 WriteSettings();
@@ -429,7 +421,7 @@ bool TFrmSaveZip::event(QEvent* e)
     if (e->type() == static_cast<QEvent::Type>(StartWizardMessage)) {
         // Offered for a new, unnamed batch only: a file handed over by start-up after the request
         // was queued (a double-clicked batch file on a first start) is not greeted by the wizard.
-        if (m_fileName.empty()) {
+        if (FileName().empty()) {
             cmWizardClick();
         }
         return true;
@@ -560,7 +552,7 @@ void TFrmSaveZip::UpdateEditingCommands()
     for (TvkButton* button : {_sbOuvrir, _sbZipIt, _sbWizard, _sbAdd, _sbDelete, _sbZipSection}) {
         button->setEnabled(editable);
     }
-    idBatch->setReadOnly(!editable);
+    idBatch->setReadOnly(!editable || m_sourceReadOnly);
     // The running batch is the one shown: nothing of it may change until the run ends.
     lbBatchList->setEnabled(editable);
     PnProperties->setEnabled(editable);

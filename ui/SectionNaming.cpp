@@ -9,6 +9,9 @@ bool SectionNameExists(const TpxBatchList& batch, const std::string& name, int s
 {
     const std::string_view trimmed = TrimBlanks(name);
     const QString wanted = QString::fromLocal8Bit(trimmed.data(), static_cast<qsizetype>(trimmed.size()));
+    // The parameter section's name is always taken: a section of that name could not be stored.
+    if (wanted.compare(QLatin1String(kParameterSectionName), Qt::CaseInsensitive) == 0)
+        return true;
     for (int i = 0; i < batch.Count(); ++i) {
         if (i == skipIndex)
             continue;

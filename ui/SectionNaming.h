@@ -9,8 +9,8 @@
 class TpxBatchList;
 
 // True when a section other than the one at skipIndex is named like `name`: the name is trimmed,
-// the stored names are compared as stored, letter case disregarded (Unicode case folding). False for
-// an empty batch.
+// the stored names are compared as stored, letter case disregarded (Unicode case folding). The
+// parameter section's name counts as taken, whatever the batch.
 bool SectionNameExists(const TpxBatchList& batch, const std::string& name, int skipIndex);
 
 // The name the section at `index` gets when it is named after `base`: base itself when no other

@@ -1,5 +1,6 @@
 #include "ui/p_fmain.h"
 
+#include "batch/BatchDocument.h"
 #include "batch/p_BatchList.h"
 #include "controls/StyledMenu.h"
 #include "controls/vk_Button.h"
@@ -71,7 +72,9 @@ void ShowError(QWidget* parent, const QString& text)
 
 } // namespace
 
-TFrmSaveZip::TFrmSaveZip(QWidget* parent) : TFrmBaseMain(parent), m_batch(std::make_unique<TpxBatchList>())
+TFrmSaveZip::TFrmSaveZip(QWidget* parent)
+    : TFrmBaseMain(parent), m_batch(std::make_unique<TpxBatchList>()),
+      m_document(std::make_unique<TBatchDocument>(*m_batch))
 {
     setObjectName(QStringLiteral("TFrmSaveZip"));
     setWindowTitle(QStringLiteral("Vorland"));
@@ -142,14 +145,12 @@ TFrmSaveZip::TFrmSaveZip(QWidget* parent) : TFrmBaseMain(parent), m_batch(std::m
     connect(lbBatchList, &TSectionListView::DeleteRequested, this, &TFrmSaveZip::cmDeleteClick);
     connect(lbBatchList, &TSectionListView::WizardRequested, this, &TFrmSaveZip::cmEditWizardClick);
     connect(m_model.get(), &TSectionListModel::CaptionChanged, this, &TFrmSaveZip::lbBatchListChange);
-    connect(PageControl, &QTabWidget::currentChanged, this, [this](int index) {
-        PageControlChanging(m_activePage);
-        m_activePage = index;
-        PageControlChange();
+    connect(PageControl, &QTabWidget::currentChanged, this, &TFrmSaveZip::PageSwitched);
+    connect(idBatch->document(), &QTextDocument::modificationChanged, this, [this](bool modified) {
+        m_sourcePending = m_sourcePending || modified;
+        UpdateEditingCommands();
     });
     connect(idBatch, &QWidget::customContextMenuRequested, this, &TFrmSaveZip::idBatchContextMenu);
-    connect(idBatch->document(), &QTextDocument::modificationChanged, this,
-            [this](bool) { UpdateEditingCommands(); });
 
     RegisterTemplateForm(QStringLiteral("FrmSaveProgress"), [] { return std::make_unique<TFrmSaveProgress>(); });
     RegisterTemplateForm(QStringLiteral("frmBatchWizard"), [] { return std::make_unique<TfrmBatchWizard>(); });
@@ -436,7 +437,7 @@ void TFrmSaveZip::PopupMenuTaskPopup()
         command->setEnabled(wizardPage);
     c.cmAdd->setEnabled(wizardPage && editable);
     c.cmWizard->setEnabled(wizardPage && editable);
-    c.cmBatchShortcut->setEnabled(!m_fileName.empty());
+    c.cmBatchShortcut->setEnabled(!FileName().empty());
     const int row = SelectedIndex();
     QAction* section = c._cmBatchSection->menuAction();
     section->setVisible(row >= 0);

@@ -22,6 +22,7 @@ class QPlainTextEdit;
 class QSplitter;
 class QTabWidget;
 class TvkButton;
+class TBatchDocument;
 class TBatchParametersPage;
 class TLastRunPanel;
 class TMainWindowCommands;
@@ -54,8 +55,10 @@ public:
     TpxBatchList& BatchList() { return *m_batch; }
 
     // The open batch file ("" for an unnamed batch).
-    const std::string& FileName() const { return m_fileName; }
-    // Gives the window a batch file: caption, sections and parameters follow it.
+    const std::string& FileName() const;
+    // Gives the window a batch file: caption, sections and parameters follow it (another file than
+    // the open one starts from the default parameters; "" is New). A file that cannot be read raises
+    // EInOutError naming it, and the window stays on what it had, caption included.
     void SetFileName(const std::string& fileName);
 
     // Selects the section at `index`, clamped into the list (none for an empty batch), and fills the
@@ -108,16 +111,13 @@ public:
     // Whether the batch differs from its file: an unnamed batch, a missing file, typed Source text,
     // or a file that is not byte for byte what the batch list would write.
     bool IsBatchModified();
-    // The Source page shows what Save would write from the batch list.
+    // The Source page shows what Save would write from the batch list. Raises EVorlandError, and
+    // the page keeps its text, when the list holds a value that cannot be stored.
     void BatchToSource();
-    // The batch list follows the Source page's text (lines the reader does not understand are lost).
+    // The batch list follows text typed on the Source page (lines the reader does not understand
+    // are lost); nothing happens when nothing was typed. Raises EVorlandError for a character the
+    // file's encoding cannot hold.
     void SourceToBatch();
-    // The Source text becomes the file's text (lines split at CR LF, CR or LF); nothing happens
-    // for an empty name or a missing file.
-    void LoadSourceFile(const std::string& fileName);
-    // Writes the Source text, every line followed by CR LF; the previous file is replaced only
-    // once the new one is complete. Raises EInOutError naming the file on failure.
-    void SaveSourceFile(const std::string& fileName);
     // The whole batch, from the posted request (nothing while a run goes on).
     void RunBatch();
     // The problems of the last run started from the window (empty after a run without any).
@@ -165,10 +165,20 @@ private:
     // Runs the batch list's run with the window's progress window and shows the problems at its end.
     void RunWithProgress(const std::function<void()>& run);
     // Writes the batch to `fileName` as Save does: the Source text on the Source page, else the list.
-    void WriteBatch(const std::string& fileName);
+    // Over a file that another program changed since it was read or saved, asks first whether to
+    // reload it, replace it or not save. False when nothing was written.
+    bool WriteBatch(const std::string& fileName);
     void SetCaptionFor(const std::string& fileName);
-    // Replaces the Source text with a batch file's bytes (clears the modified mark).
-    void ShowSourceText(const std::string& bytes);
+    // Caption, Source text and pages after the document got another file or a new batch.
+    void ShowDocument();
+    // The Source text becomes the document's (clears the modified mark and the typed text).
+    void ShowSourceText();
+    // The Source text as the editor holds it, lines separated by LF.
+    QString TypedSourceText() const;
+    // What Save writes from the Source page: the shown bytes, or the typed text.
+    std::string SourceBytesToWrite() const;
+    // A page change: the Source page's conversions; when one fails, back to the page that was left.
+    void PageSwitched(int index);
     // Save and Save as; false when nothing was written because the user cancelled.
     bool SaveBatch();
     bool SaveBatchAs();
@@ -189,12 +199,13 @@ private:
     bool CanEdit() const;
 
     std::unique_ptr<TpxBatchList> m_batch;
+    std::unique_ptr<TBatchDocument> m_document;
     std::unique_ptr<TSectionListModel> m_model;
-    std::string m_fileName;
     int m_activePage = 0;
     bool m_batchMode = false;
     bool m_syncPages = true;    // page changes convert between the Source text and the list
-    bool m_sourceLatin1 = false; // the Source text came from a file that is not UTF-8
+    bool m_sourcePending = false;  // text was typed on the Source page that the list does not follow yet
+    bool m_sourceReadOnly = false; // the Source text holds what the editor cannot keep
     bool m_runActive = false;
     bool m_progressWired = false;
     QStringList m_lastProblems;

@@ -40,6 +40,16 @@ constexpr TDefaultText kDefaultTexts[] = {
     {26, "Select the directory where the selected files will be copied."},
 
     // 30 to 69: the editor's messages.
+    {30, "The character \"%s\" cannot be stored in this batch file: the file is written in Latin-1 (ISO 8859-1), "
+         "which does not have it."},
+    {31, "This password cannot be kept: its scrambled form in the batch file would hold a line break. Please "
+         "choose another password."},
+    {32, "A line break cannot be stored in a value of the batch file."},
+    {33, "%s was changed by another program since it was opened or saved here. Yes: reload it (the changes made "
+         "here are lost). No: replace it with the batch shown here. Cancel: do not save."},
+    {34, "The Source page cannot show the batch: %s"},
+    {35, "The Source page shows this batch read-only: a value holds a paragraph separator (U+2029), which the "
+         "text editor would turn into a line break."},
     {50, "%s is a translation that comes with the program. A new language of that name would be used "
          "in its place. Create it anyway ?"},
     {51, "A section needs a name."},

@@ -44,6 +44,12 @@ enum TAppString : int
     sSelectCopyDirectory = 26,
 
     // 30 to 69: the editor's messages.
+    sNotLatin1 = 30,
+    sPasswordNotStorable = 31,
+    sValueLineBreak = 32,
+    sChangedOnDisk = 33,
+    sSourceNotShown = 34,
+    sSourceReadOnly = 35,
     sHidesShippedLanguage = 50,
     sSectionNameEmpty = 51,
 

@@ -10,6 +10,7 @@
 #include "zipcomp/ZipComp.h"
 #include "ui/EditorTestKit.h"
 #include "ui/FilePickers.h"
+#include "ui/BatchParametersPage.h"
 #include "ui/MainWindowCommands.h"
 #include "ui/p_fmain.h"
 
@@ -21,7 +22,9 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QLineEdit>
 #include <QTabWidget>
+#include <QTextCursor>
 #include <QTimer>
 #include <QWidget>
 
@@ -129,7 +132,8 @@ TEST_F(Document, StoredSourcePageShowsTheStoredFileAndNoWizard)
     EXPECT_EQ(answers.Asked(), 0);
     EXPECT_EQ(window->PageControl->currentIndex(), 2);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Vorland : ") + file);
-    EXPECT_EQ(Source(), QString::fromUtf8(ReadAll(file)).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).chopped(1));
+    // Every line, the final blank one included; the editor's empty last line stands after it.
+    EXPECT_EQ(Source(), QString::fromUtf8(ReadAll(file)).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     EXPECT_EQ(window->ViewStyle(), 2);
     EXPECT_FALSE(window->IsBatchModified());
 }
@@ -244,17 +248,148 @@ TEST_F(Document, SavingOnTheSourcePageWritesTheTextAsTypedAndLeavingItReloadsThe
     EXPECT_TRUE(window->IsBatchModified());
 }
 
-TEST_F(Document, SavingOnTheSourcePageKeepsTheBytesOfAFileThatIsNotUtf8)
+TEST_F(Document, TheSourcePageKeepsEveryByteNobodyTypedAndRefusesWhatTheFileCannotHold)
 {
-    // "Été" in Latin-1, as a batch file written on another system has it.
-    const QByteArray bytes = kParameters + Section("\xC9t\xE9", "/z/e.zip", "/photos/\xE9t\xE9");
-    const QString file = folder.Write(QStringLiteral("latin.vrl"), bytes);
+    // A no-break space and a line separator in folder names, and the final blank line.
+    const QByteArray odd = kParameters + Section("odd", "/z/o.zip", "/data/My\xC2\xA0" "Docs/a\xE2\x80\xA8" "b");
+    const QString file = folder.Write(QStringLiteral("odd.vrl"), odd);
     window->SetFileName(file.toStdString());
     ShowPage(2);
-    window->idBatch->document()->setModified(true);
+    ShowPage(0);
+    ShowPage(2);
     window->sbSaveClick();
-    // The page shows what the program writes (no blank line at the end); every other byte stays.
-    EXPECT_EQ(ReadAll(file).toStdString(), bytes.chopped(2).toStdString());
+    EXPECT_EQ(ReadAll(file).toStdString(), odd.toStdString());
+    ShowPage(1);
+    window->sbSaveClick();
+    EXPECT_EQ(ReadAll(file).toStdString(), odd.toStdString());
+    EXPECT_FALSE(window->IsBatchModified());
+
+    // Typed text keeps the untouched lines as they were.
+    ShowPage(2);
+    QTextCursor cursor(window->idBatch->document());
+    cursor.insertText(QStringLiteral("; typed\n"));
+    ShowPage(0);
+    EXPECT_EQ(window->BatchList().Entries(0).Dir, "/data/My\xC2\xA0" "Docs/a\xE2\x80\xA8" "b");
+    ShowPage(2);
+    window->sbSaveClick();
+    EXPECT_EQ(ReadAll(file).toStdString(), odd.toStdString());
+
+    // "Été" in Latin-1, as a batch file written on another system has it: shown as such, kept as such.
+    const QByteArray latin = kParameters + Section("\xC9t\xE9", "/z/e.zip", "/photos/\xE9t\xE9");
+    const QString latinFile = folder.Write(QStringLiteral("latin.vrl"), latin);
+    window->SetFileName(latinFile.toStdString());
+    EXPECT_TRUE(Source().contains(QStringLiteral("/photos/\u00E9t\u00E9")));
+    cursor = QTextCursor(window->idBatch->document());
+    cursor.insertText(QStringLiteral("; \u00E0 typed\n"));
+    window->sbSaveClick();
+    EXPECT_EQ(ReadAll(latinFile).toStdString(), ("; \xE0 typed\r\n" + latin).toStdString());
+    // A character Latin-1 does not have is refused with a word, and the page and its text stay.
+    cursor.insertText(QStringLiteral("; \u20AC\n"));
+    ShowPage(0);
+    EXPECT_EQ(window->PageControl->currentIndex(), 2);
+    ASSERT_EQ(prompter.Errors.size(), 1);
+    EXPECT_NE(prompter.Errors[0].find("\u20AC"), std::string::npos) << prompter.Errors[0];
+    EXPECT_TRUE(Source().contains(QStringLiteral("\u20AC")));
+    EXPECT_THROW(window->sbSaveClick(), EVorlandError);
+    EXPECT_EQ(ReadAll(latinFile).toStdString(), ("; \xE0 typed\r\n" + latin).toStdString());
+}
+
+TEST_F(Document, ABatchTheSourcePageCannotShowIsKeptWithAMessage)
+{
+    const QString file = ProgramWritten(QStringLiteral("k.vrl"), 1);
+    window->SetFileName(file.toStdString());
+    ShowPage(2);
+    ShowPage(0);
+    window->BatchList().AddEntry(std::make_unique<TBatchEntry>("added", "/z/a.zip", "/a", "", "", false, false, true));
+    window->BatchList().Entries(0).Dir = "/line\nbreak";
+    window->RefreshBatch();
+    ShowPage(2);
+    EXPECT_EQ(window->PageControl->currentIndex(), 0) << "the page that was left stays";
+    ASSERT_EQ(prompter.Errors.size(), 1);
+    EXPECT_NE(prompter.Errors[0].find("The Source page cannot show the batch"), std::string::npos);
+    ShowPage(1);
+    EXPECT_EQ(window->BatchList().Count(), 2);
+    EXPECT_EQ(window->BatchList().Entries(0).Dir, "/line\nbreak");
+}
+
+TEST_F(Document, AFileThatCannotBeReadLeavesTheWindowOnWhatItHad)
+{
+    const QString file = ProgramWritten(QStringLiteral("kept.vrl"), 2);
+    window->SetFileName(file.toStdString());
+    const QString title = window->windowTitle();
+    const QString unreadable = folder.FilePath(QStringLiteral("a-folder.vrl"));
+    QDir().mkpath(unreadable);
+    EXPECT_THROW(window->SetFileName(unreadable.toStdString()), EInOutError);
+    EXPECT_EQ(window->windowTitle(), title);
+    EXPECT_EQ(window->FileName(), file.toStdString());
+    EXPECT_EQ(window->BatchList().Count(), 2);
+    EXPECT_FALSE(window->IsBatchModified());
+
+    // Named in the settings as the last batch: said, and the editor opens on an empty unnamed batch.
+    std::unique_ptr<TFrmSaveZip> fresh = std::make_unique<TFrmSaveZip>();
+    window.swap(fresh);
+    fresh.reset();
+    AppContexte().WriteInitialString(QStringLiteral("BatchFile"), unreadable);
+    Start();
+    ASSERT_EQ(prompter.Errors.size(), 1);
+    EXPECT_NE(prompter.Errors[0].find(unreadable.toStdString()), std::string::npos) << prompter.Errors[0];
+    EXPECT_TRUE(window->FileName().empty());
+    EXPECT_EQ(window->BatchList().Count(), 0);
+}
+
+TEST_F(Document, AnotherFileStartsFromDefaultParameters)
+{
+    const QString file = ProgramWritten(QStringLiteral("p.vrl"), 1);
+    window->SetFileName(file.toStdString());
+    window->BatchList().Password = "secret";
+    const QString bare = folder.Write(QStringLiteral("bare.vrl"), Section("only", "/z/b.zip", "/b"));
+    window->SetFileName(bare.toStdString());
+    EXPECT_EQ(window->BatchList().Before, "");
+    EXPECT_EQ(window->BatchList().Password, "");
+    EXPECT_EQ(window->tsBatch->edBefore->text(), QString());
+}
+
+TEST_F(Document, SavingOverAFileChangedByAnotherProgramAsksFirst)
+{
+    const QString file = ProgramWritten(QStringLiteral("shared.vrl"), 1);
+    window->SetFileName(file.toStdString());
+    window->BatchList().Entries(0).Dir = "/mine";
+    // The other editor's save: same size, other content.
+    QByteArray theirs = ReadAll(file);
+    theirs.replace("Dir=/src", "Dir=/oth");
+    folder.Write(QStringLiteral("shared.vrl"), theirs);
+
+    prompter.QueueYesNoCancel(YesNoCancel::Cancel);
+    window->sbSaveClick();
+    ASSERT_EQ(prompter.Questions.size(), 1);
+    EXPECT_NE(prompter.Questions[0].find("was changed by another program"), std::string::npos);
+    EXPECT_EQ(ReadAll(file), theirs);
+
+    prompter.QueueYesNoCancel(YesNoCancel::Yes);
+    window->sbSaveClick();
+    EXPECT_EQ(window->BatchList().Entries(0).Dir, "/oth") << "reloaded";
+    EXPECT_EQ(ReadAll(file), theirs);
+
+    window->BatchList().Entries(0).Dir = "/mine";
+    window->sbSaveClick();
+    EXPECT_EQ(prompter.Questions.size(), 2) << "no question over a file as it was read";
+    folder.Write(QStringLiteral("shared.vrl"), theirs);
+    prompter.QueueYesNoCancel(YesNoCancel::No);
+    window->sbSaveClick();
+    EXPECT_EQ(prompter.Questions.size(), 3);
+    EXPECT_TRUE(ReadAll(file).contains("Dir=/mine"));
+}
+
+TEST_F(Document, CancelInTheSaveDialogOfTheCloseQuestionKeepsTheWindow)
+{
+    Start();
+    window->show();
+    window->BatchList().AddEntry(std::make_unique<TBatchEntry>("A", "/z/a.zip", "/src", "*.*", "", true, false, true));
+    prompter.QueueYesNoCancel(YesNoCancel::Yes);
+    dialogs.Cancel();
+    EXPECT_FALSE(Close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->BatchList().Count(), 1);
 }
 
 TEST_F(Document, NewOnANamedBatchKeepsTheParameters)

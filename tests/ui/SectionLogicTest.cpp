@@ -24,6 +24,8 @@ TEST(SectionNaming, a_name_exists_ignoring_case_and_surrounding_blanks_but_not_a
     uitest::ensureApplication();
     TpxBatchList batch;
     EXPECT_FALSE(SectionNameExists(batch, "Docs", -1));
+    // The parameter section's name is always taken: such a section could not be saved.
+    EXPECT_TRUE(SectionNameExists(batch, " batchPARAMETERS ", -1));
     AddSection(batch, "Docs");
     AddSection(batch, "Mail");
     EXPECT_TRUE(SectionNameExists(batch, "docs", 1));
@@ -52,6 +54,7 @@ TEST(SectionNaming, new_names_are_numbered_after_the_base_never_after_a_numbered
     AddSection(batch, "Docs 1");
     EXPECT_EQ(NumberedSectionName(batch, "docs", 4), "docs 2");
     EXPECT_EQ(NumberedSectionName(batch, "Docs 1", 4), "Docs 1 1");
+    EXPECT_EQ(NumberedSectionName(batch, "BatchParameters", 4), "BatchParameters 1");
 }
 
 TEST(ExtensionProposals, one_entry_per_extension_in_the_case_found_first_sorted_case_blind)
