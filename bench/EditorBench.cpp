@@ -2,8 +2,11 @@
 //  1. opening a batch file of 10,000 sections in the main window and selecting the last section,
 //     painted, against loading the same file into the batch list alone (the floor);
 //  2. the extension proposals scan of a tree of 100,000 files, through the window's responsive scan
-//     (counting how often the window could repaint during it), against `find -type f` on the tree.
-// Usage: QT_QPA_PLATFORM=offscreen EditorBench [folder for the generated files]
+//     (counting how often the window could repaint during it), against `find -type f` on the tree;
+//  3. "source": leaving the Source page after pasting 5 MB of batch text (median of 3);
+//  4. "suffix MB": opening a batch whose Suffix= value holds MB megabytes, with the peak memory of
+//     the process against the file's size (one run per process, so the peak is this run's).
+// Usage: QT_QPA_PLATFORM=offscreen EditorBench [folder for the generated files] [source | suffix MB]
 
 #include "batch/p_BatchList.h"
 #include "ui/ExtensionProposals.h"
@@ -11,7 +14,13 @@
 #include "ui/p_fmain.h"
 
 #include <QApplication>
+#include <QPlainTextEdit>
+#include <QTabWidget>
 #include <QTimer>
+
+#include <algorithm>
+#include <sys/resource.h>
+#include <vector>
 
 #include <chrono>
 #include <cstdio>
@@ -64,6 +73,81 @@ void WriteTree(const fs::path& root)
     std::ofstream(root / "done");
 }
 
+double PeakMegabytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+void Repaint(QWidget& window)
+{
+    window.repaint();
+    QApplication::processEvents();
+}
+
+// Pastes about 5 MB of sections on the Source page and leaves it, three times.
+int SourcePage()
+{
+    std::string text = "[BatchParameters]\nBefore=\nAfter=\nPassword=\nUpdateZip=1\n\n";
+    for (int i = 0; text.size() < 5u * 1024 * 1024; ++i) {
+        text += "[Pasted " + std::to_string(i) + "]\nZip=/backup/p" + std::to_string(i) +
+                ".zip\nCompress=1\nDir=/data/p\nSuffix=*.doc;*.txt\nIgnore=\nRecurse=1\nDirName=0\nComments=\n\n";
+    }
+    std::vector<double> times;
+    for (int run = 0; run < 3; ++run) {
+        TFrmSaveZip window;
+        window.show();
+        window.PageControl->setCurrentIndex(2);
+        Repaint(window);
+        window.idBatch->selectAll();
+        window.idBatch->insertPlainText(QString::fromStdString(text));
+        Repaint(window);
+        times.push_back(Seconds([&] {
+            window.PageControl->setCurrentIndex(0);
+            Repaint(window);
+        }));
+        std::printf("  run %d: %d sections\n", run + 1, window.BatchList().Count());
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("leave the Source page after pasting %.1f MB: %.3f s (median of 3; %.3f to %.3f s)\n",
+                static_cast<double>(text.size()) / (1024 * 1024), times[1], times[0], times[2]);
+    return 0;
+}
+
+// Opens a batch whose one section's Suffix= holds `megabytes` MB of masks.
+int LongSuffix(const fs::path& work, int megabytes)
+{
+    const fs::path file = work / ("suffix" + std::to_string(megabytes) + ".vrl");
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << "[BatchParameters]\r\nBefore=\r\nAfter=\r\nPassword=\r\nUpdateZip=1\r\n\r\n[Long]\r\nZip="
+            << (work / "long.zip").string() << "\r\nCompress=1\r\nDir=" << work.string() << "\r\nSuffix=";
+        const std::size_t size = static_cast<std::size_t>(megabytes) * 1024 * 1024;
+        std::size_t written = 0;
+        for (int i = 0; written < size; ++i) {
+            const std::string mask = "*.e" + std::to_string(i) + ";";
+            out << mask;
+            written += mask.size();
+        }
+        out << "\r\nIgnore=\r\nRecurse=0\r\nDirName=0\r\nComments=\r\n\r\n";
+    }
+    const double before = PeakMegabytes();
+    TFrmSaveZip window;
+    window.show();
+    Repaint(window);
+    const double open = Seconds([&] {
+        window.SetFileName(file.string());
+        window.SelectSection(0);
+        Repaint(window);
+    });
+    const double fileMegabytes = static_cast<double>(fs::file_size(file)) / (1024 * 1024);
+    std::printf("open a batch of %.1f MB with a %d MB Suffix=: %.3f s, peak memory %.0f MB (%.0f MB before; %.1f "
+                "times the file)\n",
+                fileMegabytes, megabytes, open, PeakMegabytes(), before, (PeakMegabytes() - before) / fileMegabytes);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -71,6 +155,11 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const fs::path work = (argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path()) / "vorland-editor-bench";
     fs::create_directories(work);
+    const std::string mode = argc > 2 ? argv[2] : "";
+    if (mode == "source")
+        return SourcePage();
+    if (mode == "suffix")
+        return LongSuffix(work, argc > 3 ? std::atoi(argv[3]) : 50);
     const fs::path batchFile = work / "big.vrl";
     WriteBatch(batchFile);
 

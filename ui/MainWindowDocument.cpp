@@ -170,6 +170,9 @@ void TFrmSaveZip::PageControlChange()
 {
     if (m_syncPages && SourcePageActive()) {
         BatchToSource();
+        if (m_sourceReadOnly && AppPrompter() != nullptr) {
+            AppPrompter()->ShowMessage(AppString(sSourceReadOnly), false);
+        }
     }
     UpdateEditingCommands();
 }
