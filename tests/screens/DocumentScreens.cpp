@@ -9,6 +9,7 @@
 #include "ui/BatchParametersPage.h"
 #include "ui/p_fmain.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -19,6 +20,7 @@
 #include <QTabWidget>
 #include <QTextCursor>
 
+#include <functional>
 #include <memory>
 
 namespace {
