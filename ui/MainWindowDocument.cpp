@@ -461,7 +461,7 @@ void TFrmSaveZip::RunBatch()
         SourceToBatch();
     }
     TWindowRunReport report;
-    RunWithProgress([this, &report] { RunWholeBatch(*m_batch, m_fileName, report, m_batchMode); });
+    RunWithProgress([this, &report] { RunWholeBatch(*m_batch, FileName(), report, m_batchMode); });
     if (m_batchMode) {
         close();
     }
