@@ -100,7 +100,7 @@ void TFrmSaveZip::ShowDocument()
     SetCaptionFor(FileName());
     ShowSourceText();
     RefreshBatch();
-    PnLastRun->ShowBatch(m_fileName);
+    PnLastRun->ShowBatch(FileName());
 }
 
 // ---- the Source page ----
@@ -474,7 +474,7 @@ void TFrmSaveZip::cmZipSectionClick()
         return;
     }
     TWindowRunReport report;
-    RunWithProgress([this, row, &report] { RunOneSection(*m_batch, m_fileName, row, report); });
+    RunWithProgress([this, row, &report] { RunOneSection(*m_batch, FileName(), row, report); });
 }
 
 void TFrmSaveZip::RunWithProgress(const std::function<void()>& run)
@@ -505,7 +505,7 @@ void TFrmSaveZip::RunWithProgress(const std::function<void()>& run)
     } catch (const ESilentStop&) {
         // Stopped by the user: the summary says so; nothing else to show.
     }
-    PnLastRun->ShowBatch(m_fileName);
+    PnLastRun->ShowBatch(FileName());
     const TRunSummary& summary = m_batch->RunSummary;
     for (const std::string& line : summary.ProblemLines) {
         m_lastProblems.append(fromUtf8(line));

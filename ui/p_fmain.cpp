@@ -247,7 +247,7 @@ void TFrmSaveZip::TranslateHints()
 {
     // The last result is made of numbered strings: it follows the language as the hints do.
     if (PnLastRun != nullptr) {
-        PnLastRun->ShowBatch(m_fileName);
+        PnLastRun->ShowBatch(FileName());
     }
     m_model->SetColumnCaption(QString::fromStdString(StripAmpersands(PnProperties->lbName->text().toStdString())));
     lbBatchList->SetListName(m_model->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString());
