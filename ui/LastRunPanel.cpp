@@ -48,7 +48,7 @@ TLastRunPanel::TLastRunPanel(QWidget* parent) : QWidget(parent)
     btOpenLog = new QPushButton(QStringLiteral("Open the lo&g"), this);
     btOpenLog->setObjectName(QStringLiteral("btOpenLog"));
     btOpenLog->setToolTip(QStringLiteral("Open the log of this batch's runs"));
-    lbStaleDays = new QLabel(QStringLiteral("Warn after this many days without a good r&un:"), this);
+    lbStaleDays = new QLabel(QStringLiteral("Warn after this many days wit&hout a good run:"), this);
     lbStaleDays->setObjectName(QStringLiteral("lbStaleDays"));
     edStaleDays = new QSpinBox(this);
     edStaleDays->setObjectName(QStringLiteral("edStaleDays"));
