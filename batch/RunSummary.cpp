@@ -26,6 +26,8 @@ TZipMessageWeight ZipMessageWeight(int code)
     // archive anyway and the engine wrote it correctly.
     case zipmsg::kDirDisplaced:
     case zipmsg::kTrailingBytes:
+    // A link to a folder is not followed: said every run, but a tree holding one must not fail.
+    case ZIP_MSG_DIR_LINK_SKIPPED:
         return TZipMessageWeight::Notice;
     default:
         return TZipMessageWeight::Problem;

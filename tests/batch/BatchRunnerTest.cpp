@@ -392,6 +392,7 @@ TEST(BatchRunnerMessages, a_displaced_directory_or_trailing_bytes_are_shown_but_
 {
     EXPECT_EQ(ZipMessageWeight(10203), TZipMessageWeight::Notice);
     EXPECT_EQ(ZipMessageWeight(10204), TZipMessageWeight::Notice);
+    EXPECT_EQ(ZipMessageWeight(ZIP_MSG_DIR_LINK_SKIPPED), TZipMessageWeight::Notice);
     EXPECT_EQ(ZipMessageWeight(10102), TZipMessageWeight::Problem);
     EXPECT_EQ(ZipMessageWeight(10201), TZipMessageWeight::Problem);
     EXPECT_EQ(ZipMessageWeight(ZIP_MSG_INFO), TZipMessageWeight::Ignored);
