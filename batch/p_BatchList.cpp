@@ -5,7 +5,6 @@
 #include "batch/vk_textline.h"
 #include "framework/core/CoreErrors.h"
 #include "framework/core/vk_tools.h"
-#include "pathrules/PathRules.h"
 
 #include <cerrno>
 #include <stdexcept>
