@@ -28,6 +28,7 @@ TMainWindowCommands::TMainWindowCommands(QWidget* owner) : QObject(owner), m_own
     cmSave->setShortcut(QKeySequence::Save);
     cmSaveAs = Command(owner, "cmSaveAs", "Save &as");
     cmBatchShortcut = Command(owner, "cmBatchShortcut", "Add &Batch shortcut to desktop");
+    cmSchedule = Command(owner, "cmSchedule", "Sch&edule...");
     cmWizard = Command(owner, "cmWizard", "New section &wizard");
     cmAdd = Command(owner, "cmAdd", "A&dd new section");
 
@@ -87,6 +88,7 @@ void TMainWindowCommands::AddToMenu(QMenu* menu)
                                    cmSave,
                                    cmSaveAs,
                                    cmBatchShortcut,
+                                   cmSchedule,
                                    Separator("_NWizard1"),
                                    cmWizard,
                                    cmAdd,

@@ -28,6 +28,7 @@ public:
     QAction* cmSave = nullptr;
     QAction* cmSaveAs = nullptr;
     QAction* cmBatchShortcut = nullptr;
+    QAction* cmSchedule = nullptr;
     QAction* cmWizard = nullptr;
     QAction* cmAdd = nullptr;
     QMenu* _cmBatchSection = nullptr;

@@ -5,6 +5,7 @@
 
 #include "batch/BatchDocument.h"
 #include "batch/BatchRun.h"
+#include "batch/ScheduleInstaller.h"
 #include "batch/p_BatchList.h"
 #include "controls/vk_Button.h"
 #include "framework/QtEventPump.h"
@@ -25,6 +26,7 @@
 #include "ui/MainWindowCommands.h"
 #include "ui/BatchParametersPage.h"
 #include "ui/SectionListView.h"
+#include "ui/ScheduleDialog.h"
 #include "ui/SectionPropertyPane.h"
 #include "ui/p_fprogress.h"
 
@@ -332,6 +334,16 @@ void TFrmSaveZip::cmBatchShortcutClick()
         return;
     }
     CreateDesktopShortcut(BatchShortcutName(FileName()), BatchShortcutArguments(FileName()));
+}
+
+void TFrmSaveZip::cmScheduleClick()
+{
+    if (FileName().empty()) {
+        return;
+    }
+    TScheduleInstaller installer(ProgramPath(), FileName(), TScheduleInstaller::UserUnitFolder());
+    TFrmSchedule dialog(installer, this);
+    RunModalDialog(dialog);
 }
 
 // ---- start-up and closing ----

@@ -78,7 +78,7 @@ TFrmSaveZip::TFrmSaveZip(QWidget* parent)
 {
     setObjectName(QStringLiteral("TFrmSaveZip"));
     setWindowTitle(QStringLiteral("Vorland"));
-    setWindowIcon(QIcon(QPixmap::fromImage(ArtworkImage(QStringLiteral("Vorland.png")))));
+    setWindowIcon(ApplicationIcon());
     resize(600, 380);
     OnTranslate = [this](TvkForm*) { TranslateHints(); };
     m_model = std::make_unique<TSectionListModel>(*m_batch);
@@ -127,6 +127,7 @@ TFrmSaveZip::TFrmSaveZip(QWidget* parent)
     connect(c.cmSave, &QAction::triggered, this, &TFrmSaveZip::sbSaveClick);
     connect(c.cmSaveAs, &QAction::triggered, this, &TFrmSaveZip::sbEnregistrerSousClick);
     connect(c.cmBatchShortcut, &QAction::triggered, this, &TFrmSaveZip::cmBatchShortcutClick);
+    connect(c.cmSchedule, &QAction::triggered, this, &TFrmSaveZip::cmScheduleClick);
     connect(c.cmWizard, &QAction::triggered, this, &TFrmSaveZip::cmWizardClick);
     connect(c.cmAdd, &QAction::triggered, this, &TFrmSaveZip::cmAddClick);
     connect(c.cmEditWizard, &QAction::triggered, this, &TFrmSaveZip::cmEditWizardClick);
@@ -438,6 +439,7 @@ void TFrmSaveZip::PopupMenuTaskPopup()
     c.cmAdd->setEnabled(wizardPage && editable);
     c.cmWizard->setEnabled(wizardPage && editable);
     c.cmBatchShortcut->setEnabled(!FileName().empty());
+    c.cmSchedule->setEnabled(!FileName().empty());
     const int row = SelectedIndex();
     QAction* section = c._cmBatchSection->menuAction();
     section->setVisible(row >= 0);

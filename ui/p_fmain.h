@@ -98,6 +98,7 @@ public:
     void sbSaveClick();
     void sbEnregistrerSousClick();
     void cmBatchShortcutClick();
+    void cmScheduleClick();
     void cmZipSectionClick();
     // Opens the context menu below the menu button.
     void _sbMenuClick();

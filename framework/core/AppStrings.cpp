@@ -91,6 +91,16 @@ constexpr TDefaultText kDefaultTexts[] = {
     {131, "No run without problems for more than %1 day(s)."},
     {132, "Cannot read the batch file %1: %2"},
     {133, "Log: %1"},
+    {150, "The schedule needs systemd's user service manager, and its command systemctl was not found."},
+    {151, "systemd's user service manager cannot be reached: %s"},
+    {152, "systemctl could not put the schedule in place: %s"},
+    {153, "To run this batch on this schedule with cron instead, add this line to your crontab (crontab -e):"},
+    {154, "Next run: %s"},
+    {155, "This batch is not scheduled."},
+    {156, "Cannot write the schedule file"},
+    {157, "Cannot remove the schedule file"},
+    {158, "No program to show web pages was found. The help page is the file %s"},
+    {159, "Schedule"},
 
     // 200 to 259: verifying and restoring.
 };

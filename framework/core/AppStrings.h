@@ -84,6 +84,16 @@ enum TAppString : int
     sStaleWarning = 131,
     sBatchUnreadable = 132,
     sRunLogPlace = 133,
+    sSystemctlMissing = 150,
+    sServiceManagerUnreachable = 151,
+    sScheduleRefused = 152,
+    sCrontabInstead = 153,
+    sNextRun = 154,
+    sNotScheduled = 155,
+    sCannotWriteUnit = 156,
+    sCannotRemoveUnit = 157,
+    sHelpPageWithoutBrowser = 158,
+    sScheduleTitle = 159,
 
     // 200 to 259: verifying and restoring.
 

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -295,4 +296,51 @@ int RunCommand(const std::string& command, const std::string& parameters, bool w
     std::string error;
     const pid_t pid = startCommandLine(line, false, error);
     return pid < 0 ? -1 : static_cast<int>(pid);
+}
+
+TProgramOutput RunProgram(const std::vector<std::string>& argv)
+{
+    TProgramOutput result;
+    if (argv.empty() || argv[0].empty()) {
+        result.Error = "no program named";
+        return result;
+    }
+    int channel[2];
+    if (::pipe2(channel, O_CLOEXEC) != 0) {
+        result.Error = std::string("cannot make a pipe: ") + std::strerror(errno);
+        return result;
+    }
+    std::vector<std::string> args = argv;
+    std::vector<char*> words;
+    for (auto& arg : args) {
+        words.push_back(arg.data());
+    }
+    words.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, channel[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, channel[1], 2);
+    pid_t pid = -1;
+    const int rc = posix_spawnp(&pid, words[0], &actions, nullptr, words.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(channel[1]);
+    if (rc != 0) {
+        ::close(channel[0]);
+        result.Error = "cannot start \"" + argv[0] + "\": " + std::strerror(rc);
+        return result;
+    }
+    result.Started = true;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(channel[0], buffer, sizeof buffer);
+        if (got > 0) {
+            result.Output.append(buffer, static_cast<std::size_t>(got));
+        } else if (got == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    ::close(channel[0]);
+    result.ExitCode = waitExitCode(pid);
+    return result;
 }

@@ -60,3 +60,17 @@ TCommandOutcome RunCommandLine(const std::string& commandLine, const TCommandWai
 // without it, the process id (the caller reaps it), or -1. `showCommand` is the window state a
 // windowed system gives the program's first window; it has no meaning here and is ignored.
 int RunCommand(const std::string& command, const std::string& parameters, bool wait, int showCommand);
+
+// What a program run by RunProgram printed and how it ended.
+struct TProgramOutput
+{
+    bool Started = false; // the program was started
+    int ExitCode = -1;    // its exit code (128 + signal number when a signal ended it); -1 if not started
+    std::string Output;   // standard output and standard error together, in the order written
+    std::string Error;    // why it could not be started (empty when Started)
+};
+
+// Runs argv[0] (looked up on PATH when it has no "/") with the other words as its arguments, no
+// shell, standard input from /dev/null, and collects what it prints until it ends. Meant for short
+// helper programs; waits without a time limit.
+TProgramOutput RunProgram(const std::vector<std::string>& argv);

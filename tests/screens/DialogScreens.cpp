@@ -4,17 +4,23 @@
 #include "ScreenRegistry.h"
 #include "ScreenSupport.h"
 
+#include "batch/ScheduleInstaller.h"
 #include "batch/p_BatchList.h"
 #include "framework/core/AppStrings.h"
 #include "framework/vk_fBaseAPropos.h"
 #include "framework/vk_fBaseDialogueListe.h"
 #include "framework/vk_fbaseSelectList.h"
+#include "ui/ScheduleDialog.h"
 #include "ui/p_fprogress.h"
 #include "ui/p_fwizard.h"
 
 #include "controls/vk_Button.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLocale>
+#include <QTemporaryDir>
+#include <QTimeEdit>
 #include <QDialog>
 #include <QLineEdit>
 #include <QListWidget>
@@ -133,6 +139,36 @@ VORLAND_SCREEN(about_box)
     box.PopupMenu->popup(box.mapToGlobal(QPoint(120, 200)));
     ctx.Save(QStringLiteral("menu"), &box, {box.PopupMenu});
     box.PopupMenu->hide();
+}
+
+VORLAND_SCREEN(schedule)
+{
+    screens::UseLanguage(ctx);
+    screens::TSampleBatch sample;
+    // Day names and dates in the language of the pictures.
+    const QLocale previous;
+    QLocale::setDefault(ctx.French() ? QLocale(QLocale::French, QLocale::France)
+                                     : QLocale(QLocale::English, QLocale::UnitedKingdom));
+    QTemporaryDir units;
+    TScheduleInstaller installer("/usr/bin/vorland", sample.FileName(), units.path().toStdString());
+    installer.Systemctl = "true";
+    {
+        TFrmSchedule dialog(installer);
+        ctx.Save(QStringLiteral("off"), &dialog);
+        dialog.rbWeekly->setChecked(true);
+        dialog.cbDay->setCurrentIndex(4);
+        dialog.edTime->setTime(QTime(19, 30));
+        dialog.btApplyClick();
+        ctx.Save(QStringLiteral("weekly"), &dialog);
+    }
+    installer.Apply({});
+    installer.Systemctl = units.filePath(QStringLiteral("no-systemctl")).toStdString();
+    TFrmSchedule dialog(installer);
+    dialog.rbDaily->setChecked(true);
+    dialog.edTime->setTime(QTime(2, 0));
+    dialog.btApplyClick();
+    ctx.Save(QStringLiteral("no-systemd"), &dialog);
+    QLocale::setDefault(previous);
 }
 
 VORLAND_SCREEN(progress)

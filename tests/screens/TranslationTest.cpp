@@ -2,6 +2,7 @@
 // hint a window's template lists has a French text, every French line names a text that exists, a
 // caption with an accelerator keeps one, and no two controls that can be reached at the same time
 // share an accelerator, in English or in French.
+#include "batch/ScheduleInstaller.h"
 #include "batch/p_BatchList.h"
 #include "framework/CaptionFile.h"
 #include "framework/DialogProvider.h"
@@ -16,6 +17,7 @@
 #include "framework/vk_fbaseSelectList.h"
 #include "testkit/TestKit.h"
 #include "ui/EditorTestKit.h"
+#include "ui/ScheduleDialog.h"
 #include "ui/p_fmain.h"
 #include "ui/p_fprogress.h"
 #include "ui/p_fwizard.h"
@@ -212,6 +214,10 @@ protected:
         TfrmBaseAboutBox about;
         visit(&about);
 
+        TScheduleInstaller installer("/usr/bin/vorland", batchFile, folder.path() / "units");
+        TFrmSchedule schedule(installer);
+        visit(&schedule);
+
         SetModalAnswerer([&](QDialog& dialog) {
             visit(&dialog);
             if (auto* list = qobject_cast<TFrmBaseDialogList*>(&dialog))
@@ -247,7 +253,7 @@ TEST_F(Translation, every_caption_and_hint_of_every_window_has_a_french_text)
     });
     // The windows the program shows, each under the key its caption-file lines use.
     for (const char* key : {"FrmSaveZip", "FrmSaveProgress", "frmBaseAboutBox", "FrmBaseDialogList",
-                            "FrmBaseSelectList", "frmBatchWizard", "FrmRunProblems"})
+                            "FrmBaseSelectList", "frmBatchWizard", "FrmRunProblems", "FrmSchedule"})
         EXPECT_TRUE(keys.contains(QString::fromLatin1(key))) << key << " was not checked; checked: "
                                                              << keys.join(u' ').toStdString();
     EXPECT_GT(checked, 60);

@@ -4,6 +4,9 @@
 #include "framework/vk_fBaseAPropos.h"
 #include "framework/vk_fBaseDialogueListe.h"
 #include "framework/vk_fbaseSelectList.h"
+#include "batch/ScheduleInstaller.h"
+#include "testkit/TestKit.h"
+#include "ui/ScheduleDialog.h"
 #include "ui/SectionListView.h"
 #include "ui/EditorTestKit.h"
 #include "ui/p_fmain.h"
@@ -11,6 +14,9 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QStackedWidget>
 #include <QTabWidget>
 
@@ -124,4 +130,19 @@ TEST(Accessibility, list_dialogs)
         return static_cast<int>(QDialog::Rejected);
     });
     SelectFromList("Add files", list);
+}
+
+TEST(Accessibility, schedule_dialog_also_with_its_crontab_line)
+{
+    uitest::ensureApplication();
+    testkit::TempDir dir;
+    TScheduleInstaller installer("/usr/bin/vorland", dir / "daily.vrl", dir.path() / "units");
+    installer.Systemctl = "false";
+    TFrmSchedule dialog(installer);
+    dialog.show();
+    ExpectAllNamed(&dialog, "schedule dialog");
+    dialog.rbDaily->setChecked(true);
+    dialog.btApply->click();
+    ASSERT_TRUE(dialog.edCrontab->isVisible());
+    ExpectAllNamed(&dialog, "schedule dialog with its crontab line");
 }
