@@ -68,7 +68,7 @@ QString BundledHelpAddress()
 {
     const QString folder = QCoreApplication::applicationDirPath();
     for (const QString& candidate :
-         {folder + QStringLiteral("/doc/help.html"), folder + QStringLiteral("/../share/doc/vorland/help.html")}) {
+         {folder + QStringLiteral("/doc/help.html"), folder + QStringLiteral("/../share/vorland/help.html")}) {
         if (QFileInfo(candidate).isFile()) {
             return QUrl::fromLocalFile(QFileInfo(candidate).canonicalFilePath()).toString();
         }

@@ -24,6 +24,6 @@ TQtEventPump& AppEventPump();
 TQtPrompter& AppQtPrompter();
 
 // The address of the help page bundled with the program (a file: URL), or empty when it is missing:
-// "doc/help.html" beside the executable (the build tree), else "../share/doc/vorland/help.html" from
+// "doc/help.html" beside the executable (the build tree), else "../share/vorland/help.html" from
 // the executable's folder (an installed program). For TvkLanguage::SetHelpAddress.
 QString BundledHelpAddress();

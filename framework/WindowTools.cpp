@@ -29,7 +29,7 @@ constexpr std::array<std::pair<int, const char*>, 13> kShellErrors = {{
 }};
 
 constexpr int kFileNotFound = 2;
-constexpr int kNoAssociation = 31;
+constexpr int kNoAssociation = kShellNoAssociation;
 
 // Removes the first folder of a folder part ("/a/b/" to "/.../b/", "/.../b/" to "/.../").
 QString cutFirstFolder(QString part, QChar separator)

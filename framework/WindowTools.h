@@ -24,6 +24,9 @@ private:
 // denied, 31 no associated program, ...); empty for codes without a text (1, 33).
 QString ShellErrorText(int code);
 
+// The code of EShellError when no program could open a document or address.
+constexpr int kShellNoAssociation = 31;
+
 // Opens a local file (a path) or an address ("http://...", "mailto:...", "file:...") with the
 // desktop's associated program, through the dialog provider. Throws EShellError with code 2 for a
 // missing file and 31 when nothing could open it.

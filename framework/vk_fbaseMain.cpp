@@ -8,6 +8,8 @@
 #include "framework/TvkLanguage.h"
 #include "framework/WindowTools.h"
 #include "framework/core/AppStrings.h"
+#include "framework/core/Questions.h"
+#include "framework/core/UiInterfaces.h"
 #include "framework/vk_contexte.h"
 #include "framework/vk_fBaseAPropos.h"
 #include "framework/vk_fBaseDialogueListe.h"
@@ -20,6 +22,7 @@
 #include <QMenu>
 #include <QSessionManager>
 #include <QShortcut>
+#include <QUrl>
 
 namespace {
 
@@ -163,8 +166,21 @@ void TFrmBaseMain::cmAboutClick()
 void TFrmBaseMain::cmOnlineHelpClick()
 {
     const QString address = AppLanguage().HelpAddress();
-    if (!address.isEmpty()) {
+    if (address.isEmpty()) {
+        return;
+    }
+    try {
         OpenDocument(address);
+    } catch (const EShellError& error) {
+        IPrompter* prompter = AppPrompter();
+        if (error.Code() != kShellNoAssociation || prompter == nullptr) {
+            throw;
+        }
+        // Without a browser the page can still be read: say where it is.
+        const QUrl url(address);
+        const QString where = url.isLocalFile() ? url.toLocalFile() : address;
+        const QString text = QString::fromStdString(AppString(sHelpPageWithoutBrowser)).replace(QStringLiteral("%s"), where);
+        prompter->ShowMessage(text.toStdString(), false);
     }
 }
 

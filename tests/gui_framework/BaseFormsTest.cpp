@@ -115,6 +115,13 @@ TEST_F(BaseFormsTest, the_menu_tail_hides_online_help_without_an_address)
     form.cmOnlineHelp->trigger();
     ASSERT_EQ(dialogs.OpenedUrls.size(), 1);
     EXPECT_EQ(dialogs.OpenedUrls.front().toLocalFile(), page);
+
+    // With no program to show it, the command says where the page is.
+    dialogs.OpenUrlResult = false;
+    form.cmOnlineHelp->trigger();
+    ASSERT_EQ(prompter.Messages.size(), 1u);
+    EXPECT_NE(prompter.Messages.front().find(page.toStdString()), std::string::npos) << prompter.Messages.front();
+    EXPECT_TRUE(prompter.Errors.empty());
 }
 
 TEST_F(BaseFormsTest, with_only_english_the_submenu_holds_the_commands_and_english_checked)
