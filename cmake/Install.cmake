@@ -1,15 +1,19 @@
 # Installing Vorland and building its Debian package.
 #
 #   cmake --install build --prefix PREFIX     installs into PREFIX
-#   cd build && cpack -G DEB                  builds vorland_<version>_<arch>.deb
+#   cd build && cpack -G DEB                  builds vorland_<version>_<arch>.deb (configure with
+#                                             -DVORLAND_MAINTAINER="Name <address>" first)
 #
 # Layout under the prefix:
 #   bin/vorland                                   the program
 #   lib/vorland/libzipengine.so                   the engine; the program finds it through its run path
 #   lib/vorland/libvorland-windows.so             the windows, loaded only when the program opens them
 #   share/vorland/Languages/                      caption files and about texts
-#   share/doc/vorland/help.html                   the help page
-#   share/icons/hicolor/scalable/apps/vorland.svg the application icon
+#   share/vorland/help.html                       the help page (the program opens it from here)
+#   share/icons/hicolor/scalable/apps/vorland.svg the application icon, and PNG sizes in NxN/apps
+#   share/man/man1/vorland.1.gz                   the manual page
+#   share/metainfo/org.orvane.Vorland.metainfo.xml what software centres show
+#   share/doc/vorland/copyright                   the licence (GPL-3.0-or-later)
 #   share/applications/vorland.desktop            the menu entry (opens a .vrl file in the editor)
 #   share/mime/packages/vorland.xml               the type of *.vrl files
 # A package's menu entry and file type are registered by the triggers of desktop-file-utils and
@@ -31,9 +35,29 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/Languages)
     install(DIRECTORY ${PROJECT_SOURCE_DIR}/Languages DESTINATION share/vorland)
 endif()
 if(EXISTS ${PROJECT_SOURCE_DIR}/docs/help.html)
-    install(FILES ${PROJECT_SOURCE_DIR}/docs/help.html DESTINATION share/doc/vorland)
+    install(FILES ${PROJECT_SOURCE_DIR}/docs/help.html DESTINATION share/vorland)
 endif()
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/vorland.svg DESTINATION share/icons/hicolor/scalable/apps)
+# One drawing for every place the icon shows: the window and the about box take it from the
+# program's resources, the menu entry from the icon theme.
+set(VORLAND_ARTWORK ${PROJECT_SOURCE_DIR}/framework/artwork)
+install(FILES ${VORLAND_ARTWORK}/Vorland.svg DESTINATION share/icons/hicolor/scalable/apps RENAME vorland.svg)
+file(GLOB vorland_icon_sizes RELATIVE ${VORLAND_ARTWORK}/icons ${VORLAND_ARTWORK}/icons/vorland-*.png)
+foreach(icon IN LISTS vorland_icon_sizes)
+    string(REGEX REPLACE "vorland-([0-9]+)\\.png" "\\1" size ${icon})
+    install(FILES ${VORLAND_ARTWORK}/icons/${icon} DESTINATION share/icons/hicolor/${size}x${size}/apps
+            RENAME vorland.png)
+endforeach()
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/org.orvane.Vorland.metainfo.xml DESTINATION share/metainfo)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION share/doc/vorland)
+
+# The manual page, compressed as Debian keeps them (-n: no name or time stamp, so builds repeat).
+set(vorland_man_page ${PROJECT_BINARY_DIR}/generated/vorland.1.gz)
+add_custom_command(OUTPUT ${vorland_man_page}
+    COMMAND gzip -9 -n -c ${PROJECT_SOURCE_DIR}/docs/vorland.1 > ${vorland_man_page}
+    DEPENDS ${PROJECT_SOURCE_DIR}/docs/vorland.1
+    COMMENT "Compressing the manual page")
+add_custom_target(vorland_man_page ALL DEPENDS ${vorland_man_page})
+install(FILES ${vorland_man_page} DESTINATION share/man/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/vorland.desktop DESTINATION share/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/vorland-mime.xml DESTINATION share/mime/packages
         RENAME vorland.xml)
@@ -53,7 +77,17 @@ install(CODE [[
 # The Debian package.
 set(CPACK_PACKAGE_NAME vorland)
 set(CPACK_PACKAGE_VENDOR "Orvane")
-set(CPACK_PACKAGE_CONTACT "Vorland maintainers <vorland@localhost>")
+# The package's Maintainer field ("Name <address>"): whoever builds the package sets it, from
+# DEBFULLNAME and DEBEMAIL when those are set. Without one, cpack stops and says so.
+set(vorland_default_maintainer "")
+if(DEFINED ENV{DEBFULLNAME} AND DEFINED ENV{DEBEMAIL})
+    set(vorland_default_maintainer "$ENV{DEBFULLNAME} <$ENV{DEBEMAIL}>")
+endif()
+set(VORLAND_MAINTAINER "${vorland_default_maintainer}" CACHE STRING
+    "Maintainer field of the Debian package, \"Name <address>\"")
+if(VORLAND_MAINTAINER)
+    set(CPACK_PACKAGE_CONTACT "${VORLAND_MAINTAINER}")
+endif()
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "repeatable backups of folders into zip archives or copies")
 set(CPACK_PACKAGE_DESCRIPTION "Vorland keeps batch files of backup jobs: each job zips the chosen files of a

@@ -2,6 +2,7 @@
 
 #include "framework/Picture.h"
 
+#include <QDir>
 #include <QtGlobal>
 
 // Resources compiled into a static library are registered only when asked for by name.
@@ -23,4 +24,15 @@ QString ArtworkPath(const QString& name)
 QImage ArtworkImage(const QString& name)
 {
     return LoadPicture(ArtworkPath(name));
+}
+
+QIcon ApplicationIcon()
+{
+    registerArtwork();
+    QIcon icon;
+    const QDir sizes(QStringLiteral(":/vorland/artwork/icons"));
+    for (const QString& name : sizes.entryList({QStringLiteral("vorland-*.png")})) {
+        icon.addFile(sizes.filePath(name));
+    }
+    return icon;
 }

@@ -87,10 +87,14 @@ TfrmBaseAboutBox::TfrmBaseAboutBox(QWidget* parent) : QDialog(parent)
     _LbMailTo = makeLink(_pnAbout, "_LbMailTo", TvkLabelLink::lkMailTo);
     lbHomePage = makeLabel(_pnAbout, "lbHomePage", QStringLiteral("Home page"));
     _lbLink = makeLink(_pnAbout, "_lbLink", TvkLabelLink::lkNone);
+    lbLicense = makeLabel(_pnAbout, "lbLicense", QStringLiteral("Licence"));
+    lbLicenseName = makeLabel(_pnAbout, "lbLicenseName",
+                              QStringLiteral("GNU General Public License, version 3 or later (GPL-3.0-or-later)"));
+    lbLicenseName->setWordWrap(true);
     int row = 1;
     for (auto [caption, value] :
          {std::pair<QLabel*, QLabel*>{_lbVersion, _lbNoVersion}, std::pair<QLabel*, QLabel*>{lbMailTo, _LbMailTo},
-          std::pair<QLabel*, QLabel*>{lbHomePage, _lbLink}}) {
+          std::pair<QLabel*, QLabel*>{lbHomePage, _lbLink}, std::pair<QLabel*, QLabel*>{lbLicense, lbLicenseName}}) {
         caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         grid->addWidget(caption, row, 0);
         grid->addWidget(value, row, 1, 1, 2);

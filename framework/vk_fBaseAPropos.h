@@ -41,6 +41,9 @@ public:
     TvkLabelLink* _LbMailTo = nullptr;
     QLabel* lbHomePage = nullptr;
     TvkLabelLink* _lbLink = nullptr;
+    // The program's licence.
+    QLabel* lbLicense = nullptr;
+    QLabel* lbLicenseName = nullptr;
     QPlainTextEdit* moAPropos = nullptr;
     TvkButton* OKButton = nullptr;
     QLabel* ImageBottom = nullptr;

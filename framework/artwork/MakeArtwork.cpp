@@ -1,6 +1,7 @@
 // Draws the program's own pictures and writes them into this folder (run it after changing a
 // picture, then commit the results):
 //   Vorland.png       application icon, 256 x 256 (Vorland.svg is the same drawing as vector text)
+//   icons/vorland-N.png  the icon at the sizes of the desktop's icon theme (window, menu entry)
 //   AboutBrand.jpg    brand picture at the top right of the about box
 //   AboutBanner.jpg   banner along the bottom of the about box
 //   WizardSide.jpg    side picture of the section wizard
@@ -86,6 +87,18 @@ void drawWaves(QPainter& p, const QRectF& area, int count)
     p.restore();
 }
 
+// Sizes of the icon theme's fixed-size folders (hicolor/NxN/apps).
+constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+
+QImage iconAt(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    drawEmblem(p, QRectF(0, 0, size, size));
+    return image;
+}
+
 bool save(const QImage& image, const QString& path, const char* format, int quality = -1)
 {
     if (!image.save(path, format, quality)) {
@@ -94,15 +107,6 @@ bool save(const QImage& image, const QString& path, const char* format, int qual
     }
     std::printf("%s\n", qPrintable(path));
     return true;
-}
-
-QImage icon()
-{
-    QImage image(256, 256, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
-    drawEmblem(p, QRectF(0, 0, 256, 256));
-    return image;
 }
 
 QImage brand()
@@ -173,11 +177,15 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
-    bool ok = save(icon(), folder.filePath(QStringLiteral("Vorland.png")), "PNG");
+    bool ok = save(iconAt(256), folder.filePath(QStringLiteral("Vorland.png")), "PNG");
     ok = save(brand(), folder.filePath(QStringLiteral("AboutBrand.jpg")), "JPEG", 92) && ok;
     ok = save(banner(), folder.filePath(QStringLiteral("AboutBanner.jpg")), "JPEG", 92) && ok;
     ok = save(wizardSide(), folder.filePath(QStringLiteral("WizardSide.jpg")), "JPEG", 92) && ok;
     ok = save(menuBar(), folder.filePath(QStringLiteral("MenuBar.png")), "PNG") && ok;
+    folder.mkpath(QStringLiteral("icons"));
+    for (const int size : kIconSizes) {
+        ok = save(iconAt(size), folder.filePath(QStringLiteral("icons/vorland-%1.png").arg(size)), "PNG") && ok;
+    }
     QFile svg(folder.filePath(QStringLiteral("Vorland.svg")));
     ok = svg.open(QIODevice::WriteOnly) && svg.write(kSvg) > 0 && ok;
     return ok ? 0 : 1;

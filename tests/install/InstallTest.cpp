@@ -1,6 +1,7 @@
 // Installing into a prefix: every file lands where the program and the desktop look for it, the
-// installed program finds its engine and runs a batch, the menu entry is valid and *.vrl files get
-// their own type.
+// installed program finds its engine and runs a batch, the menu entry, the software-centre entry and
+// the manual page are valid, *.vrl files get their own type, and the Debian package holds the
+// documents.
 
 #include "app/AnsweringDisplay.h"
 #include "testkit/TestKit.h"
@@ -46,9 +47,12 @@ testkit::TempDir* InstallTest::s_prefix = nullptr;
 
 TEST_F(InstallTest, files_land_in_their_places)
 {
-    for (const char* file : {"bin/vorland", "lib/vorland/libzipengine.so", "lib/vorland/libvorland-windows.so",
-                             "share/applications/vorland.desktop", "share/mime/packages/vorland.xml",
-                             "share/icons/hicolor/scalable/apps/vorland.svg"}) {
+    for (const char* file :
+         {"bin/vorland", "lib/vorland/libzipengine.so", "lib/vorland/libvorland-windows.so",
+          "share/applications/vorland.desktop", "share/mime/packages/vorland.xml",
+          "share/icons/hicolor/scalable/apps/vorland.svg", "share/icons/hicolor/48x48/apps/vorland.png",
+          "share/vorland/help.html", "share/man/man1/vorland.1.gz", "share/metainfo/org.orvane.Vorland.metainfo.xml",
+          "share/doc/vorland/copyright"}) {
         EXPECT_TRUE(fs::is_regular_file(prefix() / file)) << file;
     }
     struct stat st
@@ -106,4 +110,48 @@ TEST_F(InstallTest, batch_files_get_their_own_type)
                             {"XDG_DATA_DIRS=" + (prefix() / "share").string(), "XDG_DATA_HOME=" + (work / "none")});
     EXPECT_EQ(info.exitCode, 0) << info.err;
     EXPECT_NE(info.out.find("standard::content-type: application/x-vorland-batch"), std::string::npos) << info.out;
+}
+
+TEST_F(InstallTest, manual_page_and_software_centre_entry_are_valid)
+{
+    const auto man =
+        testkit::runProcess({"man", "-P", "cat", "vorland"},
+                            {"MANPATH=" + (prefix() / "share/man").string(), "MANWIDTH=100", "LC_ALL=C.UTF-8"});
+    EXPECT_EQ(man.exitCode, 0) << man.err;
+    for (const char* part : {"EXIT STATUS", "ENVIRONMENT", "FILES", "SCHEDULING", "--status", "enable-linger"}) {
+        EXPECT_NE(man.out.find(part), std::string::npos) << part << " missing from:\n" << man.out;
+    }
+    const auto lint = testkit::runProcess(
+        {"man", "--warnings", "-l", "-P", "cat", (prefix() / "share/man/man1/vorland.1.gz").string()},
+        {"LC_ALL=C.UTF-8"});
+    EXPECT_EQ(lint.err, "");
+
+    const auto metainfo = testkit::runProcess({"appstreamcli", "validate", "--no-net",
+                                               (prefix() / "share/metainfo/org.orvane.Vorland.metainfo.xml").string()});
+    EXPECT_EQ(metainfo.exitCode, 0) << metainfo.out << metainfo.err;
+}
+
+TEST_F(InstallTest, debian_package_holds_the_licence_manual_metainfo_and_help)
+{
+    testkit::TempDir out;
+    // The Maintainer is the builder's; this one only shows that the variable reaches the package.
+    const auto pack = testkit::runProcess({env("VORLAND_CPACK"), "-G", "DEB", "-B", out.path().string(), "--config",
+                                           env("VORLAND_BUILD_DIR") + "/CPackConfig.cmake", "-D",
+                                           "CPACK_PACKAGE_CONTACT=Package test"},
+                                          {}, 600);
+    ASSERT_EQ(pack.exitCode, 0) << pack.out << pack.err;
+    fs::path deb;
+    for (const auto& entry : fs::directory_iterator(out.path())) {
+        if (entry.path().extension() == ".deb") {
+            deb = entry.path();
+        }
+    }
+    ASSERT_FALSE(deb.empty()) << pack.out;
+    const auto list = testkit::runProcess({"dpkg-deb", "-c", deb.string()});
+    for (const char* file : {"./usr/share/doc/vorland/copyright", "./usr/share/man/man1/vorland.1.gz",
+                             "./usr/share/metainfo/org.orvane.Vorland.metainfo.xml", "./usr/share/vorland/help.html",
+                             "./usr/bin/vorland"}) {
+        EXPECT_NE(list.out.find(std::string(file) + "\n"), std::string::npos) << file << " not in:\n" << list.out;
+    }
+    EXPECT_EQ(testkit::runProcess({"dpkg-deb", "-f", deb.string(), "Maintainer"}).out, "Package test\n");
 }
