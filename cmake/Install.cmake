@@ -41,10 +41,9 @@ endif()
 # program's resources, the menu entry from the icon theme.
 set(VORLAND_ARTWORK ${PROJECT_SOURCE_DIR}/framework/artwork)
 install(FILES ${VORLAND_ARTWORK}/Vorland.svg DESTINATION share/icons/hicolor/scalable/apps RENAME vorland.svg)
-file(GLOB vorland_icon_sizes RELATIVE ${VORLAND_ARTWORK}/icons ${VORLAND_ARTWORK}/icons/vorland-*.png)
-foreach(icon IN LISTS vorland_icon_sizes)
-    string(REGEX REPLACE "vorland-([0-9]+)\\.png" "\\1" size ${icon})
-    install(FILES ${VORLAND_ARTWORK}/icons/${icon} DESTINATION share/icons/hicolor/${size}x${size}/apps
+# The sizes MakeArtwork draws.
+foreach(size 16 22 24 32 48 64 128 256)
+    install(FILES ${VORLAND_ARTWORK}/icons/vorland-${size}.png DESTINATION share/icons/hicolor/${size}x${size}/apps
             RENAME vorland.png)
 endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/org.orvane.Vorland.metainfo.xml DESTINATION share/metainfo)

@@ -425,7 +425,7 @@ TEST_F(MainWindow, the_menu_holds_the_command_table_in_order)
     QStringList names;
     for (QAction* action : window->PopupMenu->actions())
         names.append(action->objectName());
-    const QStringList expected{"cmZipIt", "_N2", "cmOpen", "cmNew", "cmSave", "cmSaveAs", "cmBatchShortcut",
+    const QStringList expected{"cmZipIt", "_N2", "cmOpen", "cmNew", "cmSave", "cmSaveAs", "cmBatchShortcut", "cmSchedule",
                                "_NWizard1", "cmWizard", "cmAdd", "_cmBatchSection", "_NWizard2", "cmView", "_N1"};
     EXPECT_EQ(names.mid(0, expected.size()), expected);
     QStringList sub;
