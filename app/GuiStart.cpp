@@ -123,7 +123,7 @@ void endRunWithoutDisplay()
         return;
     }
     RemoveOwnWorkFiles();
-    batchList->RunSummary.StopError = "the display went away";
+    batchList->RunSummary.StopError = AppString(sDisplayWentAway);
     writeError(batchList->RunSummary.Text());
     std::fflush(nullptr);
     ::_exit(kExitStoppedByError);

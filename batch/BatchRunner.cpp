@@ -44,6 +44,13 @@ int percentOf(std::int64_t done, std::int64_t total)
     return static_cast<int>(clamped / (total / 100 + 1));
 }
 
+// The text with its "%s" replaced by the argument.
+std::string replacedArgument(std::string text, const std::string& argument)
+{
+    const std::size_t at = text.find("%s");
+    return at == std::string::npos ? text : text.replace(at, 2, argument);
+}
+
 // Clears a flag of the batch list when the scope ends, also by an error or a silent stop.
 class TFlagGuard
 {
@@ -423,27 +430,45 @@ void TpxBatchList::CopySection(const TBatchEntry& entry)
     TargetDir = target;
     m_lastTargetFolder = target;
 
-    // Both passes walk "<Dir>/*.*", into subfolders with Recurse.
+    // Both passes walk "<Dir>/*.*", into subfolders with Recurse. A target inside the source stays
+    // out of the walk, or every run would copy the previous copy one level deeper.
     const std::string pathMask = (SourceDir == "/" ? SourceDir : SourceDir + "/") + "*.*";
-    const auto walk = entry.Recurse ? FindFilesRecursive : FindFiles;
+    const auto walk = [&](const TFoundFileProc& onFile, const TSearchErrorProc& onError) {
+        if (entry.Recurse) {
+            FindFilesRecursiveLeavingOut(pathMask, target, onFile, onError);
+        } else {
+            FindFiles(pathMask, onFile, onError);
+        }
+    };
 
     // Counting pass: every file found, before any mask. Unreadable folders are reported by the
     // copying pass, once.
     FileTotal = 0;
-    walk(
-        pathMask, [this](const std::string& path, const TSearchRec& file) { CountFoundFile(path, file); },
-        [](const std::string&, int) {});
+    walk([this](const std::string& path, const TSearchRec& file) { CountFoundFile(path, file); },
+         [](const std::string&, int) {});
 
     ProgressForm->StartSection(entry.Name, entry.Zip, SourceDir, FileTotal);
 
     FileDone = 0;
     walk(
-        pathMask, [this](const std::string& path, const TSearchRec& file) { CopyFoundFile(path, file); },
+        [this](const std::string& path, const TSearchRec& file) { CopyFoundFile(path, file); },
         [this](const std::string& path, int systemError) {
             struct stat st
             {
             };
-            if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+            const bool link = ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+            if (link && systemError == EISDIR) {
+                // As in a zip section: a link to a folder is not followed, which is said, but it is no
+                // problem of the run (a tree holding one must not fail every night).
+                const std::string line = replacedArgument(AppString(sLinkToFolderNotFollowed), path);
+                RunSummary.NoticeLines.push_back(line);
+                ProgressForm->ReportNotice(line);
+                if (m_observer != nullptr) {
+                    m_observer->Notice(line);
+                }
+                return;
+            }
+            if (link) {
                 // A link that leads nowhere or into a loop, said as the engine says it in a zip
                 // section, when its name is one to copy.
                 const std::string name = path.substr(path.rfind('/') + 1);

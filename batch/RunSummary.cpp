@@ -83,6 +83,9 @@ std::string TRunSummary::TextIn(std::string (*text)(int, std::initializer_list<s
         }
         out += ".\n";
     }
+    if (!NoticeLines.empty()) {
+        out += std::to_string(NoticeLines.size()) + " notice(s).\n";
+    }
     const std::string where =
         CurrentSection.empty() ? text(sRunBeforeFirstSection, {}) : text(sRunInSection, {CurrentSection});
     if (StoppedByUser) {

@@ -55,6 +55,8 @@ constexpr TDefaultText kDefaultTexts[] = {
     {51, "A section needs a name."},
 
     // 70 to 99: the messages of runs.
+    {85, "%s: a link to a folder, not followed"},
+    {86, "the display went away"},
 
     // 100 to 199: the desktop: notifications, run logs, status, schedules.
     {100, "Run summary: %1 section(s) run, %2 skipped; %3 archive(s) written; %4 file(s) copied, %5 unchanged."},

@@ -54,6 +54,8 @@ enum TAppString : int
     sSectionNameEmpty = 51,
 
     // 70 to 99: the messages of runs.
+    sLinkToFolderNotFollowed = 85,
+    sDisplayWentAway = 86,
 
     // 100 to 199: the desktop: notifications, run logs, status, schedules.
     // 100 to 149: what a run did and how it ended.

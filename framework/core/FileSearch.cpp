@@ -21,6 +21,13 @@ struct DirCloser
     void operator()(DIR* dir) const { ::closedir(dir); }
 };
 
+// A file found in a folder, with what the walk knows of it before it is reported.
+struct FoundFile
+{
+    TSearchRec record;
+    bool report = true; // false: looked at and left out (gone meanwhile, a link to no plain file)
+};
+
 struct Walker
 {
     Walker(const std::string& mask, const TFoundFileProc& fileProc, const TSearchErrorProc& errorProc,
@@ -38,6 +45,9 @@ struct Walker
     // (device, inode) of the directories being walked, to refuse a directory met twice on one
     // path (possible through bind mounts even though links are never followed).
     std::vector<std::pair<dev_t, ino_t>> ancestors;
+    // (device, inode) of a folder left out of the walk; none when `leaveOut` is false.
+    bool leaveOut = false;
+    std::pair<dev_t, ino_t> leftOut{};
 
     void fail(const std::string& path, int error) const
     {
@@ -50,8 +60,8 @@ struct Walker
 
     bool nameMatches(const std::string& name) const { return everyName || MatchesMask(nameMask, name); }
 
-    // Walks one directory (`dir` ends with "/"); files only, or subtrees first and then files.
-    void walk(const std::string& dir, bool recurse, bool isTop)
+    // Opens the folder `dir` for reading; nullptr after reporting why not.
+    std::unique_ptr<DIR, DirCloser> open(const std::string& dir, bool isTop) const
     {
         // Below the top the folder was seen as a directory, not a link; O_NOFOLLOW keeps it so if
         // it is swapped for a link meanwhile.
@@ -59,37 +69,30 @@ struct Walker
         const int fd = ::open(dir.c_str(), flags);
         if (fd < 0) {
             fail(dir, errno);
-            return;
+            return nullptr;
         }
         std::unique_ptr<DIR, DirCloser> handle(::fdopendir(fd));
         if (!handle) {
             const int error = errno;
             ::close(fd);
             fail(dir, error);
-            return;
         }
-        struct stat self = {};
-        bool pushed = false;
-        if (recurse && ::fstat(fd, &self) == 0) {
-            const auto id = std::make_pair(self.st_dev, self.st_ino);
-            if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) {
-                fail(dir, ELOOP);
-                return;
-            }
-            ancestors.push_back(id);
-            pushed = true;
-        }
+        return handle;
+    }
 
-        std::vector<std::string> subdirs;
-        std::vector<std::pair<std::string, unsigned char>> files;
+    // The names of subfolders (with `recurse`) and of matching files and links in the folder.
+    void readNames(DIR* handle, const std::string& dir, bool recurse, std::vector<std::string>& subdirs,
+                   std::vector<std::pair<std::string, unsigned char>>& files) const
+    {
+        const int fd = ::dirfd(handle);
         for (;;) {
             errno = 0;
-            const dirent* item = ::readdir(handle.get());
+            const dirent* item = ::readdir(handle);
             if (item == nullptr) {
                 if (errno != 0) {
                     fail(dir, errno);
                 }
-                break;
+                return;
             }
             const std::string name = item->d_name;
             if (name.empty() || name[0] == '.') {
@@ -114,43 +117,88 @@ struct Walker
                 files.emplace_back(name, type);
             }
         }
+    }
 
+    // The search record of one file of the folder open as `fd`.
+    FoundFile lookAt(int fd, const std::string& dir, const std::string& name, unsigned char type) const
+    {
+        FoundFile found;
+        found.record.Name = name;
+        if (details == TSearchDetails::NamesOnly && type == DT_REG) {
+            return found;
+        }
+        struct stat info = {};
+        if (::fstatat(fd, name.c_str(), &info, 0) != 0) {
+            const int error = errno;
+            if (error != ENOENT) {
+                fail(dir + name, error);
+            } else if (type == DT_LNK && onError) {
+                onError(dir + name, error); // a link that leads nowhere: nothing to copy
+            }
+            found.report = false; // gone meanwhile
+            return found;
+        }
+        if (!S_ISREG(info.st_mode)) {
+            if (S_ISDIR(info.st_mode) && onError) {
+                onError(dir + name, EISDIR); // a link to a folder, not followed
+            }
+            found.report = false; // a link to a directory or to a system entry
+            return found;
+        }
+        if (details == TSearchDetails::NamesOnly) {
+            found.record.Attr = faSymLink;
+            return found;
+        }
+        found.record.Size = static_cast<std::int64_t>(info.st_size);
+        found.record.MTime = info.st_mtim.tv_sec;
+        found.record.Time = FileTimeToDateTime(info.st_mtim.tv_sec);
+        found.record.Attr = ((info.st_mode & S_IWUSR) == 0 ? faReadOnly : 0) | (type == DT_LNK ? faSymLink : 0);
+        return found;
+    }
+
+    // Walks one directory (`dir` ends with "/"); files only, or subtrees first and then files. The
+    // folder is read whole and closed before its subfolders are walked, so the walk holds one open
+    // folder at a time at any depth.
+    void walk(const std::string& dir, bool recurse, bool isTop)
+    {
+        std::vector<std::string> subdirs;
+        std::vector<FoundFile> found;
+        bool pushed = false;
+        {
+            const auto handle = open(dir, isTop);
+            if (!handle) {
+                return;
+            }
+            const int fd = ::dirfd(handle.get());
+            struct stat self = {};
+            if (recurse && ::fstat(fd, &self) == 0) {
+                const auto id = std::make_pair(self.st_dev, self.st_ino);
+                if (leaveOut && id == leftOut) {
+                    return;
+                }
+                if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) {
+                    fail(dir, ELOOP);
+                    return;
+                }
+                ancestors.push_back(id);
+                pushed = true;
+            }
+            std::vector<std::pair<std::string, unsigned char>> files;
+            readNames(handle.get(), dir, recurse, subdirs, files);
+            std::sort(files.begin(), files.end());
+            found.reserve(files.size());
+            for (const auto& [name, type] : files) {
+                found.push_back(lookAt(fd, dir, name, type));
+            }
+        }
         std::sort(subdirs.begin(), subdirs.end());
         for (const std::string& sub : subdirs) {
             walk(dir + sub + "/", true, false);
         }
-
-        std::sort(files.begin(), files.end());
-        for (const auto& [name, type] : files) {
-            TSearchRec record;
-            record.Name = name;
-            if (details == TSearchDetails::NamesOnly && type == DT_REG) {
-                onFile(dir + name, record);
-                continue;
+        for (const FoundFile& file : found) {
+            if (file.report) {
+                onFile(dir + file.record.Name, file.record);
             }
-            struct stat info = {};
-            if (::fstatat(fd, name.c_str(), &info, 0) != 0) {
-                const int error = errno;
-                if (error != ENOENT) {
-                    fail(dir + name, error);
-                } else if (type == DT_LNK && onError) {
-                    onError(dir + name, error); // a link that leads nowhere: nothing to copy
-                }
-                continue; // gone meanwhile
-            }
-            if (!S_ISREG(info.st_mode)) {
-                continue; // a link to a directory or to a system entry
-            }
-            if (details == TSearchDetails::NamesOnly) {
-                record.Attr = faSymLink;
-                onFile(dir + name, record);
-                continue;
-            }
-            record.Size = static_cast<std::int64_t>(info.st_size);
-            record.MTime = info.st_mtim.tv_sec;
-            record.Time = FileTimeToDateTime(info.st_mtim.tv_sec);
-            record.Attr = ((info.st_mode & S_IWUSR) == 0 ? faReadOnly : 0) | (type == DT_LNK ? faSymLink : 0);
-            onFile(dir + name, record);
         }
         if (pushed) {
             ancestors.pop_back();
@@ -159,7 +207,7 @@ struct Walker
 };
 
 void search(const std::string& pathMask, bool recurse, const TFoundFileProc& onFile, const TSearchErrorProc& onError,
-            TSearchDetails details)
+            TSearchDetails details, const std::string& leftOut = {})
 {
     const std::size_t slash = pathMask.rfind('/');
     std::string dir = slash == std::string::npos ? "." : pathMask.substr(0, slash + 1);
@@ -172,6 +220,11 @@ void search(const std::string& pathMask, bool recurse, const TFoundFileProc& onF
         dir += '/';
     }
     Walker walker(nameMask, onFile, onError, details);
+    struct stat folder = {};
+    if (!leftOut.empty() && ::stat(leftOut.c_str(), &folder) == 0 && S_ISDIR(folder.st_mode)) {
+        walker.leaveOut = true;
+        walker.leftOut = std::make_pair(folder.st_dev, folder.st_ino);
+    }
     walker.walk(dir, recurse, true);
 }
 
@@ -197,4 +250,10 @@ void FindFilesRecursiveWith(TSearchDetails details, const std::string& pathMask,
                             const TSearchErrorProc& onError)
 {
     search(pathMask, true, onFile, onError, details);
+}
+
+void FindFilesRecursiveLeavingOut(const std::string& pathMask, const std::string& leftOut, const TFoundFileProc& onFile,
+                                  const TSearchErrorProc& onError)
+{
+    search(pathMask, true, onFile, onError, TSearchDetails::Full, leftOut);
 }

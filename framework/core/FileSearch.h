@@ -6,7 +6,10 @@
 //   entered. A symbolic link that leads nowhere (or into a loop) is no file either; it is reported
 //   to the error callback with the system's error code (a walk without one passes it by).
 // - A symbolic link to a file is reported as that file (size and time of the file it points to); a
-//   symbolic link to a directory is never entered, so a walk cannot loop.
+//   symbolic link to a directory is never entered, so a walk cannot loop: it is reported to the
+//   error callback with EISDIR (a walk without one passes it by).
+// - The walk goes to any depth with one open folder at a time; a folder it cannot reach (a path
+//   longer than the system takes) is reported like any folder that cannot be read.
 // - Within one directory the names are visited in byte order, so results are the same on every
 //   file system.
 // - A folder that cannot be read (missing, no permission, path too long) is reported to the error
@@ -62,6 +65,12 @@ void FindFiles(const std::string& pathMask, const TFoundFileProc& onFile, const 
 // is reported before the files of its parent directory.
 void FindFilesRecursive(const std::string& pathMask, const TFoundFileProc& onFile,
                         const TSearchErrorProc& onError = {});
+
+// FindFilesRecursive without the folder `leftOut` and what lies below it (a copy's target inside its
+// source): the folder is recognised by its identity on the disk, however its path is spelt. A
+// `leftOut` that names no folder leaves nothing out.
+void FindFilesRecursiveLeavingOut(const std::string& pathMask, const std::string& leftOut, const TFoundFileProc& onFile,
+                                  const TSearchErrorProc& onError = {});
 
 // FindFiles and FindFilesRecursive with a choice of details. With NamesOnly the record holds the
 // name and the faSymLink bit only (a link is still checked to lead to a plain file): a counting

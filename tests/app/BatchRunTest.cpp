@@ -308,6 +308,49 @@ TEST_F(BatchRun, a_stop_while_the_before_command_hangs_ends_the_command_and_runs
     EXPECT_NE(result.err.find("Stopped by the user before the first section"), std::string::npos) << result.err;
 }
 
+TEST_F(BatchRun, a_copy_target_inside_its_source_is_left_out_and_a_link_to_a_folder_is_a_notice)
+{
+    fs::create_directory_symlink(src / "sub", src / "linked");
+    Batch batch;
+    batch.sections.push_back({"Inside", (src / "backup").string(), false, src.string(), "", "", true, false});
+    writeBatch(batchFile, batch);
+    for (int round = 0; round < 3; ++round) {
+        const auto result = run({batchFile, "/B"});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_NE(result.err.find((src / "linked").string() + ": a link to a folder, not followed\n"),
+                  std::string::npos)
+            << result.err;
+        EXPECT_NE(result.err.find("No problems.\n1 notice(s).\n"), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(testkit::readFile(src / "backup/sub/deep/d.txt"), std::string(5000, 'd'));
+    EXPECT_FALSE(fs::exists(src / "backup/backup"));
+    EXPECT_FALSE(fs::exists(src / "backup/linked"));
+}
+
+TEST_F(BatchRun, a_copy_walks_a_tree_deeper_than_the_open_file_limit)
+{
+    // 1,500 levels under a limit of 1,024 open files: a walk holding one folder per level fails.
+    fs::path deep = tmp.path() / "deep";
+    for (int level = 0; level < 1500; ++level) {
+        deep /= "d";
+        if (level == 700) {
+            testkit::writeFile(deep / "middle.txt", "middle\n");
+        }
+    }
+    testkit::writeFile(deep / "bottom.txt", "bottom\n");
+    Batch batch;
+    batch.sections.push_back(
+        {"Deep", (tmp.path() / "copy").string(), false, (tmp.path() / "deep").string(), "", "", true, false});
+    writeBatch(batchFile, batch);
+    const auto result =
+        testkit::runProcess({"sh", "-c", "ulimit -n 1024 && exec \"$0\" \"$1\" /B", vorland(), batchFile},
+                            {"DISPLAY=", "WAYLAND_DISPLAY="});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const std::string below = deep.string().substr((tmp.path() / "deep").string().size());
+    EXPECT_EQ(testkit::readFile(tmp.path() / ("copy" + below) / "bottom.txt"), "bottom\n");
+    EXPECT_NE(result.err.find("2 file(s) copied"), std::string::npos) << result.err;
+}
+
 TEST_F(BatchRun, a_missing_batch_file_gives_the_start_up_message_and_exit_code_2)
 {
     const std::string missing = tmp / "no-such.vrl";
