@@ -84,7 +84,7 @@ std::string TRunSummary::TextIn(std::string (*text)(int, std::initializer_list<s
         out += ".\n";
     }
     if (!NoticeLines.empty()) {
-        out += std::to_string(NoticeLines.size()) + " notice(s).\n";
+        out += text(sRunNoticeCount, {number(static_cast<int>(NoticeLines.size()))}) + "\n";
     }
     const std::string where =
         CurrentSection.empty() ? text(sRunBeforeFirstSection, {}) : text(sRunInSection, {CurrentSection});

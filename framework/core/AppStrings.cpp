@@ -93,6 +93,7 @@ constexpr TDefaultText kDefaultTexts[] = {
     {131, "No run without problems for more than %1 day(s)."},
     {132, "Cannot read the batch file %1: %2"},
     {133, "Log: %1"},
+    {134, "%1 notice(s)."},
     {150, "The schedule needs systemd's user service manager, and its command systemctl was not found."},
     {151, "systemd's user service manager cannot be reached: %s"},
     {152, "systemctl could not put the schedule in place: %s"},

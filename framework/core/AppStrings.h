@@ -86,6 +86,7 @@ enum TAppString : int
     sStaleWarning = 131,
     sBatchUnreadable = 132,
     sRunLogPlace = 133,
+    sRunNoticeCount = 134,
     sSystemctlMissing = 150,
     sServiceManagerUnreachable = 151,
     sScheduleRefused = 152,

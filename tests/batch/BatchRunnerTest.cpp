@@ -4,6 +4,7 @@
 #include "batch/BatchRun.h"
 #include "batch/p_BatchList.h"
 
+#include "framework/core/AppStrings.h"
 #include "framework/core/CoreErrors.h"
 #include "framework/core/Questions.h"
 #include "testkit/TestKit.h"
@@ -407,6 +408,11 @@ TEST(BatchRunnerMessages, a_displaced_directory_or_trailing_bytes_are_shown_but_
     ASSERT_EQ(list.RunSummary.NoticeLines.size(), 1U);
     EXPECT_EQ(list.RunSummary.NoticeLines[0].rfind("[10204] ", 0), 0U);
     EXPECT_TRUE(view->problems.empty());
+    // The console keeps the English count, which scripts read; the windows show the translation.
+    AppStrings().Set(sRunNoticeCount, "%1 remarque(s).");
+    EXPECT_NE(list.RunSummary.Text().find("\n1 notice(s).\n"), std::string::npos) << list.RunSummary.Text();
+    EXPECT_NE(list.RunSummary.LocalText().find("\n1 remarque(s).\n"), std::string::npos);
+    AppStrings().Reset();
     list.ZipMessage(*list.ZipComponent, 10102, "damaged");
     EXPECT_EQ(list.RunSummary.ExitCode(), kExitWithErrors);
 }
