@@ -14,7 +14,9 @@
 #include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -334,10 +336,43 @@ bool ForceDirectories(const std::string& dir, std::string& error)
     if (dir.empty()) {
         throw EVorlandError("Unable to create directory");
     }
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(dir), ec);
-    if (ec) {
-        error = "Unable to create directory \"" + dir + "\": " + ec.message();
+    // The folders are found missing from the end of the path upwards and made from the top down:
+    // one call each, at any depth the path length allows (no count of levels is imposed).
+    const auto isDirectory = [](const std::string& path, int& cause) {
+        struct stat info = {};
+        if (::stat(path.c_str(), &info) != 0) {
+            cause = errno;
+            return false;
+        }
+        cause = S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+        return cause == 0;
+    };
+    std::string path = dir;
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    std::vector<std::size_t> missing; // lengths of the missing folders' paths, deepest first
+    int cause = 0;
+    for (std::string upper = path; !isDirectory(upper, cause);) {
+        if (cause != ENOENT) {
+            break;
+        }
+        missing.push_back(upper.size());
+        const std::size_t slash = upper.find_last_not_of('/', upper.rfind('/'));
+        if (upper.rfind('/') == std::string::npos || slash == std::string::npos) {
+            cause = 0; // the first name of a relative path, or a name below "/"
+            break;
+        }
+        upper.resize(slash + 1);
+    }
+    for (auto it = missing.rbegin(); cause == 0 && it != missing.rend(); ++it) {
+        const std::string folder = path.substr(0, *it);
+        if (::mkdir(folder.c_str(), 0777) != 0 && (errno != EEXIST || !isDirectory(folder, cause))) {
+            cause = cause != 0 ? cause : errno;
+        }
+    }
+    if (cause != 0) {
+        error = "Unable to create directory \"" + dir + "\": " + std::generic_category().message(cause);
         return false;
     }
     return true;

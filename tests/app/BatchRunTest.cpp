@@ -329,11 +329,11 @@ TEST_F(BatchRun, a_copy_target_inside_its_source_is_left_out_and_a_link_to_a_fol
 
 TEST_F(BatchRun, a_copy_walks_a_tree_deeper_than_the_open_file_limit)
 {
-    // 400 levels under a limit of 256 open files: a walk holding one folder per level fails.
+    // 1,500 levels under a limit of 1,024 open files: a walk holding one folder per level fails.
     fs::path deep = tmp.path() / "deep";
-    for (int level = 0; level < 400; ++level) {
+    for (int level = 0; level < 1500; ++level) {
         deep /= "d";
-        if (level == 200) {
+        if (level == 700) {
             testkit::writeFile(deep / "middle.txt", "middle\n");
         }
     }
@@ -343,7 +343,7 @@ TEST_F(BatchRun, a_copy_walks_a_tree_deeper_than_the_open_file_limit)
         {"Deep", (tmp.path() / "copy").string(), false, (tmp.path() / "deep").string(), "", "", true, false});
     writeBatch(batchFile, batch);
     const auto result = testkit::runProcess(
-        {"sh", "-c", "ulimit -n 256 && exec \"$0\" \"$1\" /B", vorland(), batchFile}, {"DISPLAY=", "WAYLAND_DISPLAY="});
+        {"sh", "-c", "ulimit -n 1024 && exec \"$0\" \"$1\" /B", vorland(), batchFile}, {"DISPLAY=", "WAYLAND_DISPLAY="});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     const std::string below = deep.string().substr((tmp.path() / "deep").string().size());
     EXPECT_EQ(testkit::readFile(tmp.path() / ("copy" + below) / "bottom.txt"), "bottom\n");

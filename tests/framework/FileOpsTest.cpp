@@ -93,6 +93,13 @@ TEST(ForceDirectories, creates_missing_parents_and_refuses_an_empty_path)
     std::string error;
     EXPECT_FALSE(ForceDirectories(dir / "file/sub", error));
     EXPECT_NE(error.find(dir / "file/sub"), std::string::npos);
+    // Any depth the path length allows, also past a thousand missing levels.
+    std::string deep = dir / "deep";
+    for (int level = 0; level < 1200; ++level) {
+        deep += "/d";
+    }
+    EXPECT_TRUE(ForceDirectories(deep + "/", error)) << error;
+    EXPECT_TRUE(fs::is_directory(deep));
 }
 
 TEST(DeleteFiles, deletes_permanently_and_never_cuts_a_long_path)
