@@ -14,6 +14,7 @@
 #include "framework/core/Questions.h"
 #include "pathrules/PathRules.h"
 #include "zipcomp/ZipComp.h"
+#include "zipcomp/ZipMessages.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -21,9 +22,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-// The zip component's own messages are numbered from here on; engine codes are far below.
-constexpr std::int32_t kFirstComponentMessage = 10101;
 
 // Options of the runner's component: store path names, update, hidden files, separate folder entries.
 const AddOpts kRunnerAddOptions{AddOpt::AddDirNames, AddOpt::AddUpdate, AddOpt::AddHiddenFiles,
@@ -587,7 +585,7 @@ void TpxBatchList::ZipMessage(TZipComponent& sender, std::int32_t errCode, const
     // Engine messages carry their code; the component's own messages come with 0 and leave their
     // identifier in ErrCode.
     std::int32_t code = errCode;
-    if (code == 0 && sender.ErrCode() >= kFirstComponentMessage && sender.Message() == text) {
+    if (code == 0 && sender.ErrCode() >= zipmsg::kFirstComponentMessage && sender.Message() == text) {
         code = sender.ErrCode();
     }
     const std::string line = "[" + std::to_string(code) + "] " + text;

@@ -1,8 +1,9 @@
 # Installing Vorland and building its Debian package.
 #
 #   cmake --install build --prefix PREFIX     installs into PREFIX
-#   cd build && cpack -G DEB                  builds vorland_<version>_<arch>.deb (configure with
-#                                             -DVORLAND_MAINTAINER="Name <address>" first)
+#   cd build-package && cpack -G DEB          builds vorland_<version>_<arch>.deb from a build
+#                                             without tests, benchmarks or test hooks (configure
+#                                             with -DVORLAND_MAINTAINER="Name <address>" first)
 #
 # Layout under the prefix:
 #   bin/vorland                                   the program
@@ -106,4 +107,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/bin)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, xdg-user-dirs, libglib2.0-bin, shared-mime-info, desktop-file-utils, fonts-dejavu-core")
 set(CPACK_STRIP_FILES ON)
+# The package ships no test hooks: cpack refuses a build that has them (cmake/PackageCheck.cmake).
+set(CPACK_VORLAND_TEST_HOOKS ${VORLAND_TEST_HOOKS})
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/PackageCheck.cmake)
 include(CPack)

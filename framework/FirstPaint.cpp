@@ -15,7 +15,11 @@ void NoteFirstPaint()
         return;
     }
     noted = true;
+#ifdef VORLAND_TEST_HOOKS
     const char* mark = std::getenv("VORLAND_FIRST_PAINT_MARK");
+#else
+    const char* mark = nullptr;
+#endif
     if (mark == nullptr || std::strcmp(mark, "1") != 0) {
         return;
     }

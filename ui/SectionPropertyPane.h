@@ -30,8 +30,6 @@ public:
     void UpdateZipNameCaption();
     // The extension patterns of the selected section's folder, gathered once per selection.
     void FillExtensionList(QStringList& list);
-    // Drops the gathered patterns (the folder, the recursion or the mode changed).
-    void ForgetExtensions() { m_extensionList.Clear(); }
     bool Updating() const { return FUpdating; }
     // True while edNameChange stores the typed name (the field keeps the text as typed).
     bool StoringName() const { return m_storingName; }

@@ -3,6 +3,7 @@
 #include "framework/core/PosixIo.h"
 #include "pathrules/PathRules.h"
 #include "zipcomp/PeIconPatch.h"
+#include "zipcomp/ZipMessages.h"
 #include "zipdir/ZipDirectory.h"
 #include "zipformat/ZipRecords.h"
 
@@ -19,19 +20,6 @@ namespace sfx {
 const char* const kSystemStubFolders[2] = {"/usr/local/lib/vorland", "/usr/lib/vorland"};
 
 namespace {
-
-// Message numbers of the component's table used here.
-constexpr int kMsgNoZipFileName = 10102;
-constexpr int kMsgOutOfMemory = 10103;
-constexpr int kMsgTextsTooLong = 10801;
-constexpr int kMsgNoStub = 10802;
-constexpr int kMsgNotZipName = 10803;
-constexpr int kMsgCentralShort = 11013;
-constexpr int kMsgCentralSignature = 11015;
-constexpr int kMsgCentralWrite = 11029;
-constexpr int kMsgEndRecordWrite = 11030;
-constexpr int kMsgEntryCopy = 11042;
-constexpr int kMsgEndRecordSkip = 11043;
 
 constexpr std::uint8_t kBlockMagic[3] = {0x4D, 0x50, 0x56}; // "MPV"
 constexpr std::size_t kBlockOptions = 3;
@@ -142,7 +130,7 @@ public:
             discardOutput();
             return failure.result;
         } catch (const std::bad_alloc&) {
-            m_host.ReportSfxMessage(kMsgOutOfMemory, "");
+            m_host.ReportSfxMessage(zipmsg::kOutOfMemory, "");
             discardOutput();
             return kSfxOtherError;
         }
@@ -152,10 +140,10 @@ private:
     void prepare()
     {
         if (m_job.convert && !isRegularFile(m_job.zipFileName)) {
-            throw BuildFailure{kSfxOtherError, kMsgNoZipFileName, ""};
+            throw BuildFailure{kSfxOtherError, zipmsg::kNoArchiveName, ""};
         }
         if (!MakeConfigBlock(m_job.settings, m_block)) {
-            throw BuildFailure{kSfxOtherError, kMsgTextsTooLong,
+            throw BuildFailure{kSfxOtherError, zipmsg::kSfxTextsTooLong,
                                "\r\nSFXCaption + SFXDefaultDir + SFXCommandLine + SFXMessage = " +
                                    std::to_string(ConfigBlockSize(m_job.settings) + 1)};
         }
@@ -166,12 +154,12 @@ private:
             }
         }
         if (m_stubPath.empty()) {
-            throw BuildFailure{kSfxOtherError, kMsgNoStub, ""};
+            throw BuildFailure{kSfxOtherError, zipmsg::kSfxStubNotFound, ""};
         }
         m_job.sfxPath = m_stubPath;
         if (m_job.convert) {
             if (!HasExtension(m_job.zipFileName, ".zip")) {
-                throw BuildFailure{kSfxOtherError, kMsgNotZipName, ""};
+                throw BuildFailure{kSfxOtherError, zipmsg::kSfxNotZipName, ""};
             }
             m_job.outputName = m_job.zipFileName.substr(0, m_job.zipFileName.size() - 4) + ".exe";
         } else {
@@ -266,27 +254,27 @@ private:
                                "no end of central directory record found in \"" + m_job.zipFileName + "\""};
         }
         if (t.zip64 == zipdir::Zip64State::Broken) {
-            throw BuildFailure{kSfxStubFailed, kMsgEndRecordSkip, m_job.zipFileName};
+            throw BuildFailure{kSfxStubFailed, zipmsg::kSfxSkipEnd, m_job.zipFileName};
         }
         if (t.displaced()) {
             // The central directory is not where the end record says (the archive already carries
             // something in front): its offsets are not plain file positions, so it is copied as it is.
             if (copyBytes(zip.get(), m_out.get(), static_cast<std::int64_t>(size), m_host) < 0) {
-                throw BuildFailure{kSfxCopyFailed, kMsgEntryCopy, m_job.zipFileName};
+                throw BuildFailure{kSfxCopyFailed, zipmsg::kSfxCopyData, m_job.zipFileName};
             }
             return size;
         }
         if (copyBytes(zip.get(), m_out.get(), static_cast<std::int64_t>(t.centralOffset), m_host) < 0) {
-            throw BuildFailure{kSfxCopyFailed, kMsgEntryCopy, m_job.zipFileName};
+            throw BuildFailure{kSfxCopyFailed, zipmsg::kSfxCopyData, m_job.zipFileName};
         }
         std::string rest(size - t.centralOffset, '\0');
         std::size_t got = 0;
         if (!ReadFully(zip.get(), rest.data(), rest.size(), got) || got != rest.size()) {
-            throw BuildFailure{kSfxCopyFailed, kMsgCentralShort, m_job.zipFileName};
+            throw BuildFailure{kSfxCopyFailed, zipmsg::kCentralHeaderShort, m_job.zipFileName};
         }
         shiftCentralDirectory(rest, t, shift);
         if (!WriteFully(m_out.get(), rest.data(), rest.size())) {
-            throw BuildFailure{kSfxCopyFailed, kMsgEndRecordWrite, ""};
+            throw BuildFailure{kSfxCopyFailed, zipmsg::kSfxEndWrite, ""};
         }
         return size;
     }
@@ -305,20 +293,20 @@ private:
             case zipdir::HeaderFault::None:
                 break;
             case zipdir::HeaderFault::Short:
-                throw BuildFailure{kSfxCopyFailed, kMsgCentralShort, m_job.zipFileName};
+                throw BuildFailure{kSfxCopyFailed, zipmsg::kCentralHeaderShort, m_job.zipFileName};
             case zipdir::HeaderFault::Signature:
-                throw BuildFailure{kSfxCopyFailed, kMsgCentralSignature, m_job.zipFileName};
+                throw BuildFailure{kSfxCopyFailed, zipmsg::kCentralHeaderSignature, m_job.zipFileName};
             case zipdir::HeaderFault::NameShort:
             case zipdir::HeaderFault::ExtraShort:
             case zipdir::HeaderFault::CommentShort:
-                throw BuildFailure{kSfxCopyFailed, kMsgEntryCopy, m_job.zipFileName};
+                throw BuildFailure{kSfxCopyFailed, zipmsg::kSfxCopyData, m_job.zipFileName};
             }
             if (h.zip64OffsetAt != zipdir::CentralHeader::npos) {
                 zipfmt::putU64(bytes + pos + h.zip64OffsetAt, h.localOffset + shift);
             } else if (h.offset32 == zipfmt::kMax32) {
-                throw BuildFailure{kSfxCopyFailed, kMsgEntryCopy, m_job.zipFileName};
+                throw BuildFailure{kSfxCopyFailed, zipmsg::kSfxCopyData, m_job.zipFileName};
             } else if (h.offset32 + shift >= zipfmt::kMax32) {
-                throw BuildFailure{kSfxCopyFailed, kMsgCentralWrite, beyond};
+                throw BuildFailure{kSfxCopyFailed, zipmsg::kSfxCentralWrite, beyond};
             } else {
                 zipfmt::putU32(bytes + pos + zipfmt::central::kLocalHeaderOffset,
                                static_cast<std::uint32_t>(h.offset32 + shift));
@@ -330,22 +318,22 @@ private:
             const std::size_t locator = static_cast<std::size_t>(t.zip64Locator - base);
             std::uint64_t value = 0;
             if (!view.u64(end64 + zipfmt::zip64end::kCentralOffset, value)) {
-                throw BuildFailure{kSfxCopyFailed, kMsgEndRecordSkip, m_job.zipFileName};
+                throw BuildFailure{kSfxCopyFailed, zipmsg::kSfxSkipEnd, m_job.zipFileName};
             }
             zipfmt::putU64(bytes + end64 + zipfmt::zip64end::kCentralOffset, value + shift);
             if (!view.u64(locator + zipfmt::zip64loc::kEndOffset, value)) {
-                throw BuildFailure{kSfxCopyFailed, kMsgEndRecordSkip, m_job.zipFileName};
+                throw BuildFailure{kSfxCopyFailed, zipmsg::kSfxSkipEnd, m_job.zipFileName};
             }
             zipfmt::putU64(bytes + locator + zipfmt::zip64loc::kEndOffset, value + shift);
         }
         const std::size_t end = static_cast<std::size_t>(t.offset - base);
         std::uint32_t offset32 = 0;
         if (!view.u32(end + zipfmt::endrec::kCentralOffset, offset32)) {
-            throw BuildFailure{kSfxCopyFailed, kMsgEndRecordSkip, m_job.zipFileName};
+            throw BuildFailure{kSfxCopyFailed, zipmsg::kSfxSkipEnd, m_job.zipFileName};
         }
         if (offset32 != zipfmt::kMax32) {
             if (offset32 + shift >= zipfmt::kMax32) {
-                throw BuildFailure{kSfxCopyFailed, kMsgEndRecordWrite, beyond};
+                throw BuildFailure{kSfxCopyFailed, zipmsg::kSfxEndWrite, beyond};
             }
             zipfmt::putU32(bytes + end + zipfmt::endrec::kCentralOffset, static_cast<std::uint32_t>(offset32 + shift));
         }

@@ -2,6 +2,7 @@
 
 #include "framework/core/PosixIo.h"
 #include "pathrules/PathRules.h"
+#include "zipcomp/ZipMessages.h"
 #include "zipdir/ZipDirectory.h"
 #include "zipformat/ZipRecords.h"
 
@@ -16,38 +17,6 @@
 namespace volumes {
 
 namespace {
-
-// Message numbers of the component's table used here.
-constexpr int kMsgCopyPrefix = 10105;
-constexpr int kMsgVolumeOpen = 11001;
-constexpr int kMsgSetLabel = 11005;
-constexpr int kMsgRefused = 11007;
-constexpr int kMsgSeek = 11008;
-constexpr int kMsgCreate = 11009;
-constexpr int kMsgWrite = 11010;
-constexpr int kMsgEndRead = 11011;
-constexpr int kMsgLocalShort = 11012;
-constexpr int kMsgCentralShort = 11013;
-constexpr int kMsgLocalSignature = 11014;
-constexpr int kMsgCentralSignature = 11015;
-constexpr int kMsgLocalName = 11016;
-constexpr int kMsgCentralName = 11017;
-constexpr int kMsgLocalExtra = 11018;
-constexpr int kMsgCentralExtra = 11019;
-constexpr int kMsgDescriptor = 11020;
-constexpr int kMsgData = 11021;
-constexpr int kMsgArchiveComment = 11023;
-constexpr int kMsgOther = 11024;
-constexpr int kMsgUnattended = 11025;
-constexpr int kMsgNoLocalHeader = 11026;
-constexpr int kMsgNotEnoughSpace = 11032;
-constexpr int kMsgInsertDiskOf = 11034;
-constexpr int kMsgInDrive = 11035;
-constexpr int kMsgNoEndRecord = 11036;
-constexpr int kMsgOverwriteFile = 11039;
-constexpr int kMsgOverwriteDisk = 11040;
-constexpr int kMsgInsertDisk = 11046;
-constexpr int kMsgCentralName11047 = 11047;
 
 constexpr std::size_t kCopyChunk = 8192;
 constexpr const char* kLabelPrefix = "PKBACK# ";
@@ -164,7 +133,7 @@ void VolumeWriter::CopyToVolumes(const std::string& source, const std::string& t
         };
         m_sourceFd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
         if (m_sourceFd < 0 || ::fstat(m_sourceFd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            Fail(kMsgVolumeOpen, true, m_host.Text(kMsgVolumeOpen) + " " + source);
+            Fail(zipmsg::kVolumeOpenFailed, true, m_host.Text(zipmsg::kVolumeOpenFailed) + " " + source);
         }
         m_sourceTime = static_cast<std::int64_t>(st.st_mtime);
         m_sourceTimeNs = static_cast<long>(st.st_mtim.tv_nsec);
@@ -174,7 +143,7 @@ void VolumeWriter::CopyToVolumes(const std::string& source, const std::string& t
         Source src;
         ReadCentralDirectory(src);
         if (::lseek(m_sourceFd, 0, SEEK_SET) != 0) {
-            Fail(kMsgSeek, true);
+            Fail(zipmsg::kEndSeekFailed, true);
         }
         std::uint8_t signature[4];
         zipfmt::putU32(signature, zipfmt::kSpanningSig);
@@ -213,12 +182,12 @@ void VolumeWriter::ReadCentralDirectory(Source& src)
     case zipdir::EndFault::None:
         break;
     case zipdir::EndFault::ReadFailed:
-        Fail(kMsgEndRead, true);
+        Fail(zipmsg::kEndReadFailed, true);
     case zipdir::EndFault::NoEndRecord:
-        Fail(kMsgNoEndRecord, true);
+        Fail(zipmsg::kNoEndRecord, true);
     }
     if (end.zip64 == zipdir::Zip64State::Broken) {
-        Fail(kMsgEndRead, true);
+        Fail(zipmsg::kEndReadFailed, true);
     }
     src.entries = end.entries;
     src.centralSize = end.centralSize;
@@ -230,11 +199,11 @@ void VolumeWriter::ReadCentralDirectory(Source& src)
     src.zip64Locator = end.zip64Locator;
     // The volumes are written from the stated offsets: a directory elsewhere cannot be copied.
     if (end.displaced()) {
-        Fail(kMsgOther, true, m_host.Text(kMsgOther) + "the central directory is not where the end record says");
+        Fail(zipmsg::kVolumeWriteError, true, m_host.Text(zipmsg::kVolumeWriteError) + "the central directory is not where the end record says");
     }
     src.directory.assign(src.centralSize, '\0');
     if (!source.read(src.centralOffset, src.directory.data(), src.directory.size())) {
-        Fail(kMsgCentralShort, true);
+        Fail(zipmsg::kCentralHeaderShort, true);
     }
     zipdir::CentralWalker walker(zipfmt::ByteView(src.directory.data(), src.directory.size()));
     src.table.reserve(
@@ -247,23 +216,23 @@ void VolumeWriter::ReadCentralDirectory(Source& src)
         case zipdir::HeaderFault::None:
             break;
         case zipdir::HeaderFault::Short:
-            Fail(kMsgCentralShort, true);
+            Fail(zipmsg::kCentralHeaderShort, true);
         case zipdir::HeaderFault::Signature:
-            Fail(kMsgCentralSignature, true);
+            Fail(zipmsg::kCentralHeaderSignature, true);
         case zipdir::HeaderFault::NameShort:
         case zipdir::HeaderFault::ExtraShort:
         case zipdir::HeaderFault::CommentShort:
-            Fail(kMsgCentralName, true);
+            Fail(zipmsg::kCentralNameShort, true);
         }
         // The data's size and the local header's place are needed to copy the entry.
         if ((h.zip64Missing & (zipdir::kMissingCompressed | zipdir::kMissingOffset)) != 0) {
-            Fail(kMsgCentralExtra, true);
+            Fail(zipmsg::kCentralExtraShort, true);
         }
         e.name = h.nameText();
         e.compressed = h.compressedSize;
         e.sourceOffset = h.localOffset;
         if (!src.byOffset.emplace(e.sourceOffset, src.table.size()).second) {
-            Fail(kMsgOther, true, m_host.Text(kMsgOther) + "two central directory entries share one local header");
+            Fail(zipmsg::kVolumeWriteError, true, m_host.Text(zipmsg::kVolumeWriteError) + "two central directory entries share one local header");
         }
         src.table.push_back(std::move(e));
     }
@@ -271,11 +240,11 @@ void VolumeWriter::ReadCentralDirectory(Source& src)
 
 void VolumeWriter::CopyEntries(Source& src)
 {
-    const std::string prefix = m_host.Text(kMsgCopyPrefix);
+    const std::string prefix = m_host.Text(zipmsg::kCopyPrefix);
     std::uint64_t position = 0;
     for (std::uint64_t i = 0; i < src.entries; ++i) {
         std::string header(zipfmt::local::kSize, '\0');
-        ReadSource(header.data(), header.size(), kMsgLocalShort);
+        ReadSource(header.data(), header.size(), zipmsg::kLocalHeaderShort);
         zipfmt::ByteView h(header.data(), header.size());
         std::uint32_t sig = 0;
         std::uint16_t flags = 0;
@@ -286,17 +255,17 @@ void VolumeWriter::CopyEntries(Source& src)
         h.u16(zipfmt::local::kNameLength, nameLength);
         h.u16(zipfmt::local::kExtraLength, extraLength);
         if (sig != zipfmt::kLocalHeaderSig) {
-            Fail(kMsgLocalSignature, true);
+            Fail(zipmsg::kLocalHeaderSignature, true);
         }
         std::string name(nameLength, '\0');
-        ReadSource(name.data(), name.size(), kMsgLocalName);
+        ReadSource(name.data(), name.size(), zipmsg::kLocalNameShort);
         std::string extra(extraLength, '\0');
-        ReadSource(extra.data(), extra.size(), kMsgLocalExtra);
+        ReadSource(extra.data(), extra.size(), zipmsg::kLocalExtraShort);
 
         // The entry is found by its header's position: names may differ only in case, or repeat.
         auto it = src.byOffset.find(position);
         if (it == src.byOffset.end() || src.table[it->second].name != name) {
-            Fail(kMsgNoLocalHeader, true, m_host.Text(kMsgNoLocalHeader) + " " + name);
+            Fail(zipmsg::kNoLocalHeader, true, m_host.Text(zipmsg::kNoLocalHeader) + " " + name);
         }
         Entry& entry = src.table[it->second];
         const bool hasDescriptor = (flags & zipfmt::kFlagDataDescriptor) != 0;
@@ -312,18 +281,18 @@ void VolumeWriter::CopyEntries(Source& src)
         WriteToVolumes(whole.data(), whole.size(), whole.size());
         entry.volume = m_volume;
         entry.volumeOffset = static_cast<std::uint64_t>(m_onVolume) - whole.size();
-        CopyFromSource(entry.compressed, kMsgData);
+        CopyFromSource(entry.compressed, zipmsg::kDataShort);
         std::uint64_t descriptorSize = 0;
         if (hasDescriptor) {
             // The descriptor's signature is optional; its sizes are 64-bit for ZIP64 entries.
             const bool zip64 =
                 zipfmt::findExtra(zipfmt::ByteView(extra.data(), extra.size()), zipfmt::kExtraZip64).data() != nullptr;
             std::uint8_t first[4];
-            ReadSource(first, sizeof first, kMsgDescriptor);
+            ReadSource(first, sizeof first, zipmsg::kDescriptorShort);
             const bool signed_ = zipfmt::getU32(first) == zipfmt::kDataDescriptorSig;
             descriptorSize = (zip64 ? zipfmt::descriptor::kSize64 : zipfmt::descriptor::kSize) - (signed_ ? 0 : 4);
             WriteToVolumes(first, sizeof first, 0);
-            CopyFromSource(descriptorSize - 4, kMsgDescriptor);
+            CopyFromSource(descriptorSize - 4, zipmsg::kDescriptorShort);
         }
         position += headerSize + entry.compressed + descriptorSize;
     }
@@ -331,9 +300,9 @@ void VolumeWriter::CopyEntries(Source& src)
 
 void VolumeWriter::CopyCentralDirectory(Source& src)
 {
-    const std::string directoryName = m_host.Text(kMsgCentralName11047);
+    const std::string directoryName = m_host.Text(zipmsg::kCentralDirectoryName);
     if (m_host.HasMessageHandler()) {
-        m_host.ReportMessage(m_host.Text(kMsgCopyPrefix) + directoryName);
+        m_host.ReportMessage(m_host.Text(zipmsg::kCopyPrefix) + directoryName);
     }
     if (m_host.HasProgressHandler()) {
         m_host.ReportProgress(Progress::NewFile, directoryName,
@@ -349,20 +318,20 @@ void VolumeWriter::CopyCentralDirectory(Source& src)
         zipdir::readCentralHeader(directory.sub(entry.header, directory.size() - entry.header), h);
         std::string record(src.directory, entry.header, h.recordSize());
         if (entry.volume < 0) {
-            Fail(kMsgNoLocalHeader, true, m_host.Text(kMsgNoLocalHeader) + " " + entry.name);
+            Fail(zipmsg::kNoLocalHeader, true, m_host.Text(zipmsg::kNoLocalHeader) + " " + entry.name);
         }
         std::uint8_t* p = bytesOf(record);
         if (h.zip64DiskAt != zipdir::CentralHeader::npos) {
             zipfmt::putU32(p + h.zip64DiskAt, static_cast<std::uint32_t>(entry.volume));
         } else if (entry.volume >= zipfmt::kMax16) {
-            Fail(kMsgOther, true, m_host.Text(kMsgOther) + "too many volumes for the archive's records");
+            Fail(zipmsg::kVolumeWriteError, true, m_host.Text(zipmsg::kVolumeWriteError) + "too many volumes for the archive's records");
         } else {
             zipfmt::putU16(p + zipfmt::central::kDiskStart, static_cast<std::uint16_t>(entry.volume));
         }
         if (h.zip64OffsetAt != zipdir::CentralHeader::npos) {
             zipfmt::putU64(p + h.zip64OffsetAt, entry.volumeOffset);
         } else if (entry.volumeOffset >= zipfmt::kMax32) {
-            Fail(kMsgOther, true, m_host.Text(kMsgOther) + "a volume offset passes 4 GiB");
+            Fail(zipmsg::kVolumeWriteError, true, m_host.Text(zipmsg::kVolumeWriteError) + "a volume offset passes 4 GiB");
         } else {
             zipfmt::putU32(p + zipfmt::central::kLocalHeaderOffset, static_cast<std::uint32_t>(entry.volumeOffset));
         }
@@ -386,16 +355,16 @@ void VolumeWriter::WriteEndRecords(Source& src, int centralDisk, std::uint64_t c
         records.resize(zip64Size);
         if (::pread(m_sourceFd, records.data(), zip64Size, static_cast<off_t>(src.zip64End)) !=
             static_cast<ssize_t>(zip64Size)) {
-            Fail(kMsgEndRead, true);
+            Fail(zipmsg::kEndReadFailed, true);
         }
     }
     std::string end(zipfmt::endrec::kSize, '\0');
     if (::lseek(m_sourceFd, static_cast<off_t>(src.endRecord), SEEK_SET) < 0) {
-        Fail(kMsgSeek, true);
+        Fail(zipmsg::kEndSeekFailed, true);
     }
-    ReadSource(end.data(), end.size(), kMsgSeek);
+    ReadSource(end.data(), end.size(), zipmsg::kEndSeekFailed);
     std::string comment(src.commentLength, '\0');
-    ReadSource(comment.data(), comment.size(), kMsgArchiveComment);
+    ReadSource(comment.data(), comment.size(), zipmsg::kArchiveCommentShort);
     records += end + comment;
 
     EnsureRoom(records.size());
@@ -416,13 +385,13 @@ void VolumeWriter::WriteEndRecords(Source& src, int centralDisk, std::uint64_t c
     }
     std::uint8_t* e = p + zip64Size;
     if (m_volume >= zipfmt::kMax16 || centralDisk >= zipfmt::kMax16) {
-        Fail(kMsgOther, true, m_host.Text(kMsgOther) + "too many volumes for the archive's records");
+        Fail(zipmsg::kVolumeWriteError, true, m_host.Text(zipmsg::kVolumeWriteError) + "too many volumes for the archive's records");
     }
     zipfmt::putU16(e + zipfmt::endrec::kDiskNumber, static_cast<std::uint16_t>(m_volume));
     zipfmt::putU16(e + zipfmt::endrec::kCentralDisk, static_cast<std::uint16_t>(centralDisk));
     if (zipfmt::getU32(e + zipfmt::endrec::kCentralOffset) != zipfmt::kMax32) {
         if (centralOffset >= zipfmt::kMax32) {
-            Fail(kMsgOther, true, m_host.Text(kMsgOther) + "a volume offset passes 4 GiB");
+            Fail(zipmsg::kVolumeWriteError, true, m_host.Text(zipmsg::kVolumeWriteError) + "a volume offset passes 4 GiB");
         }
         zipfmt::putU32(e + zipfmt::endrec::kCentralOffset, static_cast<std::uint32_t>(centralOffset));
     }
@@ -433,7 +402,7 @@ void VolumeWriter::WriteToVolumes(const void* buffer, std::size_t length, std::s
 {
     m_host.ProcessMessages();
     if (m_host.CancelRequested()) {
-        Fail(kMsgRefused, false);
+        Fail(zipmsg::kVolumeRefused, false);
     }
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
     for (;;) {
@@ -441,7 +410,7 @@ void VolumeWriter::WriteToVolumes(const void* buffer, std::size_t length, std::s
         const std::size_t n =
             static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(length), m_free));
         if (n > 0 && !WriteFully(m_out, bytes, n)) {
-            Fail(kMsgWrite, true, m_host.Text(kMsgWrite) + " " + m_outName + ": " + std::strerror(errno));
+            Fail(zipmsg::kVolumeWriteFailed, true, m_host.Text(zipmsg::kVolumeWriteFailed) + " " + m_outName + ": " + std::strerror(errno));
         }
         m_onVolume += static_cast<std::int64_t>(n);
         m_free -= static_cast<std::int64_t>(n);
@@ -475,8 +444,8 @@ void VolumeWriter::EnsureRoom(std::size_t minRoom)
         // A volume that could never hold these bytes, even empty, would make every following
         // volume the same: stop instead of writing empty volumes without end.
         if (m_capacity < static_cast<std::int64_t>(minRoom)) {
-            Fail(kMsgOther, true,
-                 m_host.Text(kMsgOther) + "a volume of " + std::to_string(m_capacity) +
+            Fail(zipmsg::kVolumeWriteError, true,
+                 m_host.Text(zipmsg::kVolumeWriteError) + "a volume of " + std::to_string(m_capacity) +
                      " bytes cannot hold a header of " + std::to_string(minRoom) + " bytes");
         }
         CloseVolume();
@@ -504,10 +473,10 @@ void VolumeWriter::OpenVolume()
             if (m_settings.eraseDisks && (!m_host.HasStatusHandler() || m_lastStatusAnswer == DiskAction::Erase)) {
                 const int result = m_service.FormatVolume(m_driveRoot, label, m_settings.confirmErase);
                 if (result == kFormatCancelled) {
-                    Fail(kMsgRefused, false);
+                    Fail(zipmsg::kVolumeRefused, false);
                 }
                 if (result == kFormatFailed) {
-                    Fail(kMsgRefused, true);
+                    Fail(zipmsg::kVolumeRefused, true);
                 }
             }
         }
@@ -516,12 +485,12 @@ void VolumeWriter::OpenVolume()
         };
         if (::stat(m_outName.c_str(), &st) == 0) {
             if (m_settings.unattended) {
-                Fail(kMsgUnattended, true);
+                Fail(zipmsg::kUnattendedQuestion, true);
             }
             if (!AskOverwrite(static_cast<std::int64_t>(st.st_mtime))) {
                 // On a fixed drive no other disk can come: the refusal ends the copy.
                 if (IsFixed()) {
-                    Fail(kMsgRefused, false);
+                    Fail(zipmsg::kVolumeRefused, false);
                 }
                 m_newDisk = true;
                 continue;
@@ -529,7 +498,7 @@ void VolumeWriter::OpenVolume()
         }
         m_out = ::open(m_outName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (m_out < 0) {
-            Fail(kMsgCreate, true, m_host.Text(kMsgCreate) + " " + m_outName + ": " + std::strerror(errno));
+            Fail(zipmsg::kVolumeCreateFailed, true, m_host.Text(zipmsg::kVolumeCreateFailed) + " " + m_outName + ": " + std::strerror(errno));
         }
         const DiskSpace space = m_service.QueryDiskSpace(m_spaceRoot);
         m_free = std::max<std::int64_t>(space.freeBytes, 0);
@@ -544,22 +513,22 @@ void VolumeWriter::OpenVolume()
             m_out = -1;
             ::unlink(m_outName.c_str());
             if (m_settings.unattended) {
-                Fail(kMsgUnattended, true);
+                Fail(zipmsg::kUnattendedQuestion, true);
             }
             DiskAction action = DiskAction::Ok;
             if (m_host.StatusDisk(m_volume + 1, m_outName, kDiskNotEnoughSpace, action)) {
                 m_lastStatusAnswer = action;
                 if (action == DiskAction::Cancel) {
-                    Fail(kMsgRefused, false);
+                    Fail(zipmsg::kVolumeRefused, false);
                 }
-            } else if (!m_host.AskRetry(m_host.Text(kMsgNotEnoughSpace))) {
-                Fail(kMsgRefused, false);
+            } else if (!m_host.AskRetry(m_host.Text(zipmsg::kNotEnoughSpace))) {
+                Fail(zipmsg::kVolumeRefused, false);
             }
             m_newDisk = true;
             continue;
         }
         if (!IsFixed() && !m_service.SetVolumeLabel(m_driveRoot, label)) {
-            Fail(kMsgSetLabel, true);
+            Fail(zipmsg::kSetLabelFailed, true);
         }
         m_capacity = m_free;
         m_onVolume = 0;
@@ -581,10 +550,10 @@ bool VolumeWriter::AskOverwrite(std::int64_t fileTime)
     int status = 0;
     std::string question;
     if (fileTime == m_sourceTime && labelNumber - 1 < m_volume) {
-        question = m_host.Text(kMsgOverwriteDisk, static_cast<std::int64_t>(labelNumber));
+        question = m_host.Text(zipmsg::kOverwriteDisk, static_cast<std::int64_t>(labelNumber));
         status = kDiskPreviousDisk;
     } else {
-        question = m_host.Text(kMsgOverwriteFile, m_outName);
+        question = m_host.Text(zipmsg::kOverwriteFile, m_outName);
         status = kDiskSameFileName;
     }
     const DiskSpace space = m_service.QueryDiskSpace(m_spaceRoot);
@@ -601,7 +570,7 @@ bool VolumeWriter::AskOverwrite(std::int64_t fileTime)
         case DiskAction::Cancel:
             break;
         }
-        Fail(kMsgRefused, false);
+        Fail(zipmsg::kVolumeRefused, false);
     }
     switch (m_host.AskYesNoCancel(question)) {
     case Answer::Yes:
@@ -611,7 +580,7 @@ bool VolumeWriter::AskOverwrite(std::int64_t fileTime)
     case Answer::Cancel:
         break;
     }
-    Fail(kMsgRefused, false);
+    Fail(zipmsg::kVolumeRefused, false);
 }
 
 bool VolumeWriter::DriveValid()
@@ -637,7 +606,7 @@ void VolumeWriter::AskForVolume()
     }
     while (m_newDisk || !DriveValid()) {
         if (m_settings.unattended) {
-            Fail(kMsgUnattended, true);
+            Fail(zipmsg::kUnattendedQuestion, true);
         }
         std::int64_t volumeSize = m_service.QueryDiskSpace(m_spaceRoot).totalBytes;
         if (m_settings.maxVolumeSize != 0 && (volumeSize <= 0 || volumeSize > m_settings.maxVolumeSize)) {
@@ -647,18 +616,18 @@ void VolumeWriter::AskForVolume()
         if (volumeSize > 0) {
             const std::int64_t estimate = (m_sourceSize + m_settings.keepFreeOnDisk1 + 4) / volumeSize;
             m_lastVolumeEstimate = static_cast<int>(std::max<std::int64_t>(m_volume, estimate));
-            prompt = m_host.Text(kMsgInsertDiskOf, m_volume + 1, m_lastVolumeEstimate + 1);
+            prompt = m_host.Text(zipmsg::kInsertDiskOf, m_volume + 1, m_lastVolumeEstimate + 1);
         } else {
-            prompt = m_host.Text(kMsgInsertDisk, static_cast<std::int64_t>(m_volume + 1));
+            prompt = m_host.Text(zipmsg::kInsertDisk, static_cast<std::int64_t>(m_volume + 1));
         }
-        prompt += m_host.Text(kMsgInDrive, m_driveRoot);
+        prompt += m_host.Text(zipmsg::kInDrive, m_driveRoot);
         bool abort = false;
         if (m_host.GetNextDisk(m_volume + 1, m_lastVolumeEstimate + 1, m_driveRoot, abort)) {
             if (abort) {
-                Fail(kMsgRefused, false);
+                Fail(zipmsg::kVolumeRefused, false);
             }
         } else if (!m_service.RequestVolume(m_driveRoot, prompt)) {
-            Fail(kMsgRefused, false);
+            Fail(zipmsg::kVolumeRefused, false);
         }
         m_newDisk = false;
     }
@@ -675,7 +644,7 @@ void VolumeWriter::CloseVolume()
     const int fd = m_out;
     m_out = -1;
     if (::close(fd) != 0) {
-        Fail(kMsgWrite, true, m_host.Text(kMsgWrite) + " " + m_outName + ": " + std::strerror(errno));
+        Fail(zipmsg::kVolumeWriteFailed, true, m_host.Text(zipmsg::kVolumeWriteFailed) + " " + m_outName + ": " + std::strerror(errno));
     }
 }
 

@@ -132,7 +132,6 @@ public:
     // 0-based number of the last volume written (after CopyToVolumes).
     int LastVolume() const { return m_volume; }
     // The drive type of the target (after CopyToVolumes).
-    DriveType TargetDriveType() const { return m_driveType; }
 
     // Writes `length` bytes to the volumes, starting a new volume when the current one is full or
     // holds fewer than `minRoom` free bytes (0: the bytes may be split anywhere).

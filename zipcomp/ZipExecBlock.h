@@ -49,9 +49,6 @@ public:
 
     // The block to pass to ZipEngineExec.
     void* Data();
-    bool IsLegacy() const { return m_legacy != nullptr; }
-    const ZipExecParams* Full() const { return m_full.get(); }
-    const ZipLegacyExecParams* Legacy() const { return m_legacy.get(); }
 
     // The store-suffix text of a set: ".gif:.png:..." in member order; empty for an empty set.
     static std::string StoreSuffixText(AddStoreExts set);

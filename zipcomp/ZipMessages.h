@@ -10,6 +10,8 @@
 
 namespace zipmsg {
 
+// The component's numbers start here; the engine's own codes are far below.
+constexpr int kFirstComponentMessage = 10101;
 constexpr int kEngineCallFailed = 10101;
 constexpr int kNoArchiveName = 10102;
 constexpr int kOutOfMemory = 10103;

@@ -76,12 +76,14 @@ int createLockedTemp(const std::string& folder, const std::string& prefix, std::
 FaultSeams FaultSeams::fromEnvironment()
 {
     FaultSeams seams;
+#ifdef VORLAND_TEST_HOOKS
     if (const char* after = std::getenv("VORLAND_FAULT_WRITE_AFTER"); after != nullptr && *after != '\0') {
         seams.writeFailAfter = std::strtoull(after, nullptr, 10);
     }
     if (const char* match = std::getenv("VORLAND_FAULT_READ_MATCH"); match != nullptr) {
         seams.readFailMatch = match;
     }
+#endif
     return seams;
 }
 

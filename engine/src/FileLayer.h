@@ -2,8 +2,8 @@
 // The engine's file layer: opening source files, writing the temporary archive, and replacing the
 // old archive atomically.
 //
-// Test seams (read once per ZipEngineExec call by FaultSeams::fromEnvironment; nothing is checked
-// when they are unset):
+// Test seams, compiled in only with VORLAND_TEST_HOOKS (read once per ZipEngineExec call by
+// FaultSeams::fromEnvironment; nothing is checked when they are unset):
 //   VORLAND_FAULT_WRITE_AFTER=N    every write to the temporary archive fails with EIO once N bytes
 //                                  have been written to it in this call.
 //   VORLAND_FAULT_READ_MATCH=text  opening a source file whose path contains `text` fails with

@@ -64,6 +64,7 @@ const FaultSeam& faultSeam()
 {
     static const FaultSeam seam = [] {
         FaultSeam s;
+#ifdef VORLAND_TEST_HOOKS
         if (const char* after = std::getenv("VORLAND_FAULT_COPY_WRITE_AFTER"); after != nullptr && *after != '\0') {
             s.writeLimited = true;
             s.writeAfter = std::strtoull(after, nullptr, 10);
@@ -71,6 +72,7 @@ const FaultSeam& faultSeam()
         if (const char* match = std::getenv("VORLAND_FAULT_READ_MATCH"); match != nullptr && *match != '\0') {
             s.readMatch = match;
         }
+#endif
         s.active = s.writeLimited || !s.readMatch.empty();
         return s;
     }();

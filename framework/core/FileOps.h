@@ -2,7 +2,8 @@
 // File operations of a run: copying a file safely, deleting, creating folders, and the folder for
 // temporary work files.
 //
-// Test seam (read once, on first use; nothing is checked when the variables are unset):
+// Test seam, compiled in only with VORLAND_TEST_HOOKS (read once, on first use; nothing is checked
+// when the variables are unset):
 //   VORLAND_FAULT_COPY_WRITE_AFTER=N   copies fail with EIO once N bytes of a file were written;
 //   VORLAND_FAULT_READ_MATCH=text      opening a copy source whose path contains `text` fails with
 //                                      EACCES.

@@ -150,9 +150,7 @@ protected:
 
 TEST_F(BatchRunner, an_entry_without_source_is_skipped_and_reported_and_the_batch_bar_ends_full)
 {
-    if (!haveEngine()) {
-        GTEST_SKIP() << "the engine is not built";
-    }
+    ASSERT_TRUE(haveEngine()) << "the engine is not built";
     add("One", tmp / "out/one.zip", src.string(), true);
     add("Empty", tmp / "out/two.zip", "", true);
     list.RunAll();
@@ -243,9 +241,7 @@ TEST_F(BatchRunner, an_unreadable_source_folder_is_reported)
 
 TEST_F(BatchRunner, a_stop_confirmed_while_the_engine_runs_ends_the_run_and_restores_a_rebuilt_archive)
 {
-    if (!haveEngine()) {
-        GTEST_SKIP() << "the engine is not built";
-    }
+    ASSERT_TRUE(haveEngine()) << "the engine is not built";
     const std::string archive = tmp / "out/a.zip";
     add("First", archive, src.string(), true);
     list.RunAll();
@@ -334,9 +330,7 @@ TEST(BatchRunnerWiring, a_prompter_installed_after_the_list_answers_the_list_and
 
 TEST_F(BatchRunner, a_second_run_started_from_the_event_pump_is_refused)
 {
-    if (!haveEngine()) {
-        GTEST_SKIP() << "the engine is not built";
-    }
+    ASSERT_TRUE(haveEngine()) << "the engine is not built";
     add("One", tmp / "out/one.zip", src.string(), true);
     add("Two", tmp / "out/two", src.string(), false);
     int nested = 0;
@@ -357,9 +351,7 @@ TEST_F(BatchRunner, a_second_run_started_from_the_event_pump_is_refused)
 
 TEST_F(BatchRunner, a_silent_stop_from_the_event_pump_inside_the_engine_ends_the_run_as_stopped)
 {
-    if (!haveEngine()) {
-        GTEST_SKIP() << "the engine is not built";
-    }
+    ASSERT_TRUE(haveEngine()) << "the engine is not built";
     add("One", tmp / "out/one.zip", src.string(), true);
     add("Two", tmp / "out/two", src.string(), false);
     pump.hook = [this] {

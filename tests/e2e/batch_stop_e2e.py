@@ -1,10 +1,9 @@
 """End-to-end, through the accessibility interface: a batch run whose Before command hangs keeps its
 progress window alive, and Abort or SIGTERM ends the command and the run with exit code 3 in a few
-seconds; a display that goes away mid-run leaves an honest end; a missing batch file and the usage
-switch show their box on a display."""
+seconds; Abort while the engine writes stops the run and leaves no temporary file; a display that goes away
+mid-run leaves an honest end; a missing batch file and the usage switch show their box on a display."""
 
 import glob
-
 import os
 import signal
 import subprocess
@@ -48,6 +47,22 @@ class BatchStop(EditorTestMixin, unittest.TestCase):
         box = self.ask_to_stop(program)
         program.press(program.find("push button", "OK", box))
         self.expect_stopped_within(program, 5)
+
+    def test_abort_confirmed_while_the_engine_writes_leaves_no_temporary_file(self):
+        src = os.path.join(self.dir, "src")
+        os.makedirs(src)
+        # A large file of zeros costs no disk space and keeps the engine busy for a while.
+        with open(os.path.join(src, "big.bin"), "wb") as f:
+            f.truncate(3 << 30)
+        self.marker = os.path.join(self.dir, "after-ran")
+        batch = os.path.join(self.dir, "big.vrl")
+        with open(batch, "wb") as f:
+            f.write(batch_text([("big", os.path.join(self.dir, "out.zip"), 1, src, "", "", 1, 0)],
+                               after="touch " + self.marker))
+        program = self.start(batch, "/B")
+        program.press(program.find("push button", "OK", self.ask_to_stop(program)))
+        self.expect_stopped_within(program, 60)
+        self.assertEqual(glob.glob(os.path.join(self.dir, "*vorland-tmp*")), [])
 
     def test_sigterm_while_cancel_zip_is_asked_stops_at_once(self):
         program = self.start(self.hung_batch(), "/B")

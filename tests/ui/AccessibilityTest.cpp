@@ -118,18 +118,23 @@ TEST(Accessibility, list_dialogs)
     uitest::ensureApplication();
     uitest::TDialogAnswers answers;
     QStringList list{"*.doc"};
-    answers.Then([](QDialog& dialog) {
+    // Each dialog must really open: a check of controls that never showed would pass on nothing.
+    QStringList opened;
+    answers.Then([&opened](QDialog& dialog) {
         dialog.show();
+        opened << "list";
         ExpectAllNamed(&dialog, "list dialog");
         return static_cast<int>(QDialog::Rejected);
     });
     EditList("Add files", list, [](QStringList& l) { l.append("*.txt"); });
-    answers.Then([](QDialog& dialog) {
+    answers.Then([&opened](QDialog& dialog) {
         dialog.show();
+        opened << "selection list";
         ExpectAllNamed(&dialog, "selection list dialog");
         return static_cast<int>(QDialog::Rejected);
     });
     SelectFromList("Add files", list);
+    EXPECT_EQ(opened, (QStringList{"list", "selection list"}));
 }
 
 TEST(Accessibility, schedule_dialog_also_with_its_crontab_line)
