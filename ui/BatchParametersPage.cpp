@@ -1,8 +1,10 @@
 #include "ui/BatchParametersPage.h"
 
+#include "batch/BatchDocument.h"
 #include "batch/p_BatchList.h"
 #include "controls/vk_Button.h"
 #include "framework/core/AppStrings.h"
+#include "framework/core/CoreErrors.h"
 #include "ui/EditorButtons.h"
 #include "ui/FilePickers.h"
 
@@ -33,7 +35,8 @@ public:
 
 } // namespace
 
-TBatchParametersPage::TBatchParametersPage(TpxBatchList& batch, QWidget* parent) : QWidget(parent), m_batch(batch)
+TBatchParametersPage::TBatchParametersPage(TpxBatchList& batch, const TBatchDocument& document, QWidget* parent)
+    : QWidget(parent), m_batch(batch), m_document(document)
 {
     setObjectName(QStringLiteral("tsBatch"));
     setMinimumWidth(kMinWidth);
@@ -67,6 +70,12 @@ TBatchParametersPage::TBatchParametersPage(TpxBatchList& batch, QWidget* parent)
     edAfter->setObjectName(QStringLiteral("edAfter"));
     lbAfter->setBuddy(edAfter);
     _sbAfter = MakeGlyphButton(this, "_sbAfter", QStyle::SP_DialogOpenButton, "Select the program to execute after");
+    // Says why a typed command is not kept.
+    _lbCommandProblem = new QLabel(this);
+    _lbCommandProblem->setObjectName(QStringLiteral("_lbCommandProblem"));
+    _lbCommandProblem->setWordWrap(true);
+    _lbCommandProblem->setForegroundRole(QPalette::Highlight);
+    _lbCommandProblem->hide();
 
     rbUpdate = new QRadioButton(QStringLiteral("&Update archive"), this);
     rbUpdate->setObjectName(QStringLiteral("rbUpdate"));
@@ -85,13 +94,21 @@ TBatchParametersPage::TBatchParametersPage(TpxBatchList& batch, QWidget* parent)
     grid->addWidget(lbAfter, 3, 0);
     grid->addWidget(edAfter, 3, 1);
     grid->addWidget(_sbAfter, 3, 2);
-    grid->addWidget(rbUpdate, 4, 1);
-    grid->addWidget(rbRebuild, 5, 1);
-    grid->setRowStretch(6, 1);
+    grid->addWidget(_lbCommandProblem, 4, 1);
+    grid->addWidget(rbUpdate, 5, 1);
+    grid->addWidget(rbRebuild, 6, 1);
+    grid->setRowStretch(7, 1);
 
     connect(edPassword, &QLineEdit::textChanged, this, &TBatchParametersPage::edPasswordChange);
     connect(edBefore, &QLineEdit::textChanged, this, &TBatchParametersPage::edBeforeChange);
     connect(edAfter, &QLineEdit::textChanged, this, &TBatchParametersPage::edAfterChange);
+    // A refused text is not left in its field: leaving it shows the batch's value again.
+    for (QLineEdit* text : {edPassword, edBefore, edAfter}) {
+        connect(text, &QLineEdit::editingFinished, this, [this] {
+            if (!_lbPasswordProblem->isHidden() || !_lbCommandProblem->isHidden())
+                Refresh();
+        });
+    }
     connect(_sbBefore, &TvkButton::clicked, this, &TBatchParametersPage::_sbBeforeClick);
     connect(_sbAfter, &TvkButton::clicked, this, &TBatchParametersPage::_sbAfterClick);
     connect(rbUpdate, &QRadioButton::toggled, this, [this](bool on) {
@@ -106,32 +123,55 @@ TBatchParametersPage::TBatchParametersPage(TpxBatchList& batch, QWidget* parent)
 
 void TBatchParametersPage::Refresh()
 {
-    edPassword->setText(QString::fromStdString(m_batch.Password));
-    edBefore->setText(QString::fromStdString(m_batch.Before));
-    edAfter->setText(QString::fromStdString(m_batch.After));
+    edPassword->setText(QString::fromStdString(m_document.ShownText(m_batch.Password)));
+    edBefore->setText(QString::fromStdString(m_document.ShownText(m_batch.Before)));
+    edAfter->setText(QString::fromStdString(m_document.ShownText(m_batch.After)));
     (m_batch.UpdateZip ? rbUpdate : rbRebuild)->setChecked(true);
 }
 
+QString TBatchParametersPage::Storable(const QLineEdit* field, std::string& stored) const
+{
+    const QString typed = field->text();
+    if (typed.contains(QLatin1Char('\n')) || typed.contains(QLatin1Char('\r')))
+        return QString::fromStdString(AppString(sValueLineBreak));
+    try {
+        stored = m_document.StoredText(typed.toStdString());
+    } catch (const EVorlandError& e) {
+        return QString::fromStdString(e.what());
+    }
+    return {};
+}
+
+namespace {
+
+void ShowProblem(QLabel* label, const QString& problem)
+{
+    label->setText(problem);
+    label->setVisible(!problem.isEmpty());
+}
+
+} // namespace
+
 void TBatchParametersPage::edPasswordChange()
 {
-    const std::string typed = edPassword->text().toStdString();
     // A password the batch file cannot hold is not taken; the batch keeps the last one it can.
-    const bool storable = CanStorePassword(typed);
-    if (storable)
+    std::string typed;
+    QString problem = Storable(edPassword, typed);
+    if (problem.isEmpty() && !CanStorePassword(typed))
+        problem = QString::fromStdString(AppString(sPasswordNotStorable));
+    if (problem.isEmpty())
         m_batch.Password = typed;
-    else
-        _lbPasswordProblem->setText(QString::fromStdString(AppString(sPasswordNotStorable)));
-    _lbPasswordProblem->setVisible(!storable);
+    ShowProblem(_lbPasswordProblem, problem);
 }
 
 void TBatchParametersPage::edBeforeChange()
 {
-    m_batch.Before = edBefore->text().toStdString();
+    ShowProblem(_lbCommandProblem, Storable(edBefore, m_batch.Before));
 }
 
 void TBatchParametersPage::edAfterChange()
 {
-    m_batch.After = edAfter->text().toStdString();
+    ShowProblem(_lbCommandProblem, Storable(edAfter, m_batch.After));
 }
 
 void TBatchParametersPage::rbUpdateClick()

@@ -1,8 +1,10 @@
 #include "ui/SectionPropertyPane.h"
 
+#include "batch/BatchDocument.h"
 #include "batch/p_BatchList.h"
 #include "controls/vk_Button.h"
 #include "framework/core/AppStrings.h"
+#include "framework/core/CoreErrors.h"
 #include "framework/core/vk_tools.h"
 #include "ui/EditorButtons.h"
 #include "ui/FilePickers.h"
@@ -22,17 +24,17 @@ constexpr int kMinWidth = 318;
 constexpr int kMinHeight = 181;
 const char* const kZipFilter = "Zip (*.zip)|*.zip|*.*|*.*";
 
-std::string Trimmed(const QLineEdit* field)
+QString Numbered(int number)
 {
-    return std::string(TrimBlanks(field->text().toStdString()));
+    return QString::fromStdString(AppString(number));
 }
-
 
 } // namespace
 
-TSectionPropertyPane::TSectionPropertyPane(TpxBatchList& batch, TSectionListModel& model,
-                                           std::function<int()> selected, QWidget* parent)
-    : QWidget(parent), m_batch(batch), m_model(model), m_selected(std::move(selected))
+TSectionPropertyPane::TSectionPropertyPane(TpxBatchList& batch, const TBatchDocument& document,
+                                           TSectionListModel& model, std::function<int()> selected,
+                                           QWidget* parent)
+    : QWidget(parent), m_batch(batch), m_document(document), m_model(model), m_selected(std::move(selected))
 {
     setObjectName(QStringLiteral("PnProperties"));
     setMinimumSize(kMinWidth, kMinHeight);
@@ -72,6 +74,11 @@ TSectionPropertyPane::TSectionPropertyPane(TpxBatchList& batch, TSectionListMode
     _sbExclude = MakeGlyphButton(this, "_sbExclude", QStyle::SP_FileDialogListView, "Exclude files");
     cbRecurse = check("cbRecurse", "&Recurse");
     cbDirName = check("cbDirName", "S&tore with pathname");
+    // Says why a typed text is not kept; its text is set when it shows.
+    _lbProblem = label("_lbProblem", "");
+    _lbProblem->setWordWrap(true);
+    _lbProblem->setForegroundRole(QPalette::Highlight);
+    _lbProblem->hide();
 
     auto* grid = new QGridLayout(this);
     grid->setColumnStretch(1, 1);
@@ -92,7 +99,8 @@ TSectionPropertyPane::TSectionPropertyPane(TpxBatchList& batch, TSectionListMode
     grid->addWidget(_sbExclude, 5, 2);
     grid->addWidget(cbRecurse, 6, 1);
     grid->addWidget(cbDirName, 7, 1);
-    grid->setRowStretch(8, 1);
+    grid->addWidget(_lbProblem, 8, 1, 1, 2);
+    grid->setRowStretch(9, 1);
 
     QWidget* order[] = {edName, edDir, _sbDirectory, cbSaveToZip, EdZipName, _sbZipName, edSuffix,
                         _sbAddFiles, edIgnore, _sbExclude, cbRecurse, cbDirName};
@@ -111,6 +119,13 @@ TSectionPropertyPane::TSectionPropertyPane(TpxBatchList& batch, TSectionListMode
     connect(_sbZipName, &TvkButton::clicked, this, &TSectionPropertyPane::_sbZipNameClick);
     connect(_sbAddFiles, &TvkButton::clicked, this, &TSectionPropertyPane::_sbAddFilesClick);
     connect(_sbExclude, &TvkButton::clicked, this, &TSectionPropertyPane::_sbExcludeClick);
+    // A refused text is not left in its field: leaving the field shows the section's value again.
+    for (QLineEdit* text : {edName, edDir, EdZipName, edSuffix, edIgnore}) {
+        connect(text, &QLineEdit::editingFinished, this, [this] {
+            if (!_lbProblem->isHidden())
+                Fill();
+        });
+    }
     UpdateZipNameCaption();
 }
 
@@ -138,17 +153,46 @@ void TSectionPropertyPane::Fill()
             box->setChecked(false);
     } else {
         const TBatchEntry& section = m_batch.Entries(row);
-        edName->setText(QString::fromStdString(section.Name));
-        EdZipName->setText(QString::fromStdString(section.Zip));
-        edDir->setText(QString::fromStdString(section.Dir));
-        edIgnore->setText(QString::fromStdString(section.Ignore));
-        edSuffix->setText(QString::fromStdString(section.Suffix));
+        edName->setText(Shown(section.Name));
+        EdZipName->setText(Shown(section.Zip));
+        edDir->setText(Shown(section.Dir));
+        edIgnore->setText(Shown(section.Ignore));
+        edSuffix->setText(Shown(section.Suffix));
         cbRecurse->setChecked(section.Recurse);
         cbDirName->setChecked(section.DirName);
         cbSaveToZip->setChecked(section.Compress);
     }
+    ShowProblem({});
     UpdateZipNameCaption();
     m_extensionList.Clear();
+}
+
+QString TSectionPropertyPane::Shown(const std::string& stored) const
+{
+    return QString::fromStdString(m_document.ShownText(stored));
+}
+
+bool TSectionPropertyPane::Storable(const QLineEdit* field, std::string& stored)
+{
+    const QString typed = field->text();
+    QString problem;
+    if (typed.contains(QLatin1Char('\n')) || typed.contains(QLatin1Char('\r'))) {
+        problem = Numbered(sValueLineBreak);
+    } else {
+        try {
+            stored = m_document.StoredText(TrimBlanks(typed.toStdString()));
+        } catch (const EVorlandError& e) {
+            problem = QString::fromStdString(e.what());
+        }
+    }
+    ShowProblem(problem);
+    return problem.isEmpty();
+}
+
+void TSectionPropertyPane::ShowProblem(const QString& problem)
+{
+    _lbProblem->setText(problem);
+    _lbProblem->setVisible(!problem.isEmpty());
 }
 
 void TSectionPropertyPane::UpdateZipNameCaption()
@@ -160,19 +204,28 @@ void TSectionPropertyPane::UpdateZipNameCaption()
 
 void TSectionPropertyPane::edNameChange()
 {
-    if (const int row = EditableRow(); row >= 0) {
+    const int row = EditableRow();
+    std::string name;
+    if (row < 0 || !Storable(edName, name))
+        return;
+    // A name the section cannot take stays in the field with the reason, and the section keeps its
+    // name; leaving the field shows that name again. Another section's name may be typed here (only
+    // the list's rename refuses it), but never the parameter section's.
+    if (name.empty()) {
+        ShowProblem(Numbered(sSectionNameEmpty));
+    } else if (edName->text().trimmed().compare(QLatin1String(kParameterSectionName), Qt::CaseInsensitive) == 0) {
+        ShowProblem(Numbered(sAlreadyExists).replace(QStringLiteral("%s"), edName->text().trimmed()));
+    } else {
         m_storingName = true;
-        m_model.SetCaption(row, Trimmed(edName));
+        m_model.SetCaption(row, name);
         m_storingName = false;
     }
 }
 
 void TSectionPropertyPane::edDirChange()
 {
-    if (const int row = EditableRow(); row >= 0) {
-        m_batch.Entries(row).Dir = Trimmed(edDir);
+    if (const int row = EditableRow(); row >= 0 && Storable(edDir, m_batch.Entries(row).Dir))
         m_extensionList.Clear();
-    }
 }
 
 void TSectionPropertyPane::cbSaveToZipClick()
@@ -187,19 +240,19 @@ void TSectionPropertyPane::cbSaveToZipClick()
 void TSectionPropertyPane::EdZipNameChange()
 {
     if (const int row = EditableRow(); row >= 0)
-        m_batch.Entries(row).Zip = Trimmed(EdZipName);
+        Storable(EdZipName, m_batch.Entries(row).Zip);
 }
 
 void TSectionPropertyPane::edSuffixChange()
 {
     if (const int row = EditableRow(); row >= 0)
-        m_batch.Entries(row).Suffix = Trimmed(edSuffix);
+        Storable(edSuffix, m_batch.Entries(row).Suffix);
 }
 
 void TSectionPropertyPane::edIgnoreChange()
 {
     if (const int row = EditableRow(); row >= 0)
-        m_batch.Entries(row).Ignore = Trimmed(edIgnore);
+        Storable(edIgnore, m_batch.Entries(row).Ignore);
 }
 
 void TSectionPropertyPane::cbRecurseClick()
@@ -246,7 +299,7 @@ void TSectionPropertyPane::_sbAddFilesClick()
     const int row = m_selected();
     if (row < 0 || row >= m_batch.Count())
         return;
-    std::string text = m_batch.Entries(row).Suffix;
+    std::string text = m_document.ShownText(m_batch.Entries(row).Suffix);
     if (EditMaskList(window(), false, [this](QStringList& list) { FillExtensionList(list); }, text))
         edSuffix->setText(QString::fromStdString(text));
 }
@@ -256,7 +309,7 @@ void TSectionPropertyPane::_sbExcludeClick()
     const int row = m_selected();
     if (row < 0 || row >= m_batch.Count())
         return;
-    std::string text = m_batch.Entries(row).Ignore;
+    std::string text = m_document.ShownText(m_batch.Entries(row).Ignore);
     if (EditMaskList(window(), true, [this](QStringList& list) { FillExtensionList(list); }, text))
         edIgnore->setText(QString::fromStdString(text));
 }

@@ -1,7 +1,10 @@
 #pragma once
 // The property pane `PnProperties`: the selected section's fields, each edit stored into the
-// section at once (texts trimmed; the control keeps what was typed). While the pane is being
-// filled (`FUpdating`), or when no section is selected, edits are not stored anywhere.
+// section at once (texts trimmed, in the batch file's encoding; the control keeps what was typed).
+// A text the section cannot take (a line break, a character the file's encoding cannot hold, an
+// empty or taken name) is not stored: the reason shows under the fields, and leaving the field shows
+// the section's value again. While the pane is being filled (`FUpdating`), or when no section is
+// selected, edits are not stored anywhere.
 
 #include "ui/ExtensionProposals.h"
 
@@ -14,15 +17,17 @@ class QLabel;
 class QLineEdit;
 class TvkButton;
 class TpxBatchList;
+class TBatchDocument;
 class TSectionListModel;
 
 class TSectionPropertyPane : public QWidget
 {
     Q_OBJECT
 public:
-    // `selected` answers the selected row (-1 for none).
-    TSectionPropertyPane(TpxBatchList& batch, TSectionListModel& model, std::function<int()> selected,
-                         QWidget* parent = nullptr);
+    // `selected` answers the selected row (-1 for none); `document` converts texts between the
+    // screen and the batch file's encoding.
+    TSectionPropertyPane(TpxBatchList& batch, const TBatchDocument& document, TSectionListModel& model,
+                         std::function<int()> selected, QWidget* parent = nullptr);
 
     // Fills the controls from the selected section, or blanks them (lbBatchListClick).
     void Fill();
@@ -64,12 +69,21 @@ public:
     TvkButton* _sbExclude = nullptr;
     QCheckBox* cbRecurse = nullptr;
     QCheckBox* cbDirName = nullptr;
+    QLabel* _lbProblem = nullptr;
 
 private:
+    // A stored value for the screen.
+    QString Shown(const std::string& stored) const;
+    // The field's text, trimmed, as the batch stores it; false (and the reason shown) when it cannot be.
+    bool Storable(const QLineEdit* field, std::string& stored);
+    // Shows why a typed text is not kept, or hides the reason when `problem` is empty.
+    void ShowProblem(const QString& problem);
+
     // The selected row when edits may be stored, else -1.
     int EditableRow() const;
 
     TpxBatchList& m_batch;
+    const TBatchDocument& m_document;
     TSectionListModel& m_model;
     std::function<int()> m_selected;
     bool FUpdating = false;

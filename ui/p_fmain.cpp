@@ -94,7 +94,7 @@ TFrmSaveZip::TFrmSaveZip(QWidget* parent)
     PageControl = new QTabWidget(this);
     PageControl->setObjectName(QStringLiteral("PageControl"));
     BuildWizardPage();
-    tsBatch = new TBatchParametersPage(*m_batch, PageControl);
+    tsBatch = new TBatchParametersPage(*m_batch, *m_document, PageControl);
     tsSource = new QWidget(PageControl);
     tsSource->setObjectName(QStringLiteral("tsSource"));
     idBatch = new QPlainTextEdit(tsSource);
@@ -183,7 +183,7 @@ void TFrmSaveZip::BuildWizardPage()
     auto* listLayout = new QVBoxLayout(PnList);
     listLayout->setContentsMargins(0, 0, 0, 0);
     listLayout->addWidget(lbBatchList);
-    PnProperties = new TSectionPropertyPane(*m_batch, *m_model, [this] { return SelectedIndex(); }, SplitterWizard);
+    PnProperties = new TSectionPropertyPane(*m_batch, *m_document, *m_model, [this] { return SelectedIndex(); }, SplitterWizard);
     SplitterWizard->addWidget(PnList);
     SplitterWizard->addWidget(PnProperties);
     SplitterWizard->setStretchFactor(1, 1);
@@ -341,7 +341,7 @@ void TFrmSaveZip::cmWizardClick()
     if (!CanEdit())
         return;
     std::unique_ptr<TBatchEntry> made;
-    if (!ExecuteBatchWizard(this, nullptr, made) || !made)
+    if (!ExecuteBatchWizard(this, nullptr, made, m_document.get()) || !made)
         return;
     const std::string base = made->Name;
     AppendNamedSection(std::move(made), base);
@@ -357,7 +357,7 @@ void TFrmSaveZip::cmEditWizardClick()
         return;
     }
     std::unique_ptr<TBatchEntry> unused;
-    if (!ExecuteBatchWizard(this, &m_batch->Entries(row), unused))
+    if (!ExecuteBatchWizard(this, &m_batch->Entries(row), unused, m_document.get()))
         return;
     m_model->SetCaption(row, NumberedSectionName(*m_batch, m_batch->Entries(row).Name, row));
     SelectSection(row);

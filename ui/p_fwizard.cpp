@@ -1,10 +1,13 @@
 #include "ui/p_fwizard.h"
 
+#include "batch/BatchDocument.h"
 #include "batch/p_BatchList.h"
 #include "controls/vk_Button.h"
 #include "framework/Artwork.h"
 #include "framework/DialogRunner.h"
 #include "framework/core/AppStrings.h"
+#include "framework/core/CoreErrors.h"
+#include "framework/core/Questions.h"
 #include "ui/EditorButtons.h"
 #include "ui/FilePickers.h"
 #include "ui/MaskListDialog.h"
@@ -15,6 +18,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -146,25 +150,46 @@ void TfrmBatchWizard::UpdateButtons()
     }
 }
 
-void TfrmBatchWizard::LoadSection(const TBatchEntry& section)
+namespace {
+
+QString Shown(const std::string& stored, const TBatchDocument* document)
 {
-    edSelectName->setText(QString::fromStdString(section.Name));
-    edSelectDir->setText(QString::fromStdString(section.Dir));
-    EdZipName->setText(QString::fromStdString(section.Zip));
-    edSelectSuffix->setText(QString::fromStdString(section.Suffix));
-    edSelectIgnore->setText(QString::fromStdString(section.Ignore));
+    return QString::fromStdString(document != nullptr ? document->ShownText(stored) : stored);
+}
+
+std::string Stored(const QLineEdit* field, const TBatchDocument* document)
+{
+    const QString typed = field->text();
+    if (typed.contains(QLatin1Char('\n')) || typed.contains(QLatin1Char('\r')))
+        throw EVorlandError(AppString(sValueLineBreak));
+    return document != nullptr ? document->StoredText(typed.toStdString()) : typed.toStdString();
+}
+
+} // namespace
+
+void TfrmBatchWizard::LoadSection(const TBatchEntry& section, const TBatchDocument* document)
+{
+    edSelectName->setText(Shown(section.Name, document));
+    edSelectDir->setText(Shown(section.Dir, document));
+    EdZipName->setText(Shown(section.Zip, document));
+    edSelectSuffix->setText(Shown(section.Suffix, document));
+    edSelectIgnore->setText(Shown(section.Ignore, document));
     (section.Recurse ? RbRecurseYes : rbRecurseNo)->setChecked(true);
     (section.DirName ? rbFullName : RbRelativeName)->setChecked(true);
     (section.Compress ? rbCompress : rbNoCompress)->setChecked(true);
 }
 
-void TfrmBatchWizard::StoreSection(TBatchEntry& section) const
+void TfrmBatchWizard::StoreSection(TBatchEntry& section, const TBatchDocument* document) const
 {
-    section.Name = edSelectName->text().toStdString();
-    section.Zip = EdZipName->text().toStdString();
-    section.Dir = edSelectDir->text().toStdString();
-    section.Suffix = edSelectSuffix->text().toStdString();
-    section.Ignore = edSelectIgnore->text().toStdString();
+    std::string name = Stored(edSelectName, document);
+    std::string zip = Stored(EdZipName, document);
+    std::string dir = Stored(edSelectDir, document);
+    std::string suffix = Stored(edSelectSuffix, document);
+    section.Ignore = Stored(edSelectIgnore, document);
+    section.Name = std::move(name);
+    section.Zip = std::move(zip);
+    section.Dir = std::move(dir);
+    section.Suffix = std::move(suffix);
     section.Recurse = RbRecurseYes->isChecked();
     section.DirName = rbFullName->isChecked();
     section.Compress = rbCompress->isChecked();
@@ -256,20 +281,30 @@ void TfrmBatchWizard::FillExtensionList(QStringList& list)
         list.append(QString::fromStdString(pattern));
 }
 
-bool ExecuteBatchWizard(QWidget* parent, TBatchEntry* section, std::unique_ptr<TBatchEntry>& made)
+bool ExecuteBatchWizard(QWidget* parent, TBatchEntry* section, std::unique_ptr<TBatchEntry>& made,
+                        const TBatchDocument* document)
 {
     TfrmBatchWizard wizard(parent);
     wizard.FormCreate();
     if (section != nullptr)
-        wizard.LoadSection(*section);
+        wizard.LoadSection(*section, document);
     wizard.SetActivePage(0);
-    if (RunModalDialog(wizard) != QDialog::Accepted)
-        return false;
-    if (section != nullptr) {
-        wizard.StoreSection(*section);
-    } else {
-        made = std::make_unique<TBatchEntry>("", "", "", "", "", false, false, true);
-        wizard.StoreSection(*made);
+    auto fresh = std::make_unique<TBatchEntry>("", "", "", "", "", false, false, true);
+    TBatchEntry& target = section != nullptr ? *section : *fresh;
+    for (;;) {
+        if (RunModalDialog(wizard) != QDialog::Accepted)
+            return false;
+        try {
+            wizard.StoreSection(target, document);
+            break;
+        } catch (const EVorlandError& e) {
+            if (IPrompter* prompter = AppPrompter())
+                prompter->ShowMessage(e.what(), true);
+            else
+                QMessageBox::critical(&wizard, QString(), QString::fromStdString(e.what()));
+        }
     }
+    if (section == nullptr)
+        made = std::move(fresh);
     return true;
 }

@@ -11,6 +11,7 @@ class QLineEdit;
 class QRadioButton;
 class TvkButton;
 class TBatchEntry;
+class TBatchDocument;
 
 // Seven pages: directory, zip or copy target, recursion, include masks, exclude masks, path names
 // (skipped in copy mode), section name. Next stays disabled on the first page until the folder
@@ -23,9 +24,12 @@ public:
 
     void UpdateButtons() override;
     // Puts the section's values into the controls.
-    void LoadSection(const TBatchEntry& section);
+    // `document` (may be null: texts as they are) converts between the screen and the batch file's
+    // encoding.
+    void LoadSection(const TBatchEntry& section, const TBatchDocument* document = nullptr);
     // Writes the controls' values into the section: texts exactly as typed.
-    void StoreSection(TBatchEntry& section) const;
+    // Raises EVorlandError, with `section` unchanged, for a text the batch file cannot hold.
+    void StoreSection(TBatchEntry& section, const TBatchDocument* document = nullptr) const;
 
     void edSelectChange();
     void rbCompressClick();
@@ -72,5 +76,8 @@ private:
 
 // Runs the wizard. With `section` (edit mode) the controls start from it and Close overwrites its
 // fields; without (new mode) Close creates a section and hands it over through `made`. Always
-// starts on the first page; texts are stored as typed. False, and nothing changed, on Cancel.
-bool ExecuteBatchWizard(QWidget* parent, TBatchEntry* section, std::unique_ptr<TBatchEntry>& made);
+// starts on the first page; texts are stored as typed, in the encoding of `document` when given. A
+// text the batch file cannot hold (a line break, a character its encoding lacks) is refused with
+// its reason and the wizard shows again as it was. False, and nothing changed, on Cancel.
+bool ExecuteBatchWizard(QWidget* parent, TBatchEntry* section, std::unique_ptr<TBatchEntry>& made,
+                        const TBatchDocument* document = nullptr);

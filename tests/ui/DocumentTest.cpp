@@ -12,6 +12,7 @@
 #include "ui/FilePickers.h"
 #include "ui/BatchParametersPage.h"
 #include "ui/MainWindowCommands.h"
+#include "ui/SectionPropertyPane.h"
 #include "ui/p_fmain.h"
 
 #include <QAction>
@@ -292,6 +293,48 @@ TEST_F(Document, TheSourcePageKeepsEveryByteNobodyTypedAndRefusesWhatTheFileCann
     EXPECT_TRUE(Source().contains(QStringLiteral("\u20AC")));
     EXPECT_THROW(window->sbSaveClick(), EVorlandError);
     EXPECT_EQ(ReadAll(latinFile).toStdString(), ("; \xE0 typed\r\n" + latin).toStdString());
+}
+
+TEST_F(Document, TextTypedInThePaneAndOnTheParametersPageIsStoredInTheFilesEncodingOrRefused)
+{
+    const QByteArray latin = kParameters + Section("\xC9t\xE9", "/z/e.zip", "/photos/\xE9t\xE9");
+    const QString file = folder.Write(QStringLiteral("latin.vrl"), latin);
+    window->SetFileName(file.toStdString());
+    window->SelectSection(0);
+    TSectionPropertyPane& pane = *window->PnProperties;
+    TBatchParametersPage& page = *window->tsBatch;
+    EXPECT_EQ(pane.edDir->text(), QStringLiteral("/photos/\u00E9t\u00E9"));
+    // Showing a Latin-1 batch stores nothing: the file is still what the list would write.
+    page.Refresh();
+    EXPECT_FALSE(window->IsBatchModified());
+
+    pane.edDir->setText(QStringLiteral("/photos/\u00E0"));
+    page.edBefore->setText(QStringLiteral("echo \u00E9"));
+    EXPECT_EQ(window->BatchList().Entries(0).Dir, "/photos/\xE0");
+    EXPECT_EQ(window->BatchList().Before, "echo \xE9");
+
+    // What the file cannot hold stays out of the batch, with the reason under the field; leaving
+    // the field shows the stored value again.
+    pane.edDir->setText(QStringLiteral("/photos/\u20AC"));
+    EXPECT_EQ(window->BatchList().Entries(0).Dir, "/photos/\xE0");
+    EXPECT_FALSE(pane._lbProblem->isHidden());
+    EXPECT_TRUE(pane._lbProblem->text().contains(QStringLiteral("\u20AC")));
+    emit pane.edDir->editingFinished();
+    EXPECT_EQ(pane.edDir->text(), QStringLiteral("/photos/\u00E0"));
+    EXPECT_TRUE(pane._lbProblem->isHidden());
+    page.edAfter->setText(QStringLiteral("echo a\nb"));
+    EXPECT_EQ(window->BatchList().After, "");
+    EXPECT_FALSE(page._lbCommandProblem->isHidden());
+
+    // The name field refuses an empty name and the parameter section's, in any case.
+    for (const QString name : {QStringLiteral("  "), QStringLiteral("batchPARAMETERS")}) {
+        pane.edName->setText(name);
+        EXPECT_EQ(window->BatchList().Entries(0).Name, "\xC9t\xE9") << name.toStdString();
+        EXPECT_FALSE(pane._lbProblem->isHidden());
+    }
+    window->sbSaveClick();
+    EXPECT_EQ(ReadAll(file), QByteArray(kParameters).replace("echo before", "echo \xE9") +
+                                 Section("\xC9t\xE9", "/z/e.zip", "/photos/\xE0"));
 }
 
 TEST_F(Document, ABatchTheSourcePageCannotShowIsKeptWithAMessage)

@@ -217,6 +217,10 @@ TEST_F(MainWindow, the_name_field_stores_the_trimmed_name_and_allows_duplicates)
     EXPECT_EQ(Caption(1), "Docs");
     EXPECT_EQ(Pane().edName->text(), "  Docs  ");
     EXPECT_TRUE(prompter.Errors.empty());
+    // An empty name is shown as refused and not stored.
+    Pane().edName->setText("   ");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Docs", "Docs"}));
+    EXPECT_FALSE(Pane()._lbProblem->isHidden());
 }
 
 TEST_F(MainWindow, pane_edits_are_stored_trimmed_and_parameters_untrimmed)
