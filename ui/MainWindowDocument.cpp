@@ -120,15 +120,11 @@ void TFrmSaveZip::ShowSourceText()
 
 QString TFrmSaveZip::TypedSourceText() const
 {
-    // The blocks' own texts: the editor's plain text would turn no-break spaces into spaces and line
-    // separators into line breaks.
-    QString text;
-    for (QTextBlock block = idBatch->document()->begin(); block.isValid(); block = block.next()) {
-        if (block != idBatch->document()->begin()) {
-            text += QLatin1Char('\n');
-        }
-        text += block.text();
-    }
+    // The raw text, not the editor's plain text, which turns no-break spaces into spaces and line
+    // separators into line breaks. Blocks are separated by paragraph separators there: the editor
+    // holds no other one (a typed or pasted one starts a new block).
+    QString text = idBatch->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     return text;
 }
 

@@ -327,7 +327,7 @@ TEST_F(Document, TextTypedInThePaneAndOnTheParametersPageIsStoredInTheFilesEncod
     EXPECT_FALSE(page._lbCommandProblem->isHidden());
 
     // The name field refuses an empty name and the parameter section's, in any case.
-    for (const QString name : {QStringLiteral("  "), QStringLiteral("batchPARAMETERS")}) {
+    for (const QString& name : {QStringLiteral("  "), QStringLiteral("batchPARAMETERS")}) {
         pane.edName->setText(name);
         EXPECT_EQ(window->BatchList().Entries(0).Name, "\xC9t\xE9") << name.toStdString();
         EXPECT_FALSE(pane._lbProblem->isHidden());
