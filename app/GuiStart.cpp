@@ -123,7 +123,7 @@ void endRunWithoutDisplay()
         return;
     }
     RemoveOwnWorkFiles();
-    batchList->RunSummary.StopError = AppString(sDisplayWentAway);
+    batchList->RunSummary.StopError = EnglishText(sDisplayWentAway, {});
     writeError(batchList->RunSummary.Text());
     std::fflush(nullptr);
     ::_exit(kExitStoppedByError);

@@ -27,13 +27,17 @@ TBatchRunResult runRecorded(TpxBatchList& batchList, const std::string& batchFil
                             bool wholeBatch, bool unattended, const std::function<void()>& run)
 {
     TBatchRunResult result;
+    if (unattended) {
+        // The notification's texts (the refusal, the first problem) are made as the run goes.
+        UseUsersRunLanguage();
+    }
     TRunRecorder record(batchList, batchFile, wholeBatch);
     if (!record.Begin()) {
-        report.RunError(record.RefusalText());
+        report.RunRefused(record.RefusalText(), record.LocalRefusalText());
         result.ExitCode = kExitStoppedByError;
         result.Refused = true;
         if (unattended) {
-            NotifyRunEnd(batchFile, result.ExitCode, record.RefusalText(), 0, record.Files().Log, false);
+            NotifyRunEnd(batchFile, result.ExitCode, record.LocalRefusalText(), 0, record.Files().Log, false);
         }
         return result;
     }

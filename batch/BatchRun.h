@@ -18,11 +18,19 @@ public:
     virtual ~IBatchRunReport() = default;
     // An error other than a stop ended the run; `text` is the error's own text.
     virtual void RunError(const std::string& text) = 0;
+    // The run was not started (another run of the batch goes on): `text` in English for the console,
+    // `localText` in the user's language for windows.
+    virtual void RunRefused(const std::string& text, const std::string& localText)
+    {
+        (void)localText;
+        RunError(text);
+    }
     // The run is over (completed, stopped or ended by an error): its summary and exit code.
     virtual void RunEnded(const TRunSummary& summary, int exitCode) = 0;
 };
 
-// Writes the error ("Error: ...") and the summary on standard error, control characters escaped.
+// Writes the error ("Error: ...") and the summary on standard error, control characters escaped, in
+// English as scripts read them.
 class TStderrBatchRunReport : public IBatchRunReport
 {
 public:

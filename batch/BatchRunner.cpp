@@ -188,8 +188,19 @@ void TpxBatchList::ProcessMessages()
 
 void TpxBatchList::ReportRunProblem(TRunProblem kind, const std::string& text)
 {
+    ReportProblemLine(kind, text, text);
+}
+
+void TpxBatchList::ReportRunProblem(TRunProblem kind, int number, std::initializer_list<std::string_view> arguments)
+{
+    ReportProblemLine(kind, EnglishText(number, arguments), AppText(number, arguments));
+}
+
+void TpxBatchList::ReportProblemLine(TRunProblem kind, const std::string& text, const std::string& localText)
+{
     ++RunSummary.Problems[static_cast<std::size_t>(kind)];
     RunSummary.ProblemLines.push_back(text);
+    RunSummary.LocalProblemLines.push_back(localText);
     ++m_sectionProblems;
     ProgressForm->ReportProblem(text);
     if (m_observer != nullptr) {
@@ -197,7 +208,7 @@ void TpxBatchList::ReportRunProblem(TRunProblem kind, const std::string& text)
     }
 }
 
-void TpxBatchList::RunBatchCommand(const char* which, const std::string& commandLine)
+void TpxBatchList::RunBatchCommand(bool before, const std::string& commandLine)
 {
     // The windows stay alive and a stop ends the command; without a terminal to share, the command
     // gets a process group of its own so that ending it ends what it started too.
@@ -212,11 +223,11 @@ void TpxBatchList::RunBatchCommand(const char* which, const std::string& command
         throw ESilentStop();
     }
     if (!outcome.Started) {
-        ReportRunProblem(TRunProblem::CommandFailed,
-                         std::string(which) + " command could not be started (" + outcome.Error + "): " + commandLine);
+        ReportRunProblem(TRunProblem::CommandFailed, before ? sBeforeNotStarted : sAfterNotStarted,
+                         {outcome.Error, commandLine});
     } else if (outcome.ExitCode != 0) {
-        ReportRunProblem(TRunProblem::CommandFailed, std::string(which) + " command ended with exit code " +
-                                                         std::to_string(outcome.ExitCode) + ": " + commandLine);
+        ReportRunProblem(TRunProblem::CommandFailed, before ? sBeforeFailed : sAfterFailed,
+                         {std::to_string(outcome.ExitCode), commandLine});
     }
 }
 
@@ -256,7 +267,7 @@ void TpxBatchList::RunAll()
     try {
         CheckParameters();
         if (!Before.empty()) {
-            RunBatchCommand("Before", Before);
+            RunBatchCommand(true, Before);
         }
         ProgressForm->SetBatchMax(Count());
         for (int i = 0; i < Count(); ++i) {
@@ -273,7 +284,7 @@ void TpxBatchList::RunAll()
             throw ESilentStop();
         }
         if (!After.empty()) {
-            RunBatchCommand("After", After);
+            RunBatchCommand(false, After);
         }
     } catch (const ESilentStop&) {
         RunSummary.StoppedByUser = true;
@@ -312,7 +323,7 @@ void TpxBatchList::RunEntry(const TBatchEntry& entry)
     const TSectionEnd end{m_observer, entry.Name};
     if (!entry.Defect.empty()) {
         ++RunSummary.SectionsSkipped;
-        ReportRunProblem(TRunProblem::SectionSkipped, "Section \"" + entry.Name + "\" not run: " + entry.Defect);
+        ReportRunProblem(TRunProblem::SectionSkipped, sSectionNotRun, {entry.Name, entry.Defect});
         return;
     }
     ProcessSection(entry.Name, entry.Zip, entry.Dir, entry.Suffix, entry.Ignore, entry.Recurse, entry.DirName,
@@ -337,10 +348,10 @@ void TpxBatchList::ProcessSection(const std::string& Name, const std::string& Zi
 {
     if (Zip.empty() || Dir.empty()) {
         ++RunSummary.SectionsSkipped;
-        ReportRunProblem(TRunProblem::SectionSkipped, "Section \"" + Name + "\" skipped: " +
-                                                          (Dir.empty() ? "no source directory"
-                                                           : Compress  ? "no archive name"
-                                                                       : "no target directory"));
+        ReportRunProblem(TRunProblem::SectionSkipped, Dir.empty() ? sSectionNoSource
+                                                      : Compress  ? sSectionNoArchive
+                                                                  : sSectionNoTarget,
+                         {Name});
         return;
     }
     TFlagGuard running(SectionRunning);
@@ -405,9 +416,7 @@ void TpxBatchList::ZipSection(const TBatchEntry& entry)
         // would so remove the last backup, so that is reported.
         const std::string real = followLinks(archive);
         if (isRegularFile(real) && ::unlink(real.c_str()) == 0) {
-            ReportRunProblem(TRunProblem::ArchiveRemoved, "Section \"" + entry.Name +
-                                                              "\": nothing to add; the previous archive \"" +
-                                                              archive + "\" was removed");
+            ReportRunProblem(TRunProblem::ArchiveRemoved, sArchiveRemoved, {entry.Name, archive});
         }
     }
 }
@@ -472,13 +481,12 @@ void TpxBatchList::CopySection(const TBatchEntry& entry)
                 const std::string name = path.substr(path.rfind('/') + 1);
                 if (!isWorkFileName(name) && MatchesMaskList(IncludeMasks, name, true) &&
                     !MatchesMaskList(ExcludeMasks, name, false)) {
-                    ReportRunProblem(TRunProblem::UnreadableFolder, path + ": cannot follow the link: " +
-                                                                        std::strerror(systemError) + "; skipped");
+                    ReportRunProblem(TRunProblem::UnreadableFolder, sLinkNotFollowed,
+                                     {path, std::strerror(systemError)});
                 }
                 return;
             }
-            ReportRunProblem(TRunProblem::UnreadableFolder,
-                             "Cannot read \"" + path + "\": " + std::strerror(systemError));
+            ReportRunProblem(TRunProblem::UnreadableFolder, sCannotReadFolder, {path, std::strerror(systemError)});
         });
 }
 
@@ -538,7 +546,7 @@ void TpxBatchList::CopyFoundFile(const std::string& fullPath, const TSearchRec& 
         {
         };
         if (::stat(target.c_str(), &copied) == 0 && static_cast<std::int64_t>(copied.st_size) != file.Size) {
-            ReportRunProblem(TRunProblem::FileChanged, fullPath + ": changed size while it was read; copied as read");
+            ReportRunProblem(TRunProblem::FileChanged, sFileChangedWhileCopied, {fullPath});
         }
     } else {
         ReportRunProblem(TRunProblem::CopyFailed, error);
@@ -593,6 +601,7 @@ void TpxBatchList::ZipMessage(TZipComponent& sender, std::int32_t errCode, const
     // component's "no archive name" that follows only says why nothing was added.
     if (code == zipmsg::kNoArchiveName && m_sectionProblems > 0) {
         RunSummary.ProblemLines.push_back(line);
+        RunSummary.LocalProblemLines.push_back(line);
         ProgressForm->ReportProblem(line);
         if (m_observer != nullptr) {
             m_observer->Problem(line);

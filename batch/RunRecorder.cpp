@@ -41,15 +41,15 @@ const char* endingWord(int exitCode)
 }
 
 // A run without windows has the English texts: the notification speaks the user's language.
-void useUsersLanguage()
+} // namespace
+
+void UseUsersRunLanguage()
 {
     const TRunSettings settings = ReadRunSettings();
     if (!settings.LanguageName.empty()) {
         LoadRunLanguage(settings.LanguageName, LanguageFolders(RunningProgramFolder()));
     }
 }
-
-} // namespace
 
 TRunRecorder::TRunRecorder(TpxBatchList& list, std::string batchFile, bool wholeBatch)
     : m_list(list), m_batchFile(std::move(batchFile)), m_wholeBatch(wholeBatch)
@@ -85,9 +85,12 @@ bool TRunRecorder::Begin()
     switch (m_lock.Acquire(m_files.Lock, holder, error)) {
     case TRunLock::TResult::Acquired:
         break;
-    case TRunLock::TResult::Busy:
-        m_refusal = AppText(sRunAlreadyRunning, {m_batchFile, holder > 0 ? std::to_string(holder) : "?"});
+    case TRunLock::TResult::Busy: {
+        const std::string process = holder > 0 ? std::to_string(holder) : "?";
+        m_refusal = EnglishText(sRunAlreadyRunning, {m_batchFile, process});
+        m_localRefusal = AppText(sRunAlreadyRunning, {m_batchFile, process});
         return false;
+    }
     case TRunLock::TResult::Failed:
         warn(error);
         break;
@@ -193,10 +196,14 @@ bool TRunRecorder::Notify()
     if (m_exitCode == kExitOk && !m_list.NotifySuccess) {
         return false;
     }
-    useUsersLanguage();
+    UseUsersRunLanguage();
     const TRunSummary& summary = m_list.RunSummary;
-    return NotifyRunEnd(m_batchFile, m_exitCode, firstLine(summary.LocalText()), summary.ProblemCount(), m_files.Log,
-                        m_list.NotifySuccess);
+    // The counts, and the first problem as a hint of what went wrong; the log has the others.
+    std::string text = firstLine(summary.LocalText());
+    if (!summary.LocalProblemLines.empty()) {
+        text += "\n" + summary.LocalProblemLines.front();
+    }
+    return NotifyRunEnd(m_batchFile, m_exitCode, text, summary.ProblemCount(), m_files.Log, m_list.NotifySuccess);
 }
 
 bool NotifyRunEnd(const std::string& batchFile, int exitCode, const std::string& summaryLine, int problems,
@@ -205,7 +212,7 @@ bool NotifyRunEnd(const std::string& batchFile, int exitCode, const std::string&
     if (exitCode == kExitOk && !always) {
         return false;
     }
-    useUsersLanguage();
+    UseUsersRunLanguage();
     const std::string name = batchFile.empty() ? std::string("?") : batchName(batchFile);
     TDesktopNotice notice;
     switch (exitCode) {

@@ -31,14 +31,17 @@ public:
     TRunRecorder& operator=(const TRunRecorder&) = delete;
 
     // Takes the batch's run lock, opens the log and notes the start. False when another run of the
-    // batch holds the lock: nothing was written and RefusalText() says why.
+    // batch holds the lock: nothing was written and RefusalText() says why (LocalRefusalText() in
+    // the user's language).
     bool Begin();
     const std::string& RefusalText() const { return m_refusal; }
+    const std::string& LocalRefusalText() const { return m_localRefusal; }
     // Notes the end: summary, problems and exit code in the log; for a whole-batch run the last
     // result (and the last success for exit code 0) in the state file. Releases the lock.
     void Finish(int exitCode);
     // Sends the desktop notification of the finished run: for exit codes 1 to 3 always, for 0 only
-    // when the batch asks for it (NotifySuccess). False when none was sent.
+    // when the batch asks for it (NotifySuccess); the first problem line is in it. False when none
+    // was sent.
     bool Notify();
     // What could not be kept (log or state file), empty when everything was.
     const std::string& Warning() const { return m_warning; }
@@ -62,11 +65,16 @@ private:
     int m_exitCode = -1;
     TRunSummary m_atSectionStart; // the counts when the current section started
     std::string m_refusal;
+    std::string m_localRefusal;
     std::string m_warning;
 };
 
 // The desktop notification of a batch-mode run that did not start or ended with exit code 1 to 3
 // (or 0 when `always`): the batch's name, the first line of the summary, the problem count and
 // where the log is. False when nothing was sent (no bus, no service, or exit code 0).
+// Loads the language the user chose in the editor's settings for the texts of a run without
+// windows; nothing changes when none was chosen or it cannot be read.
+void UseUsersRunLanguage();
+
 bool NotifyRunEnd(const std::string& batchFile, int exitCode, const std::string& summaryLine, int problems,
                   const std::string& logFile, bool always);

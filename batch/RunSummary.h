@@ -47,9 +47,10 @@ struct TRunSummary
     int FilesCopied = 0;     // files copied by copy sections
     int FilesUnchanged = 0;  // files left alone because the target was the same
     std::array<int, static_cast<int>(TRunProblem::Count)> Problems{};
-    std::vector<std::string> ProblemLines; // every problem, in order, as reported
-    std::vector<std::string> NoticeLines;  // messages shown that were no problems
-    std::string CurrentSection;            // name of the section being run (or last run)
+    std::vector<std::string> ProblemLines;      // every problem, in order, as reported (English)
+    std::vector<std::string> LocalProblemLines; // the same lines in the user's language
+    std::vector<std::string> NoticeLines;       // messages shown that were no problems
+    std::string CurrentSection;                 // name of the section being run (or last run)
     bool StoppedByUser = false;
     std::string StopError; // the error that ended the run; empty when none
 

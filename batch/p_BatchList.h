@@ -18,6 +18,7 @@
 #include "zipcomp/ZipComp.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -212,8 +213,14 @@ private:
     static std::unique_ptr<TZipComponent> CreateZipComponent(TpxBatchList& owner);
     static std::unique_ptr<IProgressView> CreateNullProgressView();
     void ProcessMessages();
+    // A problem line of the engine or the system, the same in every language.
     void ReportRunProblem(TRunProblem kind, const std::string& text);
-    void RunBatchCommand(const char* which, const std::string& commandLine);
+    // A problem line of the run itself: numbered string `number` with `arguments`. The progress view
+    // (standard error) and the run log get it in English, as scripts read them; LocalProblemLines
+    // (the editor's problems dialog) in the user's language.
+    void ReportRunProblem(TRunProblem kind, int number, std::initializer_list<std::string_view> arguments);
+    void ReportProblemLine(TRunProblem kind, const std::string& text, const std::string& localText);
+    void RunBatchCommand(bool before, const std::string& commandLine);
     // Raises an error when the parameter section was loaded with a defect.
     void CheckParameters() const;
     // ProcessSection with the entry's values, unless the entry was loaded with a defect (reported).

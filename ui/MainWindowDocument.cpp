@@ -450,6 +450,10 @@ class TWindowRunReport : public IBatchRunReport
 {
 public:
     void RunError(const std::string& text) override { TVorlandApplication::ShowError(text); }
+    void RunRefused(const std::string&, const std::string& localText) override
+    {
+        TVorlandApplication::ShowError(localText);
+    }
     void RunEnded(const TRunSummary&, int) override {}
 };
 
@@ -515,7 +519,7 @@ void TFrmSaveZip::RunWithProgress(const std::function<void()>& run)
     }
     PnLastRun->ShowBatch(FileName());
     const TRunSummary& summary = m_batch->RunSummary;
-    for (const std::string& line : summary.ProblemLines) {
+    for (const std::string& line : summary.LocalProblemLines) {
         m_lastProblems.append(fromUtf8(line));
     }
     if (!m_lastProblems.isEmpty() && !m_batchMode) {

@@ -104,6 +104,18 @@ constexpr TDefaultText kDefaultTexts[] = {
     {157, "Cannot remove the schedule file"},
     {158, "No program to show web pages was found. The help page is the file %s"},
     {159, "Schedule"},
+    {160, "Before command could not be started (%1): %2"},
+    {161, "After command could not be started (%1): %2"},
+    {162, "Before command ended with exit code %1: %2"},
+    {163, "After command ended with exit code %1: %2"},
+    {164, "Section \"%1\" not run: %2"},
+    {165, "Section \"%1\" skipped: no source directory"},
+    {166, "Section \"%1\" skipped: no archive name"},
+    {167, "Section \"%1\" skipped: no target directory"},
+    {168, "Section \"%1\": nothing to add; the previous archive \"%2\" was removed"},
+    {169, "%1: cannot follow the link: %2; skipped"},
+    {170, "Cannot read \"%1\": %2"},
+    {171, "%1: changed size while it was read; copied as read"},
 
     // 200 to 259: verifying and restoring.
 };

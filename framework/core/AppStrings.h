@@ -97,6 +97,19 @@ enum TAppString : int
     sCannotRemoveUnit = 157,
     sHelpPageWithoutBrowser = 158,
     sScheduleTitle = 159,
+    // 160 to 179: the problem lines of the run itself (not the engine's) and how it may stop.
+    sBeforeNotStarted = 160,
+    sAfterNotStarted = 161,
+    sBeforeFailed = 162,
+    sAfterFailed = 163,
+    sSectionNotRun = 164,
+    sSectionNoSource = 165,
+    sSectionNoArchive = 166,
+    sSectionNoTarget = 167,
+    sArchiveRemoved = 168,
+    sLinkNotFollowed = 169,
+    sCannotReadFolder = 170,
+    sFileChangedWhileCopied = 171,
 
     // 200 to 259: verifying and restoring.
 

@@ -1,7 +1,7 @@
 """End-to-end: unattended runs tell the desktop. On a private X display and a private session bus
 with a stand-in notification service, a `vorland FILE /B` run that ends with problems sends one
-notification naming the batch, its summary, the problem count and the log (in the user's language
-when that is French); a run without problems sends none unless the batch asks; without the service
+notification naming the batch, its summary, its first problem, the problem count and the log (in the
+user's language when that is French, while the console's lines stay English); a run without problems sends none unless the batch asks; without the service
 the exit code is the same."""
 
 import json
@@ -102,7 +102,7 @@ class RunNotice(unittest.TestCase):
         body = call["body"]
         # Markup characters of the body are escaped for services that read markup.
         self.assertIn("Run summary: 1 section(s) run, 0 skipped; 0 archive(s) written; 1 file(s) copied", body)
-        self.assertIn("1 problem(s). The log of the run: ", body)
+        self.assertIn("Before command ended with exit code 1: false\n1 problem(s). The log of the run: ", body)
         log = body.split("The log of the run: ", 1)[1].strip().replace("&lt;", "<").replace("&gt;", ">") \
             .replace("&amp;", "&")
         with open(log) as f:
@@ -136,11 +136,13 @@ class RunNotice(unittest.TestCase):
         result, _ = self.run_batch(VORLAND_CONSOLE="1")
         self.assertEqual(result.returncode, 1, result.stderr)
         self.assertIn("Run summary: 1 section(s) run", result.stderr)
+        self.assertIn("Before command ended with exit code 1: false", result.stderr)
         call = self.calls()[-1]
         print("recorded Notify call:", json.dumps(call, ensure_ascii=False))
         self.assertIn("Nightly <home> & co", call["summary"])
         self.assertNotIn("had problems", call["summary"])
         self.assertNotIn("Run summary", call["body"])
+        self.assertIn("La commande à exécuter avant s'est terminée avec le code 1 : false", call["body"])
 
 
 if __name__ == "__main__":
