@@ -36,6 +36,9 @@ TLastRunPanel::TLastRunPanel(QWidget* parent) : QWidget(parent)
     _lbLastRun->setWordWrap(true);
     _lbLastSuccess = new QLabel(this);
     _lbLastSuccess->setObjectName(QStringLiteral("_lbLastSuccess"));
+    // Wraps rather than pushing the button and the day count past the window's edge in languages
+    // with longer texts.
+    _lbLastSuccess->setWordWrap(true);
     _lbStale = new QLabel(this);
     _lbStale->setObjectName(QStringLiteral("_lbStale"));
     _lbStale->setWordWrap(true);
@@ -50,6 +53,7 @@ TLastRunPanel::TLastRunPanel(QWidget* parent) : QWidget(parent)
     btOpenLog->setToolTip(QStringLiteral("Open the log of this batch's runs"));
     lbStaleDays = new QLabel(QStringLiteral("Warn after this many days wit&hout a good run:"), this);
     lbStaleDays->setObjectName(QStringLiteral("lbStaleDays"));
+    lbStaleDays->setWordWrap(true);
     edStaleDays = new QSpinBox(this);
     edStaleDays->setObjectName(QStringLiteral("edStaleDays"));
     edStaleDays->setRange(1, kMaxStaleDays);

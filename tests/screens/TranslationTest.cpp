@@ -2,6 +2,7 @@
 // hint a window's template lists has a French text, every French line names a text that exists, a
 // caption with an accelerator keeps one, and no two controls that can be reached at the same time
 // share an accelerator, in English or in French.
+#include "batch/RunStateFiles.h"
 #include "batch/ScheduleInstaller.h"
 #include "batch/p_BatchList.h"
 #include "framework/CaptionFile.h"
@@ -17,6 +18,7 @@
 #include "framework/vk_fbaseSelectList.h"
 #include "testkit/TestKit.h"
 #include "ui/EditorTestKit.h"
+#include "ui/LastRunPanel.h"
 #include "ui/ScheduleDialog.h"
 #include "ui/p_fmain.h"
 #include "ui/p_fprogress.h"
@@ -325,6 +327,32 @@ TEST_F(Translation, accelerators_are_unique_where_they_can_be_pressed_in_both_la
             << under.key.toStdString() << " in French:\n" << acceleratorClashes(under.window).join(u'\n').toStdString();
         useEnglish();
     });
+}
+
+// A strip wider than the pages would widen the editor, or cut its button off where the window keeps
+// its size.
+TEST_F(Translation, the_last_result_strip_asks_no_more_width_in_french_than_the_pages)
+{
+    testkit::TempDir folder;
+    qputenv("XDG_STATE_HOME", QByteArray::fromStdString((folder.path() / "state").string()));
+    const std::string batchFile = (folder.path() / "Daily.vrl").string();
+    TpxBatchList().SaveToFile(batchFile);
+    std::string error;
+    ASSERT_TRUE(MakeRunStateFolder(error)) << error;
+    TRunState state;
+    state.BatchFile = batchFile;
+    state.LastStart = 1777000000;
+    state.LastEnd = state.LastStart + 60;
+    state.LastExitCode = kExitWithErrors;
+    state.LastSuccess = state.LastStart - 86400;
+    ASSERT_TRUE(WriteRunState(RunFilesOf(batchFile).State, state, error)) << error;
+    TFrmSaveZip main;
+    main.SetFileName(batchFile);
+    useFrench();
+    main.PnLastRun->ShowBatch(batchFile, state.LastEnd + 9 * 86400);
+    EXPECT_FALSE(main.PnLastRun->isHidden());
+    EXPECT_LE(main.PnLastRun->minimumSizeHint().width(), main.PageControl->minimumSizeHint().width());
+    qunsetenv("XDG_STATE_HOME");
 }
 
 TEST_F(Translation, qt_own_buttons_follow_the_language_and_come_back_to_english)
