@@ -192,7 +192,7 @@ void TBatchParametersPage::PickProgram(QLineEdit* field)
     // No default extension: programs here usually have none, and a typed name must stay as typed.
     spec.filter = QLatin1String(kProgramFilter);
     QString picked;
-    if (FilePicker().OpenFile(window(), spec, picked))
+    if (PickFile(window(), spec, picked))
         field->setText(picked);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// The file and folder pickers of the editor's windows behind one seam, so that tests answer them
-// without a modal loop. The default implementation uses the platform's dialogs. GUI thread only.
+// The file and folder pickers of the editor's windows, built on the one dialog seam (AppDialogs()),
+// through which tests answer them without a modal loop. GUI thread only.
 
 #include <QString>
 
@@ -16,20 +16,11 @@ struct TFileDialogSpec
     bool mustExist = false;  // only existing files may be picked
 };
 
-class IFilePicker
-{
-public:
-    virtual ~IFilePicker() = default;
-    // Folder browser starting at `start` (empty: no preset); true and `picked` when one was chosen.
-    virtual bool BrowseForFolder(QWidget* parent, const QString& start, QString& picked) = 0;
-    // Open-file dialog; true and the picked file's full path when one was chosen.
-    virtual bool OpenFile(QWidget* parent, const TFileDialogSpec& spec, QString& picked) = 0;
-};
-
-// The pickers in use: unless a test installed its own, the dialogs of AppDialogs().
-IFilePicker& FilePicker();
-// Installs a picker (not owned); nullptr goes back to the platform's dialogs.
-void SetFilePicker(IFilePicker* picker);
+// Folder browser starting at `start` (empty: no preset); true and `picked` when one was chosen.
+bool BrowseForFolder(QWidget* parent, const QString& start, QString& picked);
+// File dialog; true and the picked file's full path when one was chosen. A file that need not exist
+// yet (an archive to be made) is asked like a file to save to, without a question about replacing it.
+bool PickFile(QWidget* parent, const TFileDialogSpec& spec, QString& picked);
 
 // The folder part of a path ("" for a bare name).
 QString FolderOf(const QString& path);

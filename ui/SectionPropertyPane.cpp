@@ -273,7 +273,7 @@ void TSectionPropertyPane::_sbDirectoryClick()
 {
     const QString current = edDir->text();
     QString picked;
-    if (FilePicker().BrowseForFolder(window(), QFileInfo(current).isDir() ? current : QString(), picked))
+    if (BrowseForFolder(window(), QFileInfo(current).isDir() ? current : QString(), picked))
         edDir->setText(picked);
 }
 
@@ -287,9 +287,9 @@ void TSectionPropertyPane::_sbZipNameClick()
         spec.folder = current.isEmpty() ? QString() : FolderOf(current);
         spec.filter = QLatin1String(kZipFilter);
         spec.defaultSuffix = QStringLiteral("zip");
-        if (FilePicker().OpenFile(window(), spec, picked))
+        if (PickFile(window(), spec, picked))
             EdZipName->setText(picked);
-    } else if (FilePicker().BrowseForFolder(window(), current, picked)) {
+    } else if (BrowseForFolder(window(), current, picked)) {
         EdZipName->setText(picked);
     }
 }

@@ -238,7 +238,7 @@ void TfrmBatchWizard::_sbDirectoryClick()
 {
     const QString current = edSelectDir->text();
     QString picked;
-    if (FilePicker().BrowseForFolder(this, QFileInfo(current).isDir() ? current : QString(), picked))
+    if (BrowseForFolder(this, QFileInfo(current).isDir() ? current : QString(), picked))
         edSelectDir->setText(picked);
 }
 
@@ -252,9 +252,9 @@ void TfrmBatchWizard::_sbZipNameClick()
         spec.folder = current.isEmpty() ? QString() : FolderOf(current);
         spec.filter = QLatin1String(kZipFilter);
         spec.defaultSuffix = QStringLiteral("zip");
-        if (FilePicker().OpenFile(this, spec, picked))
+        if (PickFile(this, spec, picked))
             EdZipName->setText(picked);
-    } else if (FilePicker().BrowseForFolder(this, current, picked)) {
+    } else if (BrowseForFolder(this, current, picked)) {
         EdZipName->setText(picked);
     }
 }

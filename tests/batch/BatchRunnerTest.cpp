@@ -7,6 +7,7 @@
 #include "framework/core/AppStrings.h"
 #include "framework/core/CoreErrors.h"
 #include "framework/core/Questions.h"
+#include "testkit/CoreDoubles.h"
 #include "testkit/TestKit.h"
 #include "zipcomp/ZipComp.h"
 
@@ -74,44 +75,6 @@ public:
     int batchMax = 0, batchPosition = 0, zipMax = 0, zipPosition = 0, fileMax = 0, filePosition = 0;
 };
 
-class ScriptedPrompter : public IPrompter
-{
-public:
-    bool Confirm(const std::string& text) override
-    {
-        questions.push_back(text);
-        return answer;
-    }
-    YesNoCancel ConfirmYesNoCancel(const std::string& text) override
-    {
-        questions.push_back(text);
-        return YesNoCancel::Cancel;
-    }
-    void ShowMessage(const std::string&, bool) override {}
-    PasswordResult AskPassword(const std::string&, const std::string&, int, std::string&) override
-    {
-        return PasswordResult::Cancel;
-    }
-    bool AskVolume(const std::string&) override { return false; }
-
-    bool answer = false;
-    std::vector<std::string> questions;
-};
-
-class HookPump : public IEventPump
-{
-public:
-    void ProcessMessages() override
-    {
-        ++calls;
-        if (hook) {
-            hook();
-        }
-    }
-    std::function<void()> hook;
-    int calls = 0;
-};
-
 class BatchRunner : public ::testing::Test
 {
 protected:
@@ -140,8 +103,8 @@ protected:
 
     testkit::TempDir tmp;
     fs::path src = tmp.path() / "src";
-    ScriptedPrompter prompter;
-    HookPump pump;
+    TQueuedPrompter prompter;
+    TCountingPump pump;
     TpxBatchList list;
     RecordingView* view = nullptr;
 };
@@ -186,7 +149,7 @@ TEST_F(BatchRunner, zip_progress_percentages_are_right_past_the_32_bit_range)
     list.ZipProgress(zip, ProgressType::EndOfBatch, "", 0);
     EXPECT_EQ(view->calls.back(), "ArchiveComplete");
     // Every event lets pending messages through, and carries the stop request to the component.
-    EXPECT_EQ(pump.calls, 7);
+    EXPECT_EQ(pump.Calls, 7);
     list.CancelRequested = true;
     list.ZipProgress(zip, ProgressType::TotalFiles2Process, "", 1);
     EXPECT_TRUE(zip.Cancel());
@@ -195,16 +158,16 @@ TEST_F(BatchRunner, zip_progress_percentages_are_right_past_the_32_bit_range)
 TEST_F(BatchRunner, query_stop_asks_only_while_running_and_sets_the_stop_on_ok)
 {
     EXPECT_TRUE(list.QueryStop());
-    EXPECT_TRUE(prompter.questions.empty());
+    EXPECT_TRUE(prompter.Questions.empty());
 
     list.BatchRunning = true;
-    prompter.answer = false;
+    prompter.QueueConfirm(false);
     EXPECT_FALSE(list.QueryStop());
     EXPECT_FALSE(list.CancelRequested);
-    prompter.answer = true;
+    prompter.QueueConfirm(true);
     EXPECT_TRUE(list.QueryStop());
     EXPECT_TRUE(list.CancelRequested);
-    EXPECT_EQ(prompter.questions, (std::vector<std::string>{"Cancel zip ?", "Cancel zip ?"}));
+    EXPECT_EQ(prompter.Questions, (std::vector<std::string>{"Cancel zip ?", "Cancel zip ?"}));
     list.BatchRunning = false;
 }
 
@@ -253,14 +216,14 @@ TEST_F(BatchRunner, a_stop_confirmed_while_the_engine_runs_ends_the_run_and_rest
     add("Second", tmp / "copy", src.string(), false);
     list.UpdateZip = false;
     list.After = "sh -c \"touch '" + (tmp / "after-ran") + "'\"";
-    prompter.answer = true;
-    pump.hook = [this] {
+    prompter.QueueConfirm(true);
+    pump.Hook = [this] {
         if (list.ZipComponent->Busy() && !list.CancelRequested) {
             list.QueryStop();
         }
     };
     EXPECT_THROW(list.RunAll(), ESilentStop);
-    EXPECT_EQ(prompter.questions.size(), 1U);
+    EXPECT_EQ(prompter.Questions.size(), 1U);
     EXPECT_EQ(testkit::readFile(archive), previous);
     EXPECT_FALSE(fs::exists(tmp.path() / "copy"));
     EXPECT_FALSE(fs::exists(tmp.path() / "after-ran"));
@@ -299,9 +262,10 @@ TEST_F(BatchRunner, an_error_of_the_run_ends_it_and_clears_the_running_state)
 TEST(BatchRunnerWiring, a_prompter_installed_after_the_list_answers_the_list_and_its_component)
 {
     TpxBatchList list; // built before any prompter exists, as a program may do
-    ScriptedPrompter late;
-    late.answer = true;
-    SetAppPrompter(&late);
+    TQueuedPrompter late; // installs itself as the application's prompter
+    for (int i = 0; i < 3; ++i) {
+        late.QueueConfirm(true);
+    }
     ASSERT_NE(list.ZipComponent->Prompter(), nullptr);
     EXPECT_TRUE(list.ZipComponent->Prompter()->Confirm("component question"));
     list.BatchRunning = true;
@@ -309,7 +273,8 @@ TEST(BatchRunnerWiring, a_prompter_installed_after_the_list_answers_the_list_and
     EXPECT_TRUE(list.CancelRequested);
 
     // A prompter set on the list wins over the application's; nullptr goes back to it.
-    ScriptedPrompter own;
+    TQueuedPrompter own;
+    SetAppPrompter(&late); // the application's prompter stays the late one
     list.SetPrompter(&own);
     EXPECT_FALSE(list.ZipComponent->Prompter()->Confirm("to the list's own"));
     list.SetPrompter(nullptr);
@@ -318,11 +283,11 @@ TEST(BatchRunnerWiring, a_prompter_installed_after_the_list_answers_the_list_and
     EXPECT_FALSE(list.ZipComponent->Prompter()->Confirm("nobody to ask"));
     list.BatchRunning = false;
 
-    ASSERT_EQ(late.questions.size(), 3U);
-    EXPECT_EQ(late.questions[0], "component question");
-    ASSERT_EQ(own.questions.size(), 1U);
+    ASSERT_EQ(late.Questions.size(), 3U);
+    EXPECT_EQ(late.Questions[0], "component question");
+    ASSERT_EQ(own.Questions.size(), 1U);
 
-    HookPump pump;
+    TCountingPump pump;
     list.SetEventPump(&pump);
     EXPECT_EQ(list.EventPump(), &pump);
     EXPECT_EQ(list.ZipComponent->EventPump(), nullptr); // its events reach the list, which pumps once
@@ -334,7 +299,7 @@ TEST_F(BatchRunner, a_second_run_started_from_the_event_pump_is_refused)
     add("One", tmp / "out/one.zip", src.string(), true);
     add("Two", tmp / "out/two", src.string(), false);
     int nested = 0;
-    pump.hook = [this, &nested] {
+    pump.Hook = [this, &nested] {
         if (nested < 3) {
             ++nested;
             list.RunAll(); // a second click on Zip it
@@ -354,7 +319,7 @@ TEST_F(BatchRunner, a_silent_stop_from_the_event_pump_inside_the_engine_ends_the
     ASSERT_TRUE(haveEngine()) << "the engine is not built";
     add("One", tmp / "out/one.zip", src.string(), true);
     add("Two", tmp / "out/two", src.string(), false);
-    pump.hook = [this] {
+    pump.Hook = [this] {
         if (list.ZipComponent->Busy()) {
             throw ESilentStop();
         }
@@ -369,7 +334,7 @@ TEST_F(BatchRunner, a_silent_stop_from_the_event_pump_inside_the_engine_ends_the
     EXPECT_FALSE(list.Running());
 
     // Any other error from the pump is the engine call's failure (10101); the run goes on.
-    pump.hook = [this] {
+    pump.Hook = [this] {
         if (list.ZipComponent->Busy()) {
             throw std::runtime_error("handler failed");
         }

@@ -5,6 +5,7 @@
 #include "batch/p_BatchList.h"
 #include "faults/FaultKit.h"
 #include "framework/core/Questions.h"
+#include "testkit/CoreDoubles.h"
 #include "zipcomp/ZipComp.h"
 
 #include <gtest/gtest.h>
@@ -18,48 +19,11 @@ using faultkit::fs::path;
 using testkit::writeFile;
 
 // Records the file line and the problems; nothing else matters here.
-class FileLineView : public IProgressView
+class FileLineView : public TQuietProgressView
 {
 public:
-    void Show() override {}
-    void Hide() override {}
-    void SetBatchMax(int) override {}
-    void SetBatchPosition(int) override {}
-    void StartSection(const std::string&, const std::string&, const std::string&, int) override {}
-    void SetZipPosition(int) override {}
-    void ArchiveComplete() override {}
     void StartFile(const std::string& text, int) override { fileLine = text; }
-    void SetFilePosition(int) override {}
-    void FileComplete() override {}
-    void ReportProblem(const std::string& text) override { problems.push_back(text); }
-
     std::string fileLine;
-    std::vector<std::string> problems;
-};
-
-class SilentPrompter : public IPrompter
-{
-public:
-    bool Confirm(const std::string&) override { return false; }
-    YesNoCancel ConfirmYesNoCancel(const std::string&) override { return YesNoCancel::Cancel; }
-    void ShowMessage(const std::string&, bool) override {}
-    PasswordResult AskPassword(const std::string&, const std::string&, int, std::string&) override
-    {
-        return PasswordResult::Cancel;
-    }
-    bool AskVolume(const std::string&) override { return false; }
-};
-
-class HookPump : public IEventPump
-{
-public:
-    void ProcessMessages() override
-    {
-        if (hook) {
-            hook();
-        }
-    }
-    std::function<void()> hook;
 };
 
 class RunnerFaults : public ::testing::Test
@@ -79,7 +43,7 @@ protected:
 
     bool reported(const std::string& part) const
     {
-        for (const auto& problem : view->problems) {
+        for (const auto& problem : view->Problems) {
             if (problem.find(part) != std::string::npos) {
                 return true;
             }
@@ -89,8 +53,8 @@ protected:
 
     testkit::TempDir tmp;
     path src = tmp.path() / "src";
-    SilentPrompter prompter;
-    HookPump pump;
+    TQueuedPrompter prompter;
+    TCountingPump pump;
     FileLineView* view = nullptr;
     TpxBatchList list;
 };
@@ -104,13 +68,13 @@ TEST_F(RunnerFaults, a_file_removed_after_it_was_found_is_reported_and_the_other
     list.UpdateZip = false;
     list.AddEntry(std::make_unique<TBatchEntry>("Copy", target.string(), src.string(), "", "", true, false, false));
     // The runner shows each file before it copies it: that is the moment to take it away.
-    pump.hook = [&] {
+    pump.Hook = [&] {
         if (view->fileLine == (src / "gone.txt").string()) {
             faultkit::fs::remove(src / "gone.txt");
         }
     };
     list.RunAll();
-    EXPECT_TRUE(reported((src / "gone.txt").string())) << testing::PrintToString(view->problems);
+    EXPECT_TRUE(reported((src / "gone.txt").string())) << testing::PrintToString(view->Problems);
     EXPECT_EQ(faultkit::TreeDifference(faultkit::ReadTree(target), {{"a.txt", "a\n"}, {"sub/z.txt", "z\n"}}), "");
     EXPECT_EQ(list.RunSummary.ExitCode(), kExitWithErrors);
 }
@@ -125,7 +89,7 @@ TEST_F(RunnerFaults, files_that_grow_or_shrink_while_compressed_leave_a_valid_ar
     list.AddEntry(std::make_unique<TBatchEntry>("Zip", archive.string(), src.string(), "", "", true, false, true));
     bool changed = false;
     // At the engine's first report the files are counted and sized but not yet read through.
-    pump.hook = [&] {
+    pump.Hook = [&] {
         if (changed || !list.ZipComponent->Busy()) {
             return;
         }
@@ -140,7 +104,7 @@ TEST_F(RunnerFaults, files_that_grow_or_shrink_while_compressed_leave_a_valid_ar
     std::string report;
     EXPECT_TRUE(faultkit::ArchiveTestsOk(archive, &report)) << report;
     EXPECT_EQ(faultkit::ArchiveNames(archive), (std::vector<std::string>{"a.txt", "grow.bin", "shrink.bin", "z.txt"}));
-    EXPECT_NE(list.RunSummary.ExitCode(), kExitStoppedByError) << testing::PrintToString(view->problems);
+    EXPECT_NE(list.RunSummary.ExitCode(), kExitStoppedByError) << testing::PrintToString(view->Problems);
 }
 
 TEST_F(RunnerFaults, a_rebuild_keeps_the_previous_archive_at_its_name_until_the_new_one_is_complete)
@@ -151,7 +115,7 @@ TEST_F(RunnerFaults, a_rebuild_keeps_the_previous_archive_at_its_name_until_the_
     list.UpdateZip = false;
     list.AddEntry(std::make_unique<TBatchEntry>("Zip", archive.string(), src.string(), "", "", true, false, true));
     list.RunAll();
-    ASSERT_EQ(list.RunSummary.ExitCode(), kExitOk) << testing::PrintToString(view->problems);
+    ASSERT_EQ(list.RunSummary.ExitCode(), kExitOk) << testing::PrintToString(view->Problems);
     const std::string previous = testkit::readFile(archive);
 
     writeFile(src / "new.txt", "new\n");
@@ -160,7 +124,7 @@ TEST_F(RunnerFaults, a_rebuild_keeps_the_previous_archive_at_its_name_until_the_
     std::vector<std::string> replacedBy;
     // At every report of the engine the archive is at its name: the previous one, or at the very end
     // the complete new one.
-    pump.hook = [&] {
+    pump.Hook = [&] {
         if (!list.ZipComponent->Busy()) {
             return;
         }
@@ -180,7 +144,7 @@ TEST_F(RunnerFaults, a_rebuild_keeps_the_previous_archive_at_its_name_until_the_
     for (const auto& seen : replacedBy) {
         EXPECT_EQ(seen, testkit::readFile(archive));
     }
-    EXPECT_EQ(list.RunSummary.ExitCode(), kExitOk) << testing::PrintToString(view->problems);
+    EXPECT_EQ(list.RunSummary.ExitCode(), kExitOk) << testing::PrintToString(view->Problems);
     EXPECT_EQ(faultkit::ArchiveNames(archive), (std::vector<std::string>{"a.txt", "big.bin", "new.txt"}));
 }
 
@@ -196,7 +160,7 @@ TEST_F(RunnerFaults, copy_and_zip_sections_report_a_growing_file_and_a_dangling_
     // The file grows once it was found, before it is read: at the copy's file line, at the engine's
     // first report.
     int grown = 0;
-    pump.hook = [&] {
+    pump.Hook = [&] {
         const bool copying = view->fileLine == (src / "grow.txt").string();
         const bool zipping = list.ZipComponent->Busy() && grown == 1;
         if ((grown == 0 && copying) || zipping) {
@@ -209,22 +173,22 @@ TEST_F(RunnerFaults, copy_and_zip_sections_report_a_growing_file_and_a_dangling_
     EXPECT_EQ(grown, 2);
     const auto& problems = list.RunSummary.Problems;
     EXPECT_EQ(problems[static_cast<std::size_t>(TRunProblem::FileChanged)], 2)
-        << testing::PrintToString(view->problems);
+        << testing::PrintToString(view->Problems);
     EXPECT_EQ(problems[static_cast<std::size_t>(TRunProblem::UnreadableFolder)] +
                   problems[static_cast<std::size_t>(TRunProblem::ZipError)],
               2)
-        << testing::PrintToString(view->problems);
+        << testing::PrintToString(view->Problems);
     int links = 0;
     int changes = 0;
-    for (const auto& problem : view->problems) {
+    for (const auto& problem : view->Problems) {
         links += problem.find((src / "dead.txt").string() + ": cannot follow the link") != std::string::npos ? 1 : 0;
         changes += problem.find((src / "grow.txt").string() + ": ") != std::string::npos &&
                            problem.find("while it was read") != std::string::npos
                        ? 1
                        : 0;
     }
-    EXPECT_EQ(links, 2) << testing::PrintToString(view->problems);
-    EXPECT_EQ(changes, 2) << testing::PrintToString(view->problems);
+    EXPECT_EQ(links, 2) << testing::PrintToString(view->Problems);
+    EXPECT_EQ(changes, 2) << testing::PrintToString(view->Problems);
     EXPECT_EQ(list.RunSummary.ExitCode(), kExitWithErrors);
     EXPECT_EQ(testkit::readFile(target / "grow.txt"), "short\nand longer now\n");
 }

@@ -1,10 +1,11 @@
 #pragma once
-// Helpers for window tests: the application object every test program needs, a prompter and a
-// dialog provider that answer from queues (so no test waits on a modal loop or starts an outside
-// program), and a fresh settings and languages folder per test.
+// Helpers for window tests: the application object every test program needs, a dialog provider that
+// answers from a queue (so no test waits on a modal loop or starts an outside program; the prompter
+// is the core's, in testkit/CoreDoubles.h), and a fresh settings and languages folder per test.
 
 #include "framework/DialogProvider.h"
 #include "framework/core/UiInterfaces.h"
+#include "testkit/CoreDoubles.h"
 
 #include <QString>
 #include <QStringList>
@@ -20,40 +21,6 @@ inline void PrintTo(const QString& text, std::ostream* out)
 {
     *out << '"' << text.toStdString() << '"';
 }
-
-// The prompter of tests. Answers are taken in order; a question with no answer queued gets the safe
-// answer (Confirm false, Cancel, no password, no volume) and is counted in Unanswered.
-class TQueuedPrompter : public IPrompter
-{
-public:
-    // Installs itself as the core's prompter; the destructor puts the previous one back.
-    TQueuedPrompter();
-    ~TQueuedPrompter() override;
-
-    void QueueConfirm(bool answer) { m_confirms.push_back(answer); }
-    void QueueYesNoCancel(YesNoCancel answer) { m_yesNoCancels.push_back(answer); }
-    void QueuePassword(PasswordResult result, const std::string& password = {});
-    void QueueVolume(bool answer) { m_volumes.push_back(answer); }
-
-    bool Confirm(const std::string& text) override;
-    YesNoCancel ConfirmYesNoCancel(const std::string& text) override;
-    void ShowMessage(const std::string& text, bool isError) override;
-    PasswordResult AskPassword(const std::string& title, const std::string& prompt, int buttons,
-                               std::string& answer) override;
-    bool AskVolume(const std::string& prompt) override;
-
-    std::vector<std::string> Questions; // every question's text, in order
-    std::vector<std::string> Messages;  // every message's text
-    std::vector<std::string> Errors;    // every error message's text
-    int Unanswered = 0;
-
-private:
-    IPrompter* m_previous;
-    std::deque<bool> m_confirms;
-    std::deque<YesNoCancel> m_yesNoCancels;
-    std::deque<std::pair<PasswordResult, std::string>> m_passwords;
-    std::deque<bool> m_volumes;
-};
 
 // The dialog provider of tests. A queued answer of std::nullopt-like kind "cancel" is an empty
 // optional; OpenUrl records the address and answers OpenUrlResult.

@@ -24,7 +24,7 @@ namespace screens {
 namespace {
 
 // Pickers and desktop hand-overs of a picture run: every one is cancelled or refused.
-class TCancellingDialogs : public IDialogProvider, public IFilePicker
+class TCancellingDialogs : public IDialogProvider
 {
 public:
     bool OpenFileName(QWidget*, const QString&, const QString&, QString& fileName) override
@@ -43,8 +43,6 @@ public:
         return m_qt.InputText(parent, title, label, text);
     }
     bool OpenUrl(const QUrl&) override { return false; }
-    bool BrowseForFolder(QWidget*, const QString&, QString&) override { return false; }
-    bool OpenFile(QWidget*, const TFileDialogSpec&, QString&) override { return false; }
 
     QString NextOpen;
 
@@ -91,7 +89,6 @@ void InitScreens()
     InitFramework();
     AppContexte().SetApplicationName(QStringLiteral("Vorland"));
     SetAppDialogs(&cancellingDialogs());
-    SetFilePicker(&cancellingDialogs());
     SetModalAnswerer(answerDialog);
 }
 

@@ -570,12 +570,12 @@ TEST_F(Document, TheEditorsFilePickersGoThroughTheOneDialogSeam)
     zip.defaultSuffix = QStringLiteral("zip");
     dialogs.Queue(folder.FilePath(QStringLiteral("new-archive")));
     QString picked;
-    ASSERT_TRUE(FilePicker().OpenFile(window.get(), zip, picked));
+    ASSERT_TRUE(PickFile(window.get(), zip, picked));
     EXPECT_EQ(dialogs.Proposals, QStringList{QStringLiteral("/old/place/backup.zip")});
     EXPECT_EQ(picked, folder.FilePath(QStringLiteral("new-archive.zip")));
 
     dialogs.Cancel();
-    EXPECT_FALSE(FilePicker().BrowseForFolder(window.get(), QStringLiteral("/start"), picked));
+    EXPECT_FALSE(BrowseForFolder(window.get(), QStringLiteral("/start"), picked));
     EXPECT_EQ(dialogs.Proposals.last(), QStringLiteral("/start"));
 }
 

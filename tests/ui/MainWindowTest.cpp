@@ -516,17 +516,19 @@ TEST_F(MainWindow, delete_and_f2_keys_in_the_section_list)
 
 TEST_F(MainWindow, browse_buttons_fill_the_fields)
 {
-    uitest::TQueuedPickers pickers;
+    TQueuedDialogs dialogs;
     AddSection("A");
     window->SelectSection(0);
-    pickers.folders.push_back("/picked");
+    dialogs.Queue("/picked");
     Pane()._sbDirectoryClick();
     EXPECT_EQ(Batch().Entries(0).Dir, "/picked");
-    pickers.files.push_back("/z/new.zip");
+    dialogs.Queue("/z/new.zip");
     Pane()._sbZipNameClick();
     EXPECT_EQ(Batch().Entries(0).Zip, "/z/new.zip");
-    EXPECT_EQ(pickers.fileSpecs.back().folder, "/z");
-    pickers.files.push_back("/usr/bin/sync");
+    Pane()._sbZipNameClick(); // starts at the field's archive, cancelled
+    EXPECT_EQ(dialogs.Proposals.last(), "/z/new.zip");
+    EXPECT_EQ(Batch().Entries(0).Zip, "/z/new.zip");
+    dialogs.Queue("/usr/bin/sync");
     window->tsBatch->_sbBeforeClick();
     EXPECT_EQ(Batch().Before, "/usr/bin/sync");
 }

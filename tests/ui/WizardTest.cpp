@@ -1,5 +1,6 @@
 // The section wizard: its button rules on every page, copy mode skipping the path-name page both
 // ways, Enter moving on only without Shift or Alt, and what ExecuteBatchWizard stores.
+#include "tests/guikit/GuiTestKit.h"
 #include "batch/p_BatchList.h"
 #include "controls/vk_Button.h"
 #include "framework/vk_fBaseDialogueListe.h"
@@ -228,24 +229,22 @@ TEST(Wizard, mask_buttons_open_the_list_dialog_and_write_the_joined_list_back)
 TEST(Wizard, browsing_fills_the_fields_and_starts_at_an_existing_folder_only)
 {
     uitest::ensureApplication();
-    uitest::TQueuedPickers pickers;
+    TQueuedDialogs dialogs;
     testkit::TempDir dir;
     TfrmBatchWizard w;
     w.edSelectDir->setText("/no/such/folder");
-    pickers.folders.push_back(QString::fromStdString(dir.path().string()));
+    dialogs.Queue(QString::fromStdString(dir.path().string()));
     w._sbDirectoryClick();
-    EXPECT_EQ(pickers.browseStarts.value(0), QString());
+    EXPECT_EQ(dialogs.Proposals.value(0), QString());
     EXPECT_EQ(w.edSelectDir->text(), QString::fromStdString(dir.path().string()));
     EXPECT_TRUE(w.btSuivant->isEnabled());
     w.EdZipName->setText("/backup/old.zip");
-    pickers.files.push_back("/backup/new.zip");
+    dialogs.Queue("/backup/new.zip");
     w._sbZipNameClick();
-    ASSERT_EQ(pickers.fileSpecs.size(), 1u);
-    EXPECT_EQ(pickers.fileSpecs[0].folder, "/backup");
-    EXPECT_EQ(pickers.fileSpecs[0].fileName, "/backup/old.zip");
+    EXPECT_EQ(dialogs.Proposals.value(1), "/backup/old.zip");
     EXPECT_EQ(w.EdZipName->text(), "/backup/new.zip");
     w.rbNoCompress->setChecked(true);
     w._sbZipNameClick(); // copy mode: the folder browser, cancelled
-    EXPECT_EQ(pickers.browseStarts.value(1), "/backup/new.zip");
+    EXPECT_EQ(dialogs.Proposals.value(2), "/backup/new.zip");
     EXPECT_EQ(w.EdZipName->text(), "/backup/new.zip");
 }

@@ -50,18 +50,4 @@ std::map<std::string, std::string> FakeRun::Dump() const
     return values;
 }
 
-PasswordResult RecordingPrompter::AskPassword(const std::string& title, const std::string& prompt, int buttons,
-                                              std::string& answer)
-{
-    passwordPrompts.push_back(title + "|" + prompt);
-    passwordButtons.push_back(buttons);
-    if (passwordAnswers.empty()) {
-        return PasswordResult::Cancel;
-    }
-    PasswordAnswer next = passwordAnswers.front();
-    passwordAnswers.pop_front();
-    answer = next.text;
-    return next.result;
-}
-
 } // namespace zipfake

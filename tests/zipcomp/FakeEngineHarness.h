@@ -4,6 +4,7 @@
 // what they were asked.
 
 #include "framework/core/UiInterfaces.h"
+#include "testkit/CoreDoubles.h"
 #include "testkit/TestKit.h"
 
 #include <deque>
@@ -31,46 +32,6 @@ public:
 
 private:
     testkit::TempDir m_dir;
-};
-
-class RecordingPrompter : public IPrompter
-{
-public:
-    bool Confirm(const std::string&) override { return false; }
-    YesNoCancel ConfirmYesNoCancel(const std::string&) override { return YesNoCancel::Cancel; }
-    void ShowMessage(const std::string& text, bool) override { shown.push_back(text); }
-    PasswordResult AskPassword(const std::string& title, const std::string& prompt, int buttons,
-                               std::string& answer) override;
-    bool AskVolume(const std::string& prompt) override
-    {
-        volumePrompts.push_back(prompt);
-        return false;
-    }
-
-    struct PasswordAnswer
-    {
-        PasswordResult result;
-        std::string text;
-    };
-    std::deque<PasswordAnswer> passwordAnswers;
-    std::vector<std::string> shown;
-    std::vector<std::string> passwordPrompts;
-    std::vector<int> passwordButtons;
-    std::vector<std::string> volumePrompts;
-};
-
-class CountingPump : public IEventPump
-{
-public:
-    void ProcessMessages() override
-    {
-        ++count;
-        if (action) {
-            action();
-        }
-    }
-    int count = 0;
-    std::function<void()> action;
 };
 
 } // namespace zipfake

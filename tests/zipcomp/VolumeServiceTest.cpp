@@ -6,7 +6,7 @@
 
 TEST(LocalVolumeService, every_path_is_on_a_fixed_drive_with_real_space)
 {
-    zipfake::RecordingPrompter prompter;
+    TQueuedPrompter prompter;
     LocalVolumeService volumes(&prompter);
     testkit::TempDir dir;
     const std::string root = volumes.DriveRoot(dir / "x.zip");
@@ -25,7 +25,7 @@ TEST(LocalVolumeService, every_path_is_on_a_fixed_drive_with_real_space)
     EXPECT_EQ(volumes.QueryDiskSpace("/no/such/folder").totalBytes, -1);
     EXPECT_EQ(volumes.FormatVolume(root, "PKBACK# 001", false), kFormatDidNotRun);
     EXPECT_FALSE(volumes.RequestVolume(root, "Please insert disk volume 2 of 3"));
-    EXPECT_EQ(prompter.volumePrompts, std::vector<std::string>{"Please insert disk volume 2 of 3"});
+    EXPECT_EQ(prompter.Questions, std::vector<std::string>{"Please insert disk volume 2 of 3"});
     EXPECT_FALSE(LocalVolumeService().RequestVolume(root, "no prompter: refused"));
 }
 

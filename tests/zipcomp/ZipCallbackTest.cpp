@@ -64,7 +64,7 @@ TEST_F(ZipCallbackTest, progress_actions_raise_on_progress_with_exact_64_bit_siz
     EXPECT_EQ(d["Callbacks"], "6");
     EXPECT_EQ(d["Cb.0.Answer"], "0");
     EXPECT_EQ(zip.ProcessedCount(), 2);
-    EXPECT_EQ(pump.count, 6) << "the event pump runs once per callback";
+    EXPECT_EQ(pump.Calls, 6) << "the event pump runs once per callback";
 }
 
 TEST_F(ZipCallbackTest, every_action_without_handlers_gets_its_default_answer)
@@ -114,7 +114,7 @@ TEST_F(ZipCallbackTest, engine_messages_set_codes_and_raise_on_message)
     EXPECT_EQ(zip.ErrCode(), 1041 & 0xFF);
     EXPECT_EQ(zip.EngineErrCode(), 1041);
     EXPECT_EQ(zip.Message(), "file.txt: cannot read");
-    EXPECT_TRUE(prompter.shown.empty()) << "engine messages are never shown in a box";
+    EXPECT_TRUE(prompter.Messages.empty() && prompter.Errors.empty()) << "engine messages are never shown in a box";
 
     // Code 0 keeps the last code but still updates the text.
     RunScript({"4 0 0 0 0 more information"});
@@ -199,9 +199,11 @@ TEST_F(ZipCallbackTest, password_handler_answers_are_cut_and_capped)
 
 TEST_F(ZipCallbackTest, password_dialogs_go_through_the_prompter)
 {
-    prompter.passwordAnswers = {{PasswordResult::Ok, "secret"},  {PasswordResult::Ok, "secret"},
-                                {PasswordResult::Ok, "one"},     {PasswordResult::Ok, "two"},
-                                {PasswordResult::CancelAll, ""}, {PasswordResult::Ok, "plain"}};
+    for (const auto& [result, text] : std::vector<std::pair<PasswordResult, std::string>>{
+             {PasswordResult::Ok, "secret"}, {PasswordResult::Ok, "secret"}, {PasswordResult::Ok, "one"},
+             {PasswordResult::Ok, "two"}, {PasswordResult::CancelAll, ""}, {PasswordResult::Ok, "plain"}}) {
+        prompter.QueuePassword(result, text);
+    }
     auto d = RunScript({"8 1 1 0 1 new", "8 1 1 0 1 differ", "8 0 1 0 1 all", "8 0 1 0 1 plain"});
     EXPECT_EQ(d["Cb.0.Text"], "secret");
     EXPECT_EQ(d["Cb.0.Arg1"], "1");
@@ -209,10 +211,10 @@ TEST_F(ZipCallbackTest, password_dialogs_go_through_the_prompter)
     EXPECT_TRUE(HasMessageStarting(*zipmsg::LookupText(10104)));
     EXPECT_EQ(d["Cb.2.Action"], "0");
     EXPECT_EQ(d["Cb.3.Text"], "plain");
-    ASSERT_GE(prompter.passwordButtons.size(), 6u);
-    EXPECT_EQ(prompter.passwordButtons[0], kPwButtonOk | kPwButtonCancel);
-    EXPECT_EQ(prompter.passwordPrompts[1], "Password|Enter the password again:");
-    EXPECT_EQ(prompter.passwordButtons[4], kPwButtonOk | kPwButtonCancel | kPwButtonCancelAll);
+    ASSERT_GE(prompter.AskedButtons.size(), 6u);
+    EXPECT_EQ(prompter.AskedButtons[0], kPwButtonOk | kPwButtonCancel);
+    EXPECT_EQ(prompter.Questions[1], "Enter the password again:");
+    EXPECT_EQ(prompter.AskedButtons[4], kPwButtonOk | kPwButtonCancel | kPwButtonCancelAll);
 
     zip.SetUnattended(true);
     RunScript({"8 1 1 0 1 new"});
@@ -236,7 +238,7 @@ TEST_F(ZipCallbackTest, cancel_set_in_on_progress_stops_that_same_callback)
 
 TEST_F(ZipCallbackTest, cancel_set_while_messages_are_processed_counts_at_the_next_callback)
 {
-    pump.action = [this] { zip.SetCancel(true); };
+    pump.Hook = [this] { zip.SetCancel(true); };
     auto d = RunScript({"5 0 2 0 0", "1 0 1 1 0 a"});
     EXPECT_EQ(d["Cb.0.Answer"], "0");
     EXPECT_EQ(d["Cb.1.Answer"], "-1");

@@ -55,7 +55,7 @@ protected:
     testkit::TempDir dir;
     fs::path tree = dir.path() / "tree";
     std::string archive;
-    zipfake::CountingPump pump;
+    TCountingPump pump;
     TZipComponent zip{nullptr, &pump};
     std::vector<std::string> messages;
 };
@@ -87,7 +87,7 @@ TEST_F(ZipCompEngineTest, add_of_a_tree_then_entries_list_exactly_what_was_added
     EXPECT_TRUE(zip.FSpecArgs().empty());
     EXPECT_FALSE(zip.Busy());
     EXPECT_EQ(zip.EngineHandle(), nullptr);
-    EXPECT_GT(pump.count, 0);
+    EXPECT_GT(pump.Calls, 0);
 
     if (testkit::haveProgram("unzip")) {
         auto r = testkit::runProcess({"unzip", "-t", archive}, {}, 60);

@@ -39,8 +39,8 @@ protected:
     }
 
     zipfake::FakeRun run;
-    zipfake::RecordingPrompter prompter;
-    zipfake::CountingPump pump;
+    TQueuedPrompter prompter;
+    TCountingPump pump;
     TZipComponent zip{&prompter, &pump, reinterpret_cast<void*>(static_cast<std::uintptr_t>(0x1234))};
     std::vector<std::pair<std::int32_t, std::string>> messages;
 };

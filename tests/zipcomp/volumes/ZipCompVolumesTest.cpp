@@ -3,6 +3,7 @@
 // events, and the self-extractor made before the engine adds to it and kept once it has.
 
 #include "framework/core/UiInterfaces.h"
+#include "testkit/CoreDoubles.h"
 #include "testkit/TestKit.h"
 #include "tests/zipcomp/volumes/SimulatedDrive.h"
 #include "tests/zipcomp/volumes/StubImage.h"
@@ -17,23 +18,10 @@ namespace {
 using testkit::TempDir;
 namespace fs = std::filesystem;
 
-struct NoPrompter : IPrompter
-{
-    std::vector<std::string> shown;
-    bool Confirm(const std::string&) override { return false; }
-    YesNoCancel ConfirmYesNoCancel(const std::string&) override { return YesNoCancel::Cancel; }
-    void ShowMessage(const std::string& text, bool) override { shown.push_back(text); }
-    PasswordResult AskPassword(const std::string&, const std::string&, int, std::string&) override
-    {
-        return PasswordResult::Cancel;
-    }
-    bool AskVolume(const std::string&) override { return false; }
-};
-
 struct ZipCompVolumes : ::testing::Test
 {
     TempDir dir;
-    NoPrompter prompter;
+    TQueuedPrompter prompter;
     TZipComponent zip{&prompter};
     std::vector<std::pair<int, std::string>> messages;
 
@@ -145,11 +133,12 @@ TEST_F(ZipCompVolumes, removable_disks_are_asked_for_through_the_component_event
         abort = seq == 2;
         drive.Insert("d1");
     };
-    prompter.shown.clear();
+    prompter.Messages.clear();
+    prompter.Errors.clear();
     AddAll(drive.OnDrive("set.zip"));
     EXPECT_EQ(zip.ProcessedCount(), 0);
     EXPECT_EQ(zip.ErrCode(), 11007);
-    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_TRUE(prompter.Messages.empty() && prompter.Errors.empty());
 }
 
 TEST_F(ZipCompVolumes, without_a_stub_a_new_exe_reports_10802_then_10304_and_adds_nothing)
