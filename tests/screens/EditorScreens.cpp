@@ -9,6 +9,7 @@
 #include "batch/p_BatchList.h"
 #include "controls/vk_Button.h"
 #include "framework/core/AppStrings.h"
+#include "ui/BatchParametersPage.h"
 #include "ui/LastRunPanel.h"
 #include "ui/MainWindowCommands.h"
 #include "ui/SectionListView.h"
@@ -153,6 +154,16 @@ VORLAND_SCREEN(main_window)
             return answerBox(dialog, QMessageBox::Ok);
         },
         [&] { w.lbBatchListEdited(1, QStringLiteral(" ")); });
+    // The name field keeps a refused name with the reason under the fields.
+    w.PnProperties->edName->setText(QStringLiteral(" "));
+    ctx.Save(QStringLiteral("pane-refused"), &w);
+    w.PnProperties->Fill();
+    // The Parameters page says why a command with a line break is not kept.
+    w.PageControl->setCurrentIndex(1);
+    w.tsBatch->edBefore->setText(QStringLiteral("echo one\necho two"));
+    ctx.Save(QStringLiteral("parameters-refused"), &w);
+    w.tsBatch->Refresh();
+    w.PageControl->setCurrentIndex(0);
 
     // New on an unchanged batch asks nothing; the caption names the new batch.
     w.sbNouveauClick();
