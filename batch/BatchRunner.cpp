@@ -409,7 +409,7 @@ void TpxBatchList::ZipSection(const TBatchEntry& entry)
     const int problemsBefore = m_sectionProblems;
     ZipComponent->Add();
     const bool failed = m_sectionProblems > problemsBefore || CancelRequested;
-    if (ZipComponent->ProcessedCount() > 0) {
+    if (ZipComponent->ProcessedCount() > 0 || ZipComponent->ArchiveReplaced()) {
         ++RunSummary.ArchivesWritten;
     } else if (rebuild && !failed) {
         // Nothing was added: a rebuild ends without an archive. An empty or missing source folder

@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <sys/stat.h>
+#include <utility>
 #include <unistd.h>
 
 namespace {
@@ -265,6 +267,7 @@ std::int32_t TZipComponent::RunEngine(const std::string& archivePath)
 void TZipComponent::Add()
 {
     m_processedCount = 0;
+    m_archiveReplaced = false;
     if (m_fspecArgs.empty()) {
         ReportMessage(zipmsg::kNothingToAdd);
         return;
@@ -323,8 +326,16 @@ void TZipComponent::Add()
     m_busy = true;
     m_cancel = false;
     std::exception_ptr stop;
+    // The engine puts a new archive in place by renaming it over the old one: a new file identity.
+    const auto identity = [](const std::string& path) {
+        struct stat info = {};
+        return ::stat(path.c_str(), &info) == 0 ? std::make_pair(info.st_dev, info.st_ino) : std::make_pair(dev_t{}, ino_t{});
+    };
+    const auto before = identity(archivePath);
     try {
         m_processedCount = RunEngine(archivePath);
+        const auto after = identity(archivePath);
+        m_archiveReplaced = !spanning && after != before && after != std::make_pair(dev_t{}, ino_t{});
         if (spanning && m_processedCount > 0) {
             int lastVolume = 0;
             if (CopyToVolumes(archivePath, m_zipFileName, lastVolume) != 0) {
@@ -360,7 +371,7 @@ void TZipComponent::Add()
         std::rethrow_exception(stop);
     }
 
-    if (m_processedCount > 0) {
+    if (m_processedCount > 0 || m_archiveReplaced) {
         ReadDirectory();
     }
 }

@@ -185,6 +185,9 @@ public:
     std::int32_t EngineErrCode() const { return m_engineErrCode; }
     const std::string& Message() const { return m_message; }
     std::int32_t ProcessedCount() const { return m_processedCount; }
+    // Whether the last Add put a new archive in place: also when it added entries of empty folders
+    // only, which ProcessedCount (files) does not count.
+    bool ArchiveReplaced() const { return m_archiveReplaced; }
     // Results of the last directory read.
     const ZipDirEntries& Entries() const { return m_entries; }
     const std::string& ArchiveComment() const { return m_archiveComment; }
@@ -306,6 +309,7 @@ private:
     std::int32_t m_engineErrCode = 0;
     std::string m_message;
     std::int32_t m_processedCount = 0;
+    bool m_archiveReplaced = false;
     ZipDirEntries m_entries;
     std::string m_archiveComment;
     std::int64_t m_stubSize = 0;

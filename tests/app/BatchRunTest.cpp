@@ -268,6 +268,18 @@ TEST_F(BatchRun, rebuild_keeps_no_old_entries_and_writes_no_archive_when_nothing
         << empty.err;
     EXPECT_FALSE(fs::exists(archive));
     EXPECT_TRUE(fs::is_empty(tmp.path() / "out"));
+
+    // A tree of empty folders only: their entries are the archive, which is written and kept.
+    fs::remove_all(src);
+    fs::create_directories(src / "empty/inner");
+    batch.sections[0].suffix = "";
+    writeBatch(batchFile, batch);
+    auto folders = run({batchFile, "/B"});
+    EXPECT_EQ(folders.exitCode, 0) << folders.err;
+    EXPECT_NE(folders.err.find("1 archive(s) written"), std::string::npos) << folders.err;
+    const auto unzip = testkit::runProcess({"unzip", "-q", archive, "-d", tmp.path() / "restored"});
+    EXPECT_EQ(unzip.exitCode, 0) << unzip.err;
+    EXPECT_TRUE(fs::is_directory(tmp.path() / "restored/empty/inner"));
 }
 
 TEST_F(BatchRun, a_bare_archive_name_stops_the_run_with_unable_to_create_directory)
