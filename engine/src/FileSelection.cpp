@@ -38,6 +38,69 @@ std::string currentFolder()
     return buffer.c_str();
 }
 
+// Where and what one file specification walks.
+struct SpecWalk
+{
+    std::string full; // the normalised path pattern
+    std::string folder;
+    std::string namePattern;
+    std::string base; // normalised base folder of a relative specification; empty when absolute
+    bool recurse = false;
+    int group = -1; // its SpecGroup, when it shares its walk
+};
+
+// What a walk of several specifications found for one of them, kept until its turn comes.
+struct FoundItem
+{
+    std::uint32_t folder = 0; // the folder record; for an empty folder, none
+    std::string name;         // the file's name, or the empty folder's path
+    FolderEntry entry;
+    bool emptyFolder = false;
+};
+
+// Specifications that walk the same folder alike are walked once: each file goes to the first of
+// them whose name pattern matches it, and each takes its files when its turn comes, so the files and
+// their order are those of one walk per specification. Matching costs the length of the patterns,
+// not a walk of the tree per pattern.
+struct SpecGroup
+{
+    std::vector<int> specs; // in their order
+    // Patterns without wildcards, by their name in lower case (the matcher ignores the case of a to z),
+    // with the specifications naming them in order; and the patterns with wildcards, in order.
+    std::unordered_map<std::string, std::vector<int>> literals;
+    std::vector<std::pair<int, std::string>> wildcards;
+    bool walked = false;
+
+    static std::string lowerAscii(std::string_view name)
+    {
+        std::string lower(name);
+        for (char& c : lower) {
+            c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+        return lower;
+    }
+    const std::vector<int>* literalSpecs(std::string_view name) const
+    {
+        const auto it = literals.find(lowerAscii(name));
+        return it == literals.end() ? nullptr : &it->second;
+    }
+    // The first specification whose pattern matches the name; -1 for none.
+    int firstMatch(std::string_view name) const
+    {
+        const std::vector<int>* named = literalSpecs(name);
+        const int literal = named != nullptr ? named->front() : INT32_MAX;
+        for (const auto& [spec, pattern] : wildcards) {
+            if (spec > literal) {
+                break;
+            }
+            if (matchesName(pattern, name)) {
+                return spec;
+            }
+        }
+        return named != nullptr ? literal : -1;
+    }
+};
+
 class Walker
 {
 public:
@@ -48,10 +111,16 @@ public:
         }
     }
 
-    void runSpec(int index);
+    void run();
     Selection take() { return std::move(m_selection); }
 
 private:
+    SpecWalk resolve(const SelectionSpec& spec) const;
+    void runSpec(int index, const SpecWalk& how);
+    // Walks the group once and keeps what each of its specifications takes in m_found.
+    void walkGroup(SpecGroup& group, const SpecWalk& how);
+    // Whether the file passes what every specification asks of a file besides its name.
+    bool mayTake(const SourceFolder& folder, const std::string& name, const FolderEntry& entry) const;
     // Goes through the folders of the walk, into each folder as it comes in its listing, to any
     // depth (the listings above are kept, no folder stays open).
     void walk();
@@ -84,6 +153,10 @@ private:
     std::string m_namePattern;
     std::size_t m_matched = 0;
     FolderReader* m_reader = nullptr;
+    // The group being walked, and what its walk found, by specification.
+    const SpecGroup* m_group = nullptr;
+    std::vector<std::vector<FoundItem>> m_found;
+    std::vector<bool> m_namedFileSeen; // a pattern without wildcards met a file it names
 };
 
 // More readers than this gain nothing: the kernel's lookups of one tree contend with each other.
@@ -209,24 +282,32 @@ void Walker::addDirectories(std::uint32_t folderIndex)
 }
 
 // The listing holds only files whose name matches the name pattern being walked.
-void Walker::consider(std::uint32_t folderIndex, const std::string& name, const FolderEntry& entry)
+bool Walker::mayTake(const SourceFolder& folder, const std::string& name, const FolderEntry& entry) const
 {
     if (entry.never) {
-        return;
+        return false;
     }
     if (!m_options.tempPrefix.empty() && name.compare(0, m_options.tempPrefix.size(), m_options.tempPrefix) == 0) {
-        return;
+        return false;
     }
     if (isWorkFileName(name)) {
-        return;
+        return false;
     }
-    const SourceFolder& folder = m_selection.folders[folderIndex];
     // Exclusions with a folder part see the path with its folders, also when names are stripped.
     if (!m_options.excludes.empty()) {
         const std::string fullPath = m_needsFullPath ? folder.path + name : std::string();
         if (excluded(fullPath, relativeNameOf(folder.path) + name, name)) {
-            return;
+            return false;
         }
+    }
+    return true;
+}
+
+void Walker::consider(std::uint32_t folderIndex, const std::string& name, const FolderEntry& entry)
+{
+    const SourceFolder& folder = m_selection.folders[folderIndex];
+    if (!mayTake(folder, name, entry)) {
+        return;
     }
     ++m_matched;
     const auto& files = m_selection.files;
@@ -328,7 +409,11 @@ void Walker::walk()
         const FolderListing& listing = levels.back();
         if (next.back() == listing.entries.size()) {
             if (listing.empty && levels.size() > 1) {
-                addEmptyFolder(listing.path);
+                if (m_group != nullptr) {
+                    m_found[static_cast<std::size_t>(m_group->specs.front())].push_back({0, listing.path, {}, true});
+                } else {
+                    addEmptyFolder(listing.path);
+                }
             }
             levels.pop_back();
             next.pop_back();
@@ -360,57 +445,159 @@ void Walker::walk()
         if (records.back() == NameTable::kNone) {
             records.back() = folderRecord(prefix);
         }
-        consider(records.back(), name, entry);
+        if (m_group == nullptr) {
+            consider(records.back(), name, entry);
+            continue;
+        }
+        const int first = m_group->firstMatch(name);
+        if (first < 0) {
+            continue;
+        }
+        if (const std::vector<int>* named = m_group->literalSpecs(name);
+            named != nullptr && mayTake(m_selection.folders[records.back()], name, entry)) {
+            for (const int spec : *named) {
+                m_namedFileSeen[static_cast<std::size_t>(spec)] = true;
+            }
+        }
+        m_found[static_cast<std::size_t>(first)].push_back({records.back(), name, entry, false});
     }
 }
 
-void Walker::runSpec(int index)
+SpecWalk Walker::resolve(const SelectionSpec& spec) const
 {
-    const SelectionSpec& spec = m_options.specs[static_cast<std::size_t>(index)];
-    if (spec.pattern.empty()) {
-        return;
-    }
-    m_spec = index;
-    m_matched = 0;
-    std::string full;
+    SpecWalk how;
+    how.recurse = spec.recurse;
     if (spec.pattern[0] == '/') {
-        full = spec.pattern;
-        m_base.clear();
+        how.full = spec.pattern;
     } else {
         const std::string base = spec.baseDir.empty() ? currentFolder() : spec.baseDir;
-        m_base = normalisePath(base[0] == '/' ? base : currentFolder() + "/" + base);
-        full = m_base + "/" + spec.pattern;
+        how.base = normalisePath(base[0] == '/' ? base : currentFolder() + "/" + base);
+        how.full = how.base + "/" + spec.pattern;
     }
-    const bool namesFolder = full.back() == '/';
-    full = normalisePath(full);
-    std::string folder;
+    const bool namesFolder = how.full.back() == '/';
+    how.full = normalisePath(how.full);
     struct stat st;
-    if (namesFolder ||
-        (!hasWildcard(full.substr(full.rfind('/') + 1)) && stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) {
-        folder = full;
-        m_namePattern = "*";
+    if (namesFolder || (!hasWildcard(how.full.substr(how.full.rfind('/') + 1)) && stat(how.full.c_str(), &st) == 0 &&
+                        S_ISDIR(st.st_mode))) {
+        how.folder = how.full;
+        how.namePattern = "*";
     } else {
-        const auto slash = full.rfind('/');
-        folder = slash == 0 ? "/" : full.substr(0, slash);
-        m_namePattern = full.substr(slash + 1);
+        const auto slash = how.full.rfind('/');
+        how.folder = slash == 0 ? "/" : how.full.substr(0, slash);
+        how.namePattern = how.full.substr(slash + 1);
     }
+    return how;
+}
+
+void Walker::runSpec(int index, const SpecWalk& how)
+{
+    m_spec = index;
+    m_matched = 0;
+    m_base = how.base;
+    m_namePattern = how.namePattern;
+    const std::string& folder = how.folder;
     const bool insideBase =
         m_base.empty() || folder == m_base || folder.compare(0, m_base.size() + 1, m_base + "/") == 0 || m_base == "/";
     m_checkNames = m_options.specs.size() > 1 || m_options.junkDirNames || !insideBase;
+    if (how.group >= 0) {
+        // Its files were found by the walk of its group.
+        auto& found = m_found[static_cast<std::size_t>(index)];
+        for (const FoundItem& item : found) {
+            if (item.emptyFolder) {
+                addEmptyFolder(item.name);
+            } else {
+                consider(item.folder, item.name, item.entry);
+            }
+        }
+        std::vector<FoundItem>().swap(found);
+        if (!hasWildcard(m_namePattern) && !m_namedFileSeen[static_cast<std::size_t>(index)]) {
+            m_report(ZIP_MSG_FILE_SKIPPED, how.full + ": no such file; skipped");
+        }
+        return;
+    }
     FolderWalkRules rules;
     rules.namePattern = m_namePattern;
-    rules.recurse = spec.recurse;
+    rules.recurse = how.recurse;
     rules.hiddenFiles = m_options.hiddenFiles;
     rules.never = m_options.never;
     // The calling thread is one of the readers: with one, it reads each folder as the walk gets to
     // it and no thread is started.
-    const unsigned threads = spec.recurse ? walkThreadCount(m_options.walkThreads) : 1;
+    const unsigned threads = how.recurse ? walkThreadCount(m_options.walkThreads) : 1;
     FolderReader reader(folder, std::move(rules), threads - 1);
     m_reader = &reader;
     walk();
     m_reader = nullptr;
     if (m_matched == 0 && !hasWildcard(m_namePattern)) {
-        m_report(ZIP_MSG_FILE_SKIPPED, full + ": no such file; skipped");
+        m_report(ZIP_MSG_FILE_SKIPPED, how.full + ": no such file; skipped");
+    }
+}
+
+void Walker::walkGroup(SpecGroup& group, const SpecWalk& how)
+{
+    group.walked = true;
+    m_base = how.base;
+    FolderWalkRules rules;
+    rules.nameFilter = [&group](std::string_view name) { return group.firstMatch(name) >= 0; };
+    rules.recurse = how.recurse;
+    rules.hiddenFiles = m_options.hiddenFiles;
+    rules.never = m_options.never;
+    const unsigned threads = how.recurse ? walkThreadCount(m_options.walkThreads) : 1;
+    FolderReader reader(how.folder, std::move(rules), threads - 1);
+    m_reader = &reader;
+    m_group = &group;
+    walk();
+    m_group = nullptr;
+    m_reader = nullptr;
+}
+
+void Walker::run()
+{
+    const std::size_t count = m_options.specs.size();
+    std::vector<SpecWalk> walks(count);
+    std::vector<SpecGroup> groups;
+    std::unordered_map<std::string, std::size_t> firstOfKey; // folder, base and recursion -> spec
+    for (std::size_t i = 0; i < count; ++i) {
+        if (m_options.specs[i].pattern.empty()) {
+            continue;
+        }
+        walks[i] = resolve(m_options.specs[i]);
+        const SpecWalk& how = walks[i];
+        std::string key = how.folder + '\0' + how.base + '\0' + (how.recurse ? "r" : "");
+        const auto [it, added] = firstOfKey.emplace(std::move(key), i);
+        if (added) {
+            continue;
+        }
+        SpecWalk& first = walks[it->second];
+        if (first.group < 0) {
+            first.group = static_cast<int>(groups.size());
+            groups.emplace_back().specs.push_back(static_cast<int>(it->second));
+        }
+        walks[i].group = first.group;
+        groups[static_cast<std::size_t>(first.group)].specs.push_back(static_cast<int>(i));
+    }
+    if (!groups.empty()) {
+        m_found.resize(count);
+        m_namedFileSeen.assign(count, false);
+    }
+    for (SpecGroup& group : groups) {
+        for (const int spec : group.specs) {
+            const std::string& pattern = walks[static_cast<std::size_t>(spec)].namePattern;
+            if (hasWildcard(pattern)) {
+                group.wildcards.emplace_back(spec, pattern);
+            } else {
+                group.literals[SpecGroup::lowerAscii(pattern)].push_back(spec);
+            }
+        }
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        if (m_options.specs[i].pattern.empty()) {
+            continue;
+        }
+        const SpecWalk& how = walks[i];
+        if (how.group >= 0 && !groups[static_cast<std::size_t>(how.group)].walked) {
+            walkGroup(groups[static_cast<std::size_t>(how.group)], how);
+        }
+        runSpec(static_cast<int>(i), how);
     }
 }
 
@@ -419,9 +606,7 @@ void Walker::runSpec(int index)
 Selection selectFiles(const SelectionOptions& options, const SelectionReport& report)
 {
     Walker walker(options, report);
-    for (std::size_t i = 0; i < options.specs.size(); ++i) {
-        walker.runSpec(static_cast<int>(i));
-    }
+    walker.run();
     return walker.take();
 }
 

@@ -27,6 +27,11 @@ struct CloseDir
 
 } // namespace
 
+bool FolderWalkRules::matches(std::string_view name) const
+{
+    return nameFilter ? nameFilter(name) : matchesName(namePattern, name);
+}
+
 std::size_t FolderListing::cost() const
 {
     return kFolderOverhead + path.capacity() + names.capacity() + entries.capacity() * sizeof(FolderEntry);
@@ -58,13 +63,13 @@ void listNames(DIR* dir, const FolderWalkRules& rules, FolderListing& listing)
             entry.kind = FolderEntry::Folder;
             break;
         case DT_REG:
-            if (!matchesName(rules.namePattern, name)) {
+            if (!rules.matches(name)) {
                 continue;
             }
             break;
         case DT_LNK:
             // A link to a folder is not walked into, but it is told where the walk goes into folders.
-            if (!rules.recurse && !matchesName(rules.namePattern, name)) {
+            if (!rules.recurse && !rules.matches(name)) {
                 continue;
             }
             entry.link = true;
@@ -103,7 +108,7 @@ bool lookUp(int folderFd, const std::string& name, const FolderWalkRules& rules,
         entry.link = S_ISLNK(st.st_mode);
         looked = !entry.link;
     }
-    const bool matches = matchesName(rules.namePattern, name);
+    const bool matches = rules.matches(name);
     if (!entry.link && !matches) {
         return false;
     }

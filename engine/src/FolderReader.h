@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -62,6 +63,10 @@ struct FolderListing
 struct FolderWalkRules
 {
     std::string namePattern; // files taken only when their name matches
+    // When set, decides instead of namePattern (the patterns of several file specifications walked
+    // at once); called from the workers, so it must be safe to call from any thread.
+    std::function<bool(std::string_view name)> nameFilter;
+    bool matches(std::string_view name) const;
     bool recurse = false;
     bool hiddenFiles = false;
     std::vector<std::pair<dev_t, ino_t>> never;

@@ -268,6 +268,43 @@ TEST(FileSelection, folders_removed_while_the_walk_reads_ahead_are_reported_or_m
     }
 }
 
+TEST(FileSelection, specifications_of_one_folder_walked_once_take_what_a_walk_each_would_in_their_order)
+{
+    testkit::TempDir temp;
+    for (const char* name : {"a.txt", "b.LOG", "a", "sub/b.log", "sub/a", "sub/c.txt", "x/a.bin", "empty/"}) {
+        std::string(name).back() == '/' ? (void)fs::create_directories(temp / name)
+                                        : testkit::writeFile(temp / name, name);
+    }
+    SelectionOptions options;
+    for (const char* pattern : {"*.txt", "B.log", "*.log", "*.txt", "missing.txt", "a.*", "sub/c.txt", "a", "*"}) {
+        options.specs.push_back({pattern, temp.path().string(), true});
+    }
+    // Each specification alone, the paths an earlier one took left out: what they take together.
+    std::vector<std::string> expected;
+    std::vector<std::string> expectedReports;
+    for (std::size_t i = 0; i < options.specs.size(); ++i) {
+        SelectionOptions one = options;
+        one.specs = {options.specs[i]};
+        const Outcome alone = choose(one, 1);
+        for (const std::string& line : alone.files) {
+            const std::string file = line.substr(0, line.rfind(' ')) + " " + std::to_string(i);
+            if (std::none_of(expected.begin(), expected.end(), [&](const std::string& taken) {
+                    return taken.substr(0, taken.rfind(' ')) == file.substr(0, file.rfind(' '));
+                })) {
+                expected.push_back(file);
+            }
+        }
+        expectedReports.insert(expectedReports.end(), alone.reports.begin(), alone.reports.end());
+    }
+    ASSERT_EQ(expected.size(), 7u);
+    for (const unsigned threads : {1u, 3u}) {
+        const Outcome together = choose(options, threads);
+        EXPECT_EQ(together.files, expected);
+        EXPECT_EQ(together.reports, expectedReports);
+        EXPECT_EQ(together.directories.size(), 3u); // sub/, x/ and the empty folder
+    }
+}
+
 TEST(FileSelection, a_stop_from_the_report_ends_the_walk_and_its_readers)
 {
     testkit::TempDir temp;
