@@ -10,6 +10,14 @@
 // batch's last result (exit code 0 recent run without problems, 1 last run had problems or was
 // stopped, 2 unreadable batch file, 3 never run, 4 last run without problems older than the user's
 // limit); "vorland --version" the version. These are read before anything else.
+// Options that begin with "--" are read first (app/LongOptions.h), and no argument from the first
+// of them on is taken as a "/" switch.
+//
+//        vorland --test ARCHIVE                             tests every entry of the archive
+//        vorland --restore ARCHIVE --to FOLDER [--replace|--skip|--keep-both] [--password P]
+//                [NAME-OR-MASK...]                          restores entries without windows
+// Their exit codes: 0 all good, 1 bad entries or files not restored (each named), 2 the archive
+// cannot be read or is no archive, 3 stopped by a signal.
 //
 // Without a display (neither DISPLAY nor WAYLAND_DISPLAY set), or with VORLAND_CONSOLE=1, the run
 // shows its progress and problems on standard error. Exit codes of a run: 0 every section completed
@@ -20,6 +28,8 @@
 #include "app/ConsoleEventPump.h"
 #include "app/ConsoleProgressView.h"
 #include "app/ConsolePrompter.h"
+#include "app/LongOptions.h"
+#include "app/RestoreCommand.h"
 #ifdef VORLAND_HAVE_WINDOWS
 #include "app/DisplayProbe.h"
 #include "app/ModuleLoading.h"
@@ -55,6 +65,8 @@ bool BatchMode = false;
 namespace {
 
 std::vector<std::string> g_arguments;
+// Arguments from this index on are never "/" switches.
+std::size_t g_switchEnd = 0;
 
 const char* const kUsageText = "Pellamar - Vorland\r\nOptions :\r\nFileName : Batch filename\r\n/B : Batch mode\r\n"
                                "--batch : Batch mode (as /B)\r\n--status FileName : Last result of the batch\r\n"
@@ -113,7 +125,8 @@ bool HasArgument(const char* text)
 bool HasSwitch(const std::string& switchText)
 {
     const std::string wanted = upperCased(switchText);
-    return std::any_of(g_arguments.begin(), g_arguments.end(), [&](const std::string& argument) {
+    const auto end = g_arguments.begin() + static_cast<std::ptrdiff_t>(std::min(g_switchEnd, g_arguments.size()));
+    return std::any_of(g_arguments.begin(), end, [&](const std::string& argument) {
         return upperCased(argument).rfind(wanted, 0) == 0 && MayBeSwitch(argument);
     });
 }
@@ -257,6 +270,11 @@ int main(int argc, char** argv)
     std::signal(SIGXFSZ, SIG_IGN);
     BatchMode = false;
     g_arguments.assign(argv + 1, argv + argc);
+    const TLongOptions longOptions = ReadLongOptions(g_arguments);
+    g_switchEnd = longOptions.firstLongOption;
+    if (longOptions.command != TLongOptions::Command::None) {
+        return RunRestoreCommand(longOptions);
+    }
     int optionExitCode = 0;
     if (runLongOption(optionExitCode)) {
         return optionExitCode;

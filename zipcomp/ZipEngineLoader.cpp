@@ -75,6 +75,7 @@ ZipEngineLibrary::LoadResult ZipEngineLibrary::Load(const std::string& path)
     m_handle = handle;
     m_exec = exec;
     m_version = version;
+    m_read = reinterpret_cast<ZipEngineReadFn>(::dlsym(handle, ZIP_READ_EXPORT));
     m_error.clear();
     return LoadResult::Loaded;
 }
@@ -87,4 +88,5 @@ void ZipEngineLibrary::Unload()
     m_handle = nullptr;
     m_exec = nullptr;
     m_version = nullptr;
+    m_read = nullptr;
 }

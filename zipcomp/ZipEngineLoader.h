@@ -1,7 +1,9 @@
 #pragma once
-// Finding and loading the zip engine library, and binding its two exports.
+// Finding and loading the zip engine library, and binding its exports: the two every engine has,
+// and the read export of engines that read archives.
 
 #include "zipengine/ZipEngineApi.h"
+#include "zipengine/ZipReadApi.h"
 
 #include <string>
 
@@ -31,8 +33,10 @@ public:
     // system's library search.
     static std::string ChoosePath(const std::string& dllDirectory);
 
-    // Loads the library at `path` and binds both exports. On any failure nothing stays loaded and
-    // Error() describes the cause (the loader's own text for NotLoadable).
+    // Loads the library at `path` and binds both exports, and the read export when the library has
+    // it. On any failure nothing stays loaded and Error() describes the cause (the loader's own text
+    // for NotLoadable). A library without the read export still loads: Read() is then null and
+    // ReadError() names what is missing.
     LoadResult Load(const std::string& path);
     void Unload();
 
@@ -43,11 +47,14 @@ public:
 
     ZipEngineExecFn Exec() const { return m_exec; }
     GetZipEngineVersionFn Version() const { return m_version; }
+    ZipEngineReadFn Read() const { return m_read; }
+    std::string ReadError() const { return m_path + ": no " ZIP_READ_EXPORT; }
 
 private:
     void* m_handle = nullptr;
     ZipEngineExecFn m_exec = nullptr;
     GetZipEngineVersionFn m_version = nullptr;
+    ZipEngineReadFn m_read = nullptr;
     std::string m_error;
     std::string m_path;
 };

@@ -62,6 +62,14 @@ void TraditionalCipher::encrypt(std::uint8_t* data, std::size_t size)
     }
 }
 
+void TraditionalCipher::decrypt(std::uint8_t* data, std::size_t size)
+{
+    for (std::size_t i = 0; i < size; ++i) {
+        data[i] ^= streamByte();
+        update(data[i]);
+    }
+}
+
 void TraditionalCipher::makeHeader(std::uint8_t checkByte, std::uint8_t header[12])
 {
     std::size_t got = 0;

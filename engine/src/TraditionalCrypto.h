@@ -15,6 +15,8 @@ public:
 
     // Encrypts in place, continuing the key stream.
     void encrypt(std::uint8_t* data, std::size_t size);
+    // Decrypts in place, continuing the key stream (the 12-byte header first, then the data).
+    void decrypt(std::uint8_t* data, std::size_t size);
 
     // Fills the 12-byte encryption header: 11 random bytes from the system's random source and the
     // check byte, then encrypts it. The cipher must be fresh (just constructed). Raises EngineError

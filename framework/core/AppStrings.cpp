@@ -118,6 +118,21 @@ constexpr TDefaultText kDefaultTexts[] = {
     {171, "%1: changed size while it was read; copied as read"},
 
     // 200 to 259: verifying and restoring.
+    {200, "%s: %s does not read back as it was written (%s); the previous archive was kept"},
+    {201, "%s: the new copy does not read back as it was read from %s; the previous copy was kept"},
+    {202, "%s: not restored: its name leads outside the destination folder"},
+    {203, "%s: not restored: the link leads outside the destination folder"},
+    {204, "%s: %s: damaged, not restored (%s)"},
+    {205, "%s: not restored: %s"},
+    {206, "%s exists; kept as it is"},
+    {207, "%s cannot be read as an archive: %s"},
+    {208, "%d restored, %d kept as they were, %d problems"},
+    {209, "Testing"},
+    {210, "Restoring"},
+    {211, "%s: %s: %s"},
+    {212, "%d entries tested, %d bad"},
+    {213, "The zip engine cannot read archives (%s)"},
+    {214, "vorland --test ARCHIVE | vorland --restore ARCHIVE --to FOLDER [--replace|--skip|--keep-both] [NAME-OR-MASK...]"},
 };
 
 const std::vector<std::string>& defaultTable()

@@ -112,6 +112,21 @@ enum TAppString : int
     sFileChangedWhileCopied = 171,
 
     // 200 to 259: verifying and restoring.
+    sVerifyEntryFailed = 200,
+    sVerifyCopyFailed = 201,
+    sRestoreOutside = 202,
+    sRestoreLinkOutside = 203,
+    sRestoreDamaged = 204,
+    sRestoreWriteFailed = 205,
+    sRestoreExists = 206,
+    sArchiveUnreadable = 207,
+    sRestoreSummary = 208,
+    sTesting = 209,
+    sRestoring = 210,
+    sTestBadEntry = 211,
+    sTestSummary = 212,
+    sNoReadEngine = 213,
+    sRestoreUsage = 214,
 
     kAppStringCount = 260
 };
