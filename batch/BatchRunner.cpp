@@ -13,6 +13,7 @@
 #include "framework/core/ProcessUtils.h"
 #include "framework/core/Questions.h"
 #include "pathrules/PathRules.h"
+#include "restore/RestoreMessages.h"
 #include "zipcomp/ZipComp.h"
 #include "zipcomp/ZipMessages.h"
 
@@ -378,6 +379,7 @@ void TpxBatchList::ZipSection(const TBatchEntry& entry)
     // one replaces it (in the engine, as an update does).
     const bool rebuild = !UpdateZip;
     ZipComponent->SetRebuildArchive(rebuild);
+    ZipComponent->SetVerifyArchive(Verify);
     ZipComponent->SetZipFileName("");
     ZipComponent->SetZipFileName(archive);
     ZipComponent->SetPassword(Password);
@@ -537,7 +539,8 @@ void TpxBatchList::CopyFoundFile(const std::string& fullPath, const TSearchRec& 
         }
     }
     std::string error;
-    if (CopyFileKeepTime(fullPath, target, error)) {
+    bool verifyFailed = false;
+    if (CopyFileKeepTime(fullPath, target, error, Verify, &verifyFailed)) {
         ++RunSummary.FilesCopied;
         ProgressForm->FileComplete();
         // The file grew or shrank after it was found: the copy holds what was read, and the run says
@@ -548,6 +551,8 @@ void TpxBatchList::CopyFoundFile(const std::string& fullPath, const TSearchRec& 
         if (::stat(target.c_str(), &copied) == 0 && static_cast<std::int64_t>(copied.st_size) != file.Size) {
             ReportRunProblem(TRunProblem::FileChanged, sFileChangedWhileCopied, {fullPath});
         }
+    } else if (verifyFailed) {
+        ReportRunProblem(TRunProblem::CopyFailed, restore::restoreText(sVerifyCopyFailed, {target, fullPath}));
     } else {
         ReportRunProblem(TRunProblem::CopyFailed, error);
     }
@@ -596,7 +601,15 @@ void TpxBatchList::ZipMessage(TZipComponent& sender, std::int32_t errCode, const
     if (code == 0 && sender.ErrCode() >= zipmsg::kFirstComponentMessage && sender.Message() == text) {
         code = sender.ErrCode();
     }
-    const std::string line = "[" + std::to_string(code) + "] " + text;
+    std::string line = "[" + std::to_string(code) + "] " + text;
+    if (code == ZIP_MSG_VERIFY_FAILED) {
+        // The engine gives the entry and the cause on two lines; the text is the program's own.
+        const auto lineFeed = text.find('\n');
+        const std::string entryName = lineFeed == 0 ? std::string("(directory)") : text.substr(0, lineFeed);
+        const std::string cause = lineFeed == std::string::npos ? std::string() : text.substr(lineFeed + 1);
+        line = "[" + std::to_string(code) + "] " +
+               restore::restoreText(sVerifyEntryFailed, {sender.ZipFileName(), entryName, cause});
+    }
     // The reader refused the archive (a problem counted then) and so left no archive name: the
     // component's "no archive name" that follows only says why nothing was added.
     if (code == zipmsg::kNoArchiveName && m_sectionProblems > 0) {

@@ -202,6 +202,7 @@ void TpxBatchList::LoadFromText(std::string_view text)
         Password = scrambled.empty() ? std::string() : UnscramblePassword(scrambled, ScrambleKey());
         UpdateZip = IniFile::ReadBool(parameters, "UpdateZip", true);
         NotifySuccess = IniFile::ReadBool(parameters, "NotifySuccess", false);
+        Verify = IniFile::ReadBool(parameters, "Verify", false);
     }
 }
 
@@ -220,6 +221,10 @@ std::string TpxBatchList::BatchFileText() const
     putBool(out, "UpdateZip", UpdateZip);
     if (NotifySuccess) {
         putBool(out, "NotifySuccess", true);
+    }
+    // Written only when set, so that batch files that do not use it keep their bytes.
+    if (Verify) {
+        putBool(out, "Verify", Verify);
     }
     out += kLineEnd;
 

@@ -7,6 +7,7 @@
 //   [BatchParameters]
 //   Before=<command>        After=<command>
 //   Password=<scrambled>    UpdateZip=1|0
+//   Verify=1                only when set: archives and copies are read back after writing
 //   <empty line>
 //   [<entry name>]          one block per entry, in list order:
 //   Zip=  Compress=  Dir=  Suffix=  Ignore=  Recurse=  DirName=  Comments=
@@ -101,6 +102,7 @@ public:
     // A batch-mode run that ends without problems also sends a desktop notification (written to
     // the file only when set, so files that do not use it keep their bytes).
     bool NotifySuccess = false;
+    bool Verify = false;   // read back each new archive and copy before it replaces the previous one
     // As TBatchEntry::Defect, for the parameter section: no run starts while it is set.
     std::string ParametersDefect;
 

@@ -8,6 +8,7 @@
 #include "ui/EditorButtons.h"
 #include "ui/FilePickers.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -82,6 +83,8 @@ TBatchParametersPage::TBatchParametersPage(TpxBatchList& batch, const TBatchDocu
     rbUpdate->setChecked(true);
     rbRebuild = new QRadioButton(QStringLiteral("&Rebuild archive"), this);
     rbRebuild->setObjectName(QStringLiteral("rbRebuild"));
+    cbVerify = new QCheckBox(QStringLiteral("Test archives after &writing"), this);
+    cbVerify->setObjectName(QStringLiteral("cbVerify"));
 
     auto* grid = new QGridLayout(this);
     grid->setColumnStretch(1, 1);
@@ -97,7 +100,8 @@ TBatchParametersPage::TBatchParametersPage(TpxBatchList& batch, const TBatchDocu
     grid->addWidget(_lbCommandProblem, 4, 1);
     grid->addWidget(rbUpdate, 5, 1);
     grid->addWidget(rbRebuild, 6, 1);
-    grid->setRowStretch(7, 1);
+    grid->addWidget(cbVerify, 7, 1);
+    grid->setRowStretch(8, 1);
 
     connect(edPassword, &QLineEdit::textChanged, this, &TBatchParametersPage::edPasswordChange);
     connect(edBefore, &QLineEdit::textChanged, this, &TBatchParametersPage::edBeforeChange);
@@ -119,6 +123,7 @@ TBatchParametersPage::TBatchParametersPage(TpxBatchList& batch, const TBatchDocu
         if (on)
             rbRebuildClick();
     });
+    connect(cbVerify, &QCheckBox::toggled, this, &TBatchParametersPage::cbVerifyClick);
 }
 
 void TBatchParametersPage::Refresh()
@@ -127,6 +132,7 @@ void TBatchParametersPage::Refresh()
     edBefore->setText(QString::fromStdString(m_document.ShownText(m_batch.Before)));
     edAfter->setText(QString::fromStdString(m_document.ShownText(m_batch.After)));
     (m_batch.UpdateZip ? rbUpdate : rbRebuild)->setChecked(true);
+    cbVerify->setChecked(m_batch.Verify);
 }
 
 QString TBatchParametersPage::Storable(const QLineEdit* field, std::string& stored) const
@@ -182,6 +188,11 @@ void TBatchParametersPage::rbUpdateClick()
 void TBatchParametersPage::rbRebuildClick()
 {
     m_batch.UpdateZip = !rbRebuild->isChecked();
+}
+
+void TBatchParametersPage::cbVerifyClick()
+{
+    m_batch.Verify = cbVerify->isChecked();
 }
 
 void TBatchParametersPage::PickProgram(QLineEdit* field)

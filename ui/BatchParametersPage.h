@@ -1,14 +1,16 @@
 #pragma once
 // The Parameters page `tsBatch`: the batch's password (shown as "°"), the commands run before and
-// after the batch, and whether archives are updated or rebuilt. Every edit goes into the batch
-// list at once, untrimmed and in the batch file's encoding; a text the file cannot hold (a line
-// break, a character its encoding lacks, a password whose scrambled form breaks its line) is not
-// stored, and the reason shows under its field until the text is mended or the field is left.
+// after the batch, whether archives are updated or rebuilt, and whether what a run writes is read
+// back. Every edit goes into the batch list at once, untrimmed and in the batch file's encoding; a
+// text the file cannot hold (a line break, a character its encoding lacks, a password whose
+// scrambled form breaks its line) is not stored, and the reason shows under its field until the
+// text is mended or the field is left.
 
 #include <QWidget>
 
 #include <string>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
@@ -32,6 +34,7 @@ public:
     void _sbAfterClick();
     void rbUpdateClick();
     void rbRebuildClick();
+    void cbVerifyClick();
 
     QLabel* lbPasswd = nullptr;
     QLineEdit* edPassword = nullptr;
@@ -45,6 +48,7 @@ public:
     QLabel* _lbCommandProblem = nullptr;
     QRadioButton* rbUpdate = nullptr;
     QRadioButton* rbRebuild = nullptr;
+    QCheckBox* cbVerify = nullptr;
 
 private:
     void PickProgram(QLineEdit* field);

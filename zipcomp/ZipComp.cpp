@@ -252,6 +252,7 @@ std::int32_t TZipComponent::RunEngine(const std::string& archivePath)
     s.howToDelete = m_howToDelete;
     s.codePage = m_codePage;
     s.rebuild = m_rebuildArchive;
+    s.verify = m_verifyArchive;
     ZipExecBlock block(s, version);
 
     m_callbackError = nullptr;

@@ -146,6 +146,9 @@ public:
     // only once the new archive is complete, and stays when nothing was added.
     bool RebuildArchive() const { return m_rebuildArchive; }
     void SetRebuildArchive(bool value) { m_rebuildArchive = value; }
+    // Verify: the engine reads the new archive back before it replaces the old one.
+    bool VerifyArchive() const { return m_verifyArchive; }
+    void SetVerifyArchive(bool value) { m_verifyArchive = value; }
     // Whether a directory read keeps the entries in Entries (the default). A caller that never looks
     // at them (a batch run) turns it off: the read still checks the whole directory, reports what it
     // finds and raises OnNewName for every entry, but Entries stays empty, so an update of a large
@@ -302,6 +305,7 @@ private:
     std::string m_rootDir;
     bool m_rebuildArchive = false;
     bool m_directoryUnreadable = false; // the archive named last could not be read (and was reported)
+    bool m_verifyArchive = false;
 
     bool m_cancel = false;
     bool m_busy = false;

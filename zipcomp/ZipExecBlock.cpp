@@ -193,5 +193,6 @@ void ZipExecBlock::BuildFull(const ZipBlockSettings& s, int engineVersion)
         b.AllowUndo = Flag(s.howToDelete == DeleteOpts::htdAllowUndo);
         b.CodePage = s.codePage == CodePageOpts::cpOEM ? kCodePageOem : 0;
         b.Rebuild = s.rebuild ? 1 : 0;
+        b.Verify = s.verify ? 1 : 0;
     }
 }

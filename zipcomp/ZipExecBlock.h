@@ -32,6 +32,7 @@ struct ZipBlockSettings
     DeleteOpts howToDelete = DeleteOpts::htdAllowUndo;
     CodePageOpts codePage = CodePageOpts::cpAuto;
     bool rebuild = false; // write the archive from nothing (engines of 160 and later)
+    bool verify = false;  // read the new archive back before it replaces the old one (160 and later)
 };
 
 class ZipExecBlock

@@ -62,6 +62,13 @@ public:
     // Checks that the local header of entry `index` is where the directory says and names the same
     // entry; false with `why` otherwise.
     bool checkLocal(std::size_t index, std::string& why);
+    // Where the entry's data starts in the file; false with `why` when its local header is damaged.
+    bool dataOffset(std::size_t index, std::uint64_t& at, std::string& why)
+    {
+        return locateData(header(index), at, why) == ZIP_ENTRY_OK;
+    }
+    // Where the entry's central header lies in the file.
+    std::uint64_t centralHeaderAt(std::size_t index) const { return m_directoryStart + m_headers[index]; }
 
 private:
     bool readAt(std::uint64_t offset, void* out, std::size_t size, std::string& why);

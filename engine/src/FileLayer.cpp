@@ -314,6 +314,14 @@ void TempArchive::truncate(std::uint64_t at)
     m_offset = m_flushed = at;
 }
 
+void TempArchive::sync()
+{
+    flush();
+    if (fdatasync(m_fd) != 0) {
+        fail(errno, "sync");
+    }
+}
+
 void TempArchive::commit()
 {
     flush();

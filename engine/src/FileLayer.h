@@ -63,6 +63,10 @@ public:
     // Drops everything from `at` on; writing continues there.
     void truncate(std::uint64_t at);
 
+    // Writes out what is buffered and syncs the data to the disk (so it can be read back from there).
+    // Raises EngineError(ZIP_MSG_WRITE_FAILED).
+    void sync();
+
     // Flushes, syncs and renames the file over the archive (keeping the old archive's permissions, and
     // its owner and group where permitted; the usual permissions for a new file). Raises EngineError(ZIP_MSG_WRITE_FAILED or _REPLACE_FAILED).
     void commit();

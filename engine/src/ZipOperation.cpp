@@ -7,6 +7,7 @@
 #include "FileLayer.h"
 #include "FileSelection.h"
 #include "NameTable.h"
+#include "ReadBack.h"
 #include "TraditionalCrypto.h"
 #include "pathrules/PathRules.h"
 #include "zipformat/ZipRecords.h"
@@ -110,6 +111,7 @@ private:
     bool m_freshen = false;
     bool m_move = false;
     bool m_rebuild = false;
+    bool m_verify = false;
     SelectionOptions m_selectionOptions;
     std::vector<SpecSecurity> m_security;
     std::vector<std::string> m_storeSuffixes;
@@ -151,6 +153,7 @@ void Operation::readBlock()
     m_freshen = !m_update && m_block.Freshen != 0;
     m_move = m_block.Move != 0;
     m_rebuild = m_block.Rebuild != 0;
+    m_verify = m_block.Verify != 0;
     // An archive reached through symbolic links is written where it is: the links stay links.
     m_namedPath = m_archivePath;
     m_archivePath = followLinks(m_archivePath);
@@ -706,6 +709,16 @@ std::int32_t Operation::run()
                                                             : std::string();
     writer.finish(comment);
     m_archive.reset();
+    if (m_verify) {
+        temp.sync();
+        std::vector<ReadBackEntry> written;
+        for (const std::uint32_t index : m_written) {
+            const SourceFile& file = m_selection.files[index];
+            const SpecSecurity& security = m_security[static_cast<std::size_t>(file.specIndex)];
+            written.push_back({m_selection.storedName(file), security.encrypt ? security.password : std::string()});
+        }
+        readBack(temp.path(), written);
+    }
     temp.commit();
 
     if (m_move) {

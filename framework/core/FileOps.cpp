@@ -4,6 +4,7 @@
 #include "pathrules/PathRules.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -118,10 +119,85 @@ enum class CopyFailure
     Either
 };
 
-// Copies the whole content; on failure errno is set and the result says which side failed.
-CopyFailure copyContent(int in, int out)
+// A 64-bit hash of a stream of bytes, fed in pieces of any size: enough to notice bytes that
+// changed on their way to the disk (it is no defence against deliberate tampering).
+class ContentHash
 {
-    if (!faultSeam().writeLimited) {
+public:
+    void add(const char* data, std::size_t size)
+    {
+        for (std::size_t i = 0; i < size; ++i) {
+            m_word |= static_cast<std::uint64_t>(static_cast<unsigned char>(data[i])) << (8 * m_fill);
+            if (++m_fill == 8) {
+                mix();
+            }
+        }
+    }
+    std::uint64_t value()
+    {
+        if (m_fill > 0) {
+            mix();
+        }
+        return m_hash ^ m_length;
+    }
+
+private:
+    void mix()
+    {
+        m_hash = (m_hash ^ m_word) * 0x9E3779B97F4A7C15ull;
+        m_hash ^= m_hash >> 29;
+        m_length += m_fill;
+        m_word = 0;
+        m_fill = 0;
+    }
+    std::uint64_t m_hash = 0x84222325CBF29CE4ull;
+    std::uint64_t m_word = 0;
+    std::uint64_t m_length = 0;
+    unsigned m_fill = 0;
+};
+
+// The test seam's damage: the byte in the middle of the file inverted.
+void flipMiddleByte(int fd)
+{
+    struct stat st
+    {
+    };
+    char byte = 0;
+    if (::fstat(fd, &st) == 0 && st.st_size > 0 && ::pread(fd, &byte, 1, st.st_size / 2) == 1) {
+        byte = static_cast<char>(~byte);
+        if (::pwrite(fd, &byte, 1, st.st_size / 2) == 1) {
+            ::fdatasync(fd);
+        }
+    }
+}
+
+// Hashes the whole file from its start; false on a read error (errno set).
+bool hashFile(int fd, std::uint64_t& out)
+{
+    ContentHash hash;
+    std::string buffer(kCopyBufferSize, '\0');
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(fd, buffer.data(), buffer.size(), at);
+        if (n == 0) {
+            out = hash.value();
+            return true;
+        }
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        hash.add(buffer.data(), static_cast<std::size_t>(n));
+        at += n;
+    }
+}
+
+// Copies the whole content; on failure errno is set and the result says which side failed. With
+// `hash`, the bytes read are hashed on their way (no in-kernel copy then).
+CopyFailure copyContent(int in, int out, ContentHash* hash = nullptr)
+{
+    if (!faultSeam().writeLimited && hash == nullptr) {
         // In-kernel copy first (reflinks or server-side copies where the file system has them).
         for (;;) {
             const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, SSIZE_MAX, 0);
@@ -152,6 +228,9 @@ CopyFailure copyContent(int in, int out)
             }
             return CopyFailure::Read;
         }
+        if (hash != nullptr) {
+            hash->add(buffer.data(), static_cast<std::size_t>(n));
+        }
         if (!writeAll(out, buffer.data(), static_cast<std::size_t>(n), written)) {
             return CopyFailure::Write;
         }
@@ -160,8 +239,12 @@ CopyFailure copyContent(int in, int out)
 
 } // namespace
 
-bool CopyFileKeepTime(const std::string& source, const std::string& target, std::string& error)
+bool CopyFileKeepTime(const std::string& source, const std::string& target, std::string& error, bool verify,
+                      bool* verifyFailed)
 {
+    if (verifyFailed != nullptr) {
+        *verifyFailed = false;
+    }
     const FaultSeam& seam = faultSeam();
     if (seam.active && !seam.readMatch.empty() && source.find(seam.readMatch) != std::string::npos) {
         error = systemText("Cannot open", source, EACCES);
@@ -194,7 +277,8 @@ bool CopyFileKeepTime(const std::string& source, const std::string& target, std:
     }
 
     bool ok = true;
-    switch (copyContent(in, out)) {
+    ContentHash hash;
+    switch (copyContent(in, out, verify ? &hash : nullptr)) {
     case CopyFailure::None:
         break;
     case CopyFailure::Read:
@@ -219,6 +303,26 @@ bool CopyFileKeepTime(const std::string& source, const std::string& target, std:
         if (::futimens(out, times) != 0) {
             error = systemText("Cannot set the time of", target, errno);
             ok = false;
+        }
+    }
+    if (ok && verify) {
+        std::uint64_t copied = 0;
+        ok = ::fdatasync(out) == 0;
+        if (ok) {
+            ::posix_fadvise(out, 0, 0, POSIX_FADV_DONTNEED);
+            const char* damage = std::getenv("VORLAND_FAULT_VERIFY");
+            if (damage != nullptr && std::strcmp(damage, "flip-copy") == 0) {
+                flipMiddleByte(out);
+            }
+            ok = hashFile(out, copied);
+        }
+        if (!ok) {
+            error = systemText("Cannot read back", target, errno);
+        } else if (copied != hash.value()) {
+            ok = false;
+            if (verifyFailed != nullptr) {
+                *verifyFailed = true;
+            }
         }
     }
     if (::close(out) != 0 && ok) {

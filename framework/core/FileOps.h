@@ -6,7 +6,9 @@
 // when the variables are unset):
 //   VORLAND_FAULT_COPY_WRITE_AFTER=N   copies fail with EIO once N bytes of a file were written;
 //   VORLAND_FAULT_READ_MATCH=text      opening a copy source whose path contains `text` fails with
-//                                      EACCES.
+//                                      EACCES;
+//   VORLAND_FAULT_VERIFY=flip-copy     a verified copy gets a byte inverted on disk before it is read
+//                                      back.
 
 #include <cstdint>
 #include <ctime>
@@ -17,7 +19,12 @@
 // time and is then renamed over the target, so the target is never a cut-off file: on any failure
 // the previous target stays as it was and the temporary file is removed. Returns false with the
 // cause in `error` (naming the file and the system's reason). The target's folder must exist.
-bool CopyFileKeepTime(const std::string& source, const std::string& target, std::string& error);
+// With `verify`, the new copy is synced, its cached pages dropped where the system allows, and read
+// back; it replaces the target only when its content hashes as what was read from the source (the
+// check reads what reached the disk, unless the system keeps the pages). A mismatch fails with
+// `verifyFailed` set.
+bool CopyFileKeepTime(const std::string& source, const std::string& target, std::string& error,
+                      bool verify = false, bool* verifyFailed = nullptr);
 
 // Removes the temporary files that copies into `dir` left behind when their run was killed; files of
 // copies that are still running (in this or another process) stay. Each folder is looked at once

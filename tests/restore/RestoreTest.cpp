@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <sys/stat.h>
+#include <tuple>
 
 using namespace testkit;
 
@@ -271,4 +272,63 @@ TEST(RestoreCommand, restores_an_entry_past_4_GiB_as_a_sparse_file)
     const fs::path copy = dir.path() / "out" / "sparse.img";
     EXPECT_EQ(fs::file_size(copy), fs::file_size(big));
     EXPECT_LT(statOf(copy).st_blocks * 512, 64ll << 20);
+}
+
+namespace {
+
+// A batch that zips and copies `src`, read back after writing.
+void writeVerifyBatch(const fs::path& file, const fs::path& src, const fs::path& archive, const fs::path& copy)
+{
+    std::string text = "[BatchParameters]\r\nBefore=\r\nAfter=\r\nPassword=\r\nUpdateZip=1\r\nVerify=1\r\n\r\n";
+    for (const auto& [name, target, compress] :
+         {std::tuple{"Zip", archive.string(), "1"}, std::tuple{"Copy", copy.string(), "0"}}) {
+        text += std::string("[") + name + "]\r\nZip=" + target + "\r\nCompress=" + compress +
+                "\r\nDir=" + src.string() + "\r\nSuffix=\r\nIgnore=\r\nRecurse=1\r\nDirName=0\r\nComments=\r\n\r\n";
+    }
+    writeFile(file, text);
+}
+
+} // namespace
+
+TEST(VerifyRun, a_new_archive_or_copy_that_does_not_read_back_is_reported_and_the_previous_one_stays)
+{
+    TempDir dir;
+    const fs::path src = dir.path() / "src";
+    const fs::path archive = dir.path() / "out" / "a.zip";
+    const fs::path copy = dir.path() / "copy";
+    writeFile(src / "a.txt", std::string(200000, 'a'));
+    writeFile(src / "b.bin", randomBytes(50000, 5));
+    writeVerifyBatch(dir.path() / "b.vrl", src, archive, copy);
+    auto run = [&](const std::string& seam) {
+        return runProcess({(binDir() / "vorland").string(), dir / "b.vrl", "/B"},
+                          {"DISPLAY=", "WAYLAND_DISPLAY=", "VORLAND_FAULT_VERIFY=" + seam}, 300);
+    };
+    const ProcessResult first = run("");
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    // Nothing changed, nothing written, nothing read: the damage the seam would do never happens.
+    EXPECT_EQ(run("truncate").exitCode, 0);
+
+    const std::string previous = readFile(archive);
+    writeFile(src / "a.txt", std::string(200000, 'b'));
+    setMTime(src / "a.txt", 1600000000);
+    for (const char* seam : {"flip:a.txt", "size:a.txt", "truncate"}) {
+        const ProcessResult r = run(seam);
+        EXPECT_EQ(r.exitCode, 1) << seam << "\n" << r.err;
+        EXPECT_NE(r.err.find(archive.string() + ": " + (std::string(seam) == "truncate" ? "" : "a.txt")),
+                  std::string::npos)
+            << seam << "\n"
+            << r.err;
+        EXPECT_TRUE(readFile(archive) == previous) << seam;
+        EXPECT_EQ(std::distance(fs::directory_iterator(archive.parent_path()), fs::directory_iterator()), 1) << seam;
+    }
+    // The zip section of those runs failed; their copy sections copied the new a.txt.
+    writeFile(src / "a.txt", std::string(200000, 'c'));
+    setMTime(src / "a.txt", 1700000000);
+    const ProcessResult copyRun = run("flip-copy");
+    EXPECT_EQ(copyRun.exitCode, 1) << copyRun.err;
+    EXPECT_NE(copyRun.err.find((copy / "a.txt").string()), std::string::npos) << copyRun.err;
+    EXPECT_TRUE(readFile(copy / "a.txt") == std::string(200000, 'b'));
+    // The zip section of that run read its archive back and kept it.
+    EXPECT_EQ(vorland({"--test", archive.string()}).exitCode, 0);
+    EXPECT_FALSE(readFile(archive) == previous);
 }

@@ -110,7 +110,11 @@ enum ZipEngineMessageCode {
     ZIP_MSG_NO_PASSWORD = 21,    /* encryption asked for and no password given */
     ZIP_MSG_NO_MEMORY = 22,      /* out of memory */
     ZIP_MSG_STOPPED = 23,        /* stopped by a nonzero callback answer */
-    ZIP_MSG_INTERNAL = 24        /* any other failure */
+    ZIP_MSG_INTERNAL = 24,       /* any other failure */
+    ZIP_MSG_VERIFY_FAILED = 25   /* Verify: the new archive did not read back as written; it was
+                                    removed and the previous archive left as it was. Text: the
+                                    entry's name (empty when the archive as a whole failed), a line
+                                    feed, then the cause */
 };
 
 struct ZipCallbackRec;
@@ -205,7 +209,13 @@ typedef struct ZipExecParams {
                                      leading data of an existing archive are not kept (it is not
                                      even read); it is replaced, like an update, only once the new
                                      one is complete, and stays as it is when nothing was added. */
-    uint8_t Reserved196[16];      /* 248 [196] */
+    uint16_t Verify;              /* 248 [196]: this engine's addition, 0 in the original layout: 1
+                                     to read the new archive back from the disk before it replaces
+                                     the old one: every entry written by this call decompressed and
+                                     its CRC and size checked, every local header against the
+                                     directory. A mismatch ends the call with ZIP_MSG_VERIFY_FAILED.
+                                     Nothing written, nothing read. */
+    uint8_t Reserved198[14];      /* 250 [198] */
     int32_t Check;                /* 264 [212]: ZIP_EXEC_CHECK_VALUE */
 } ZipExecParams;
 
@@ -328,7 +338,8 @@ ZIP_ENGINE_AT(ZipExecParams, StreamFields, 208, 156);
 ZIP_ENGINE_AT(ZipExecParams, AllowUndo, 240, 188);
 ZIP_ENGINE_AT(ZipExecParams, CodePage, 244, 192);
 ZIP_ENGINE_AT(ZipExecParams, Rebuild, 246, 194);
-ZIP_ENGINE_AT(ZipExecParams, Reserved196, 248, 196);
+ZIP_ENGINE_AT(ZipExecParams, Verify, 248, 196);
+ZIP_ENGINE_AT(ZipExecParams, Reserved198, 250, 198);
 ZIP_ENGINE_AT(ZipExecParams, Check, 264, 212);
 ZIP_ENGINE_AT(ZipLegacyExecParams, SpecCount, 148, 120);
 ZIP_ENGINE_AT(ZipLegacyExecParams, ArchivePath, 152, 124);

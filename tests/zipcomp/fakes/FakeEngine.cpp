@@ -143,7 +143,7 @@ void DumpBlock(std::ostream& out, void* params)
     out << "Rebuild=" << b.Rebuild << "\n";
     out << "FullReservedZero="
         << (b.Reserved144 == 0 && AllZero(b.StreamFields, sizeof b.StreamFields) &&
-            AllZero(b.Reserved196, sizeof b.Reserved196))
+            b.Verify == 0 && AllZero(b.Reserved198, sizeof b.Reserved198))
         << "\n";
 #endif
 }

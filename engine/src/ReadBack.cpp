@@ -1,0 +1,115 @@
+#include "ReadBack.h"
+
+#include "EngineError.h"
+#include "EntryReader.h"
+#include "zipformat/ZipRecords.h"
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <memory>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+
+namespace zipengine {
+
+namespace {
+
+[[noreturn]] void mismatch(const std::string& name, const std::string& why)
+{
+    throw EngineError(ZIP_MSG_VERIFY_FAILED, name + "\n" + why);
+}
+
+// The damage the test seam asks for, done to the file on disk.
+void applyFaultSeam(const std::string& path)
+{
+    const char* seam = std::getenv("VORLAND_FAULT_VERIFY");
+    if (seam == nullptr || *seam == '\0') {
+        return;
+    }
+    const std::string_view request(seam);
+    const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    if (request == "truncate") {
+        struct stat st;
+        if (fstat(fd, &st) == 0 && st.st_size > 100 && ftruncate(fd, st.st_size - 100) == 0) {
+            fdatasync(fd);
+        }
+        close(fd);
+        return;
+    }
+    const auto colon = request.find(':');
+    const std::string name(request.substr(colon == std::string_view::npos ? request.size() : colon + 1));
+    try {
+        EntryReader reader(path, false);
+        for (std::size_t i = 0; i < reader.count(); ++i) {
+            const zipdir::CentralHeader h = reader.header(i);
+            if (h.nameText() != name) {
+                continue;
+            }
+            std::uint64_t at = 0;
+            std::string why;
+            std::uint8_t byte = 0;
+            if (request.substr(0, colon) == "flip" && reader.dataOffset(i, at, why) && h.compressedSize > 0) {
+                at += h.compressedSize / 2;
+            } else if (request.substr(0, colon) == "size") {
+                at = reader.centralHeaderAt(i) + zipfmt::central::kSize32;
+            } else {
+                break;
+            }
+            if (pread(fd, &byte, 1, static_cast<off_t>(at)) == 1) {
+                byte = request.substr(0, colon) == "flip" ? static_cast<std::uint8_t>(~byte)
+                                                          : static_cast<std::uint8_t>(byte + 1);
+                if (pwrite(fd, &byte, 1, static_cast<off_t>(at)) == 1) {
+                    fdatasync(fd);
+                }
+            }
+            break;
+        }
+    } catch (const ArchiveUnreadable&) {
+    }
+    close(fd);
+}
+
+} // namespace
+
+void readBack(const std::string& path, const std::vector<ReadBackEntry>& written)
+{
+    applyFaultSeam(path);
+    std::unordered_map<std::string_view, const std::string*> passwords;
+    for (const ReadBackEntry& entry : written) {
+        passwords.emplace(entry.name, &entry.password);
+    }
+    std::unique_ptr<EntryReader> reader;
+    try {
+        reader = std::make_unique<EntryReader>(path, true);
+    } catch (const ArchiveUnreadable& e) {
+        mismatch(std::string(), e.what());
+    }
+    std::size_t found = 0;
+    for (std::size_t i = 0; i < reader->count(); ++i) {
+        const zipdir::CentralHeader h = reader->header(i);
+        const std::string name = h.nameText();
+        std::string why;
+        if (!reader->checkLocal(i, why)) {
+            mismatch(name, why);
+        }
+        const auto it = passwords.find(name);
+        if (it == passwords.end()) {
+            continue;
+        }
+        ++found;
+        bool stopped = false;
+        if (reader->read(i, *it->second, nullptr, why, stopped) != ZIP_ENTRY_OK) {
+            mismatch(name, why);
+        }
+    }
+    if (found < passwords.size()) {
+        mismatch(std::string(), "entries written are missing from its directory");
+    }
+}
+
+} // namespace zipengine
