@@ -83,7 +83,7 @@ TBatchParametersPage::TBatchParametersPage(TpxBatchList& batch, const TBatchDocu
     rbUpdate->setChecked(true);
     rbRebuild = new QRadioButton(QStringLiteral("&Rebuild archive"), this);
     rbRebuild->setObjectName(QStringLiteral("rbRebuild"));
-    cbVerify = new QCheckBox(QStringLiteral("Test archives after &writing"), this);
+    cbVerify = new QCheckBox(QStringLiteral("&Test archives after writing"), this);
     cbVerify->setObjectName(QStringLiteral("cbVerify"));
 
     auto* grid = new QGridLayout(this);
