@@ -34,7 +34,7 @@ set(VORLAND_LAYERS
     "vorland_zipdir | zipdir | zipformat"
     "vorland_framework_core | framework/core | maskmatch pathrules"
     "vorland_zipcomp | zipcomp | framework/core maskmatch pathrules zipformat zipdir zipengine"
-    "vorland_batch | batch | zipcomp framework/core maskmatch pathrules zipformat zipdir zipengine"
+    "vorland_batch | batch | restore zipcomp framework/core maskmatch pathrules zipformat zipdir zipengine"
     "vorland_restore | restore | zipcomp framework/core maskmatch pathrules zipformat zipdir zipengine"
     "zipengine_core | engine/src engine/include | zipengine maskmatch pathrules zipformat zipdir <codecs>"
     "zipengine-driver | tools/ZipEngineDriver.cpp | zipengine zipcomp framework/core zipformat zipdir"
