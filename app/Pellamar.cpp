@@ -6,12 +6,12 @@
 // Switches are recognised anywhere, by prefix and in any letter case (/b, /Batch); the batch file
 // is always the first argument. An argument that names an existing file or folder is never a switch
 // (a batch file such as /backup/daily.vrl is no "/B"), except "/B" and "/?" standing alone.
-// --batch is another name of /B; --help and -h of /?. "vorland --status BATCHFILE" prints the
-// batch's last result (exit code 0 recent run without problems, 1 last run had problems or was
-// stopped, 2 unreadable batch file, 3 never run, 4 last run without problems older than the user's
-// limit); "vorland --version" the version. These are read before anything else.
-// Options that begin with "--" are read first (app/LongOptions.h), and no argument from the first
-// of them on is taken as a "/" switch.
+// Options that begin with "--" are read first, by one reader (app/LongOptions.h), and no argument
+// from the first of them on is taken as a "/" switch; an unknown one or a missing value is refused
+// with the usage text (exit code 2). --batch is another name of /B; --help and -h of /?.
+// "vorland --status BATCHFILE" prints the batch's last result (exit code 0 recent run without
+// problems, 1 last run had problems or was stopped, 2 unreadable batch file, 3 never run, 4 last run
+// without problems older than the user's limit); "vorland --version" the version.
 //
 //        vorland --test ARCHIVE                             tests every entry of the archive
 //        vorland --restore ARCHIVE --to FOLDER [--replace|--skip|--keep-both] [--password P]
@@ -70,7 +70,9 @@ std::size_t g_switchEnd = 0;
 
 const char* const kUsageText = "Pellamar - Vorland\r\nOptions :\r\nFileName : Batch filename\r\n/B : Batch mode\r\n"
                                "--batch : Batch mode (as /B)\r\n--status FileName : Last result of the batch\r\n"
-                               "--version : Version\r\n/?, --help, -h : This text";
+                               "--version : Version\r\n--test Archive : Test every entry of an archive\r\n"
+                               "--restore Archive --to Folder [--replace|--skip|--keep-both] [--password P] "
+                               "[Names] : Restore from an archive\r\n/?, --help, -h : This text";
 
 std::string upperCased(std::string text)
 {
@@ -114,11 +116,6 @@ bool MayBeSwitch(const std::string& argument)
     return !somethingAt(argument);
 }
 
-bool HasArgument(const char* text)
-{
-    return std::find(g_arguments.begin(), g_arguments.end(), text) != g_arguments.end();
-}
-
 } // namespace
 
 // True when some argument that may be a switch, upper-cased, begins with the upper-cased switch.
@@ -132,18 +129,18 @@ bool HasSwitch(const std::string& switchText)
 }
 
 // Whether the program goes on: false after the usage text was shown.
-bool ParseCommandLine()
+bool ParseCommandLine(const TLongOptions& longOptions)
 {
     if (g_arguments.empty()) {
         return true;
     }
-    if (HasSwitch("/?") || HasArgument("--help") || HasArgument("-h")) {
+    if (HasSwitch("/?") || longOptions.command == TLongOptions::Command::Help) {
         // Without windows the usage text goes to standard output.
         std::printf("%s\n", consoleLines(kUsageText).c_str());
         std::fflush(stdout);
         return false;
     }
-    BatchMode = HasSwitch("/B") || HasArgument("--batch");
+    BatchMode = HasSwitch("/B") || longOptions.batch;
     return true;
 }
 
@@ -226,27 +223,9 @@ int runInConsole()
 namespace {
 
 // "--status FILE": the batch's last result for scripts, in English; the exit code says it (see
-// TStatusCode). "--version": the program's version. True when the first argument was one of them.
-bool runLongOption(int& exitCode)
+// TStatusCode).
+int runStatus(const std::string& batchFile)
 {
-    if (g_arguments.empty()) {
-        return false;
-    }
-    const std::string& option = g_arguments.front();
-    if (option == "--version") {
-        std::printf("vorland %s\n", VORLAND_VERSION);
-        exitCode = 0;
-        return true;
-    }
-    if (option != "--status") {
-        return false;
-    }
-    if (g_arguments.size() < 2 || g_arguments[1].empty()) {
-        std::fprintf(stderr, "vorland: --status needs a batch file: vorland --status BATCHFILE\n");
-        exitCode = kStatusUnreadable;
-        return true;
-    }
-    const std::string& batchFile = g_arguments[1];
     const TRunStatus status =
         RunStatusOf(batchFile, ReadRunSettings().StaleDays, static_cast<std::int64_t>(std::time(nullptr)), true);
     if (status.Code == kStatusUnreadable) {
@@ -256,8 +235,7 @@ bool runLongOption(int& exitCode)
         std::fputs(EscapeControlsByLine(StatusReport(status, EnglishText)).c_str(), stdout);
     }
     std::fflush(stdout);
-    exitCode = status.Code;
-    return true;
+    return status.Code;
 }
 
 } // namespace
@@ -272,14 +250,24 @@ int main(int argc, char** argv)
     g_arguments.assign(argv + 1, argv + argc);
     const TLongOptions longOptions = ReadLongOptions(g_arguments);
     g_switchEnd = longOptions.firstLongOption;
-    if (longOptions.command != TLongOptions::Command::None) {
+    using Command = TLongOptions::Command;
+    const bool restoring = longOptions.command == Command::Test || longOptions.command == Command::Restore;
+    if (!longOptions.error.empty() && longOptions.command != Command::Help) {
+        std::fprintf(stderr, "vorland: %s\n%s\n", EscapeControls(longOptions.error).c_str(),
+                     restoring ? AppString(sRestoreUsage).c_str() : consoleLines(kUsageText).c_str());
+        return kExitStoppedByError;
+    }
+    if (restoring) {
         return RunRestoreCommand(longOptions);
     }
-    int optionExitCode = 0;
-    if (runLongOption(optionExitCode)) {
-        return optionExitCode;
+    if (longOptions.command == Command::Status) {
+        return runStatus(longOptions.batchFile);
     }
-    const bool goOn = ParseCommandLine();
+    if (longOptions.command == Command::Version) {
+        std::printf("vorland %s\n", VORLAND_VERSION);
+        return 0;
+    }
+    const bool goOn = ParseCommandLine(longOptions);
 #ifdef VORLAND_HAVE_WINDOWS
     const bool display = environmentSet("DISPLAY") || environmentSet("WAYLAND_DISPLAY");
     const char* forced = std::getenv("VORLAND_CONSOLE");

@@ -13,10 +13,6 @@
 
 int RunRestoreCommand(const TLongOptions& options)
 {
-    if (!options.error.empty()) {
-        std::fprintf(stderr, "vorland: %s\n%s\n", options.error.c_str(), AppString(sRestoreUsage).c_str());
-        return 2;
-    }
     ZipEngineLibrary engine;
     if (engine.Load(ZipEngineLibrary::ChoosePath(std::string())) != ZipEngineLibrary::LoadResult::Loaded) {
         std::fprintf(stderr, "vorland: %s\n", EscapeControls(engine.Error()).c_str());

@@ -390,7 +390,9 @@ TEST_F(BatchRun, usage_switch_anywhere_prints_the_usage_and_does_nothing_else)
     writeBatch(batchFile, batch);
     const std::string usage = "Pellamar - Vorland\nOptions :\nFileName : Batch filename\n/B : Batch mode\n"
                               "--batch : Batch mode (as /B)\n--status FileName : Last result of the batch\n"
-                              "--version : Version\n/?, --help, -h : This text\n";
+                              "--version : Version\n--test Archive : Test every entry of an archive\n"
+                              "--restore Archive --to Folder [--replace|--skip|--keep-both] [--password P] "
+                              "[Names] : Restore from an archive\n/?, --help, -h : This text\n";
     for (const auto& args : std::vector<std::vector<std::string>>{{"/?"},
                                                                   {batchFile, "/B", "/?"},
                                                                   {batchFile, "/?help", "/B"},
@@ -401,6 +403,16 @@ TEST_F(BatchRun, usage_switch_anywhere_prints_the_usage_and_does_nothing_else)
         EXPECT_EQ(result.exitCode, 0);
         EXPECT_EQ(result.out, usage);
         EXPECT_EQ(result.err, "");
+    }
+    // After an option that begins with "--" nothing is a "/" switch: what cannot be read is refused
+    // with the usage text, and nothing runs.
+    for (const auto& args : std::vector<std::vector<std::string>>{{batchFile, "--batch", "/B"},
+                                                                  {batchFile, "--bach"},
+                                                                  {"--status", batchFile, "--version"},
+                                                                  {"--status"}}) {
+        const auto result = run(args);
+        EXPECT_EQ(result.exitCode, 2) << args.back();
+        EXPECT_NE(result.err.find("/?, --help, -h : This text"), std::string::npos) << result.err;
     }
     EXPECT_FALSE(fs::exists(markers));
     EXPECT_FALSE(fs::exists(tmp.path() / "copy"));
