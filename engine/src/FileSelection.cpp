@@ -21,7 +21,7 @@ namespace zipengine {
 
 namespace {
 
-bool hasWildcard(const std::string& text)
+bool hasWildcard(std::string_view text)
 {
     return text.find_first_of("*?[") != std::string::npos;
 }
@@ -43,10 +43,17 @@ struct SpecWalk
 {
     std::string full; // the normalised path pattern
     std::string folder;
-    std::string namePattern;
+    std::size_t nameAt = 0; // where its name pattern begins in `full`; "*" when it names a folder
+    bool namesFolder = false;
     std::string base; // normalised base folder of a relative specification; empty when absolute
     bool recurse = false;
     int group = -1; // its SpecGroup, when it shares its walk
+
+    // A view of `full`, which holds the only copy of a mask of any length.
+    std::string_view namePattern() const
+    {
+        return namesFolder ? std::string_view("*") : std::string_view(full).substr(nameAt);
+    }
 };
 
 // What a walk of several specifications found for one of them, kept until its turn comes.
@@ -68,7 +75,7 @@ struct SpecGroup
     // Patterns without wildcards, by their name in lower case (the matcher ignores the case of a to z),
     // with the specifications naming them in order; and the patterns with wildcards, in order.
     std::unordered_map<std::string, std::vector<int>> literals;
-    std::vector<std::pair<int, std::string>> wildcards;
+    std::vector<std::pair<int, std::string_view>> wildcards;
     bool walked = false;
 
     static std::string lowerAscii(std::string_view name)
@@ -150,7 +157,6 @@ private:
     // State of the file specification being walked.
     int m_spec = 0;
     std::string m_base; // normalised base folder of a relative specification; empty when absolute
-    std::string m_namePattern;
     std::size_t m_matched = 0;
     FolderReader* m_reader = nullptr;
     // The group being walked, and what its walk found, by specification.
@@ -172,26 +178,23 @@ unsigned walkThreadCount(unsigned asked)
 
 std::string normalisePath(const std::string& path)
 {
-    std::vector<std::string> parts;
+    // Built in place, without a copy of the parts: a path may be as long as a mask of any length.
+    std::string out;
+    out.reserve(path.size() + 1);
     std::size_t pos = 0;
     while (pos <= path.size()) {
         auto next = path.find('/', pos);
         if (next == std::string::npos) {
             next = path.size();
         }
-        const std::string part = path.substr(pos, next - pos);
+        const std::string_view part(path.data() + pos, next - pos);
         if (part == "..") {
-            if (!parts.empty()) {
-                parts.pop_back();
-            }
+            out.resize(out.empty() ? 0 : out.rfind('/'));
         } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
+            out += '/';
+            out += part;
         }
         pos = next + 1;
-    }
-    std::string out;
-    for (const auto& part : parts) {
-        out += "/" + part;
     }
     return out.empty() ? "/" : out;
 }
@@ -477,14 +480,14 @@ SpecWalk Walker::resolve(const SelectionSpec& spec) const
     const bool namesFolder = how.full.back() == '/';
     how.full = normalisePath(how.full);
     struct stat st;
-    if (namesFolder || (!hasWildcard(how.full.substr(how.full.rfind('/') + 1)) && stat(how.full.c_str(), &st) == 0 &&
-                        S_ISDIR(st.st_mode))) {
+    if (namesFolder || (!hasWildcard(std::string_view(how.full).substr(how.full.rfind('/') + 1)) &&
+                        stat(how.full.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) {
         how.folder = how.full;
-        how.namePattern = "*";
+        how.namesFolder = true;
     } else {
         const auto slash = how.full.rfind('/');
         how.folder = slash == 0 ? "/" : how.full.substr(0, slash);
-        how.namePattern = how.full.substr(slash + 1);
+        how.nameAt = slash + 1;
     }
     return how;
 }
@@ -494,7 +497,7 @@ void Walker::runSpec(int index, const SpecWalk& how)
     m_spec = index;
     m_matched = 0;
     m_base = how.base;
-    m_namePattern = how.namePattern;
+    const bool namedFile = !hasWildcard(how.namePattern());
     const std::string& folder = how.folder;
     const bool insideBase =
         m_base.empty() || folder == m_base || folder.compare(0, m_base.size() + 1, m_base + "/") == 0 || m_base == "/";
@@ -510,13 +513,13 @@ void Walker::runSpec(int index, const SpecWalk& how)
             }
         }
         std::vector<FoundItem>().swap(found);
-        if (!hasWildcard(m_namePattern) && !m_namedFileSeen[static_cast<std::size_t>(index)]) {
+        if (namedFile && !m_namedFileSeen[static_cast<std::size_t>(index)]) {
             m_report(ZIP_MSG_FILE_SKIPPED, how.full + ": no such file; skipped");
         }
         return;
     }
     FolderWalkRules rules;
-    rules.namePattern = m_namePattern;
+    rules.namePattern = how.namePattern();
     rules.recurse = how.recurse;
     rules.hiddenFiles = m_options.hiddenFiles;
     rules.never = m_options.never;
@@ -527,7 +530,7 @@ void Walker::runSpec(int index, const SpecWalk& how)
     m_reader = &reader;
     walk();
     m_reader = nullptr;
-    if (m_matched == 0 && !hasWildcard(m_namePattern)) {
+    if (m_matched == 0 && namedFile) {
         m_report(ZIP_MSG_FILE_SKIPPED, how.full + ": no such file; skipped");
     }
 }
@@ -581,7 +584,7 @@ void Walker::run()
     }
     for (SpecGroup& group : groups) {
         for (const int spec : group.specs) {
-            const std::string& pattern = walks[static_cast<std::size_t>(spec)].namePattern;
+            const std::string_view pattern = walks[static_cast<std::size_t>(spec)].namePattern();
             if (hasWildcard(pattern)) {
                 group.wildcards.emplace_back(spec, pattern);
             } else {
@@ -593,7 +596,7 @@ void Walker::run()
         if (m_options.specs[i].pattern.empty()) {
             continue;
         }
-        const SpecWalk& how = walks[i];
+        SpecWalk& how = walks[i];
         if (how.group >= 0 && !groups[static_cast<std::size_t>(how.group)].walked) {
             walkGroup(groups[static_cast<std::size_t>(how.group)], how);
         }

@@ -62,7 +62,7 @@ struct FolderListing
 
 struct FolderWalkRules
 {
-    std::string namePattern; // files taken only when their name matches
+    std::string_view namePattern; // files taken only when their name matches; outlives the reader
     // When set, decides instead of namePattern (the patterns of several file specifications walked
     // at once); called from the workers, so it must be safe to call from any thread.
     std::function<bool(std::string_view name)> nameFilter;

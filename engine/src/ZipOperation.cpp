@@ -667,7 +667,8 @@ std::int32_t Operation::run()
 
     // Problems met while choosing are reported after the totals, which open every operation.
     m_selection = selectFiles(m_selectionOptions, [this](int code, const std::string& message) {
-        m_choiceProblems.emplace_back(code, message);
+        // The callback carries the start of a text: a name as long as a mask of any length is not kept whole.
+        m_choiceProblems.emplace_back(code, message.substr(0, ZIP_CALLBACK_TEXT_SIZE));
     });
     if (m_selection.files.empty() && m_selection.emptyFolders.empty()) {
         m_channel.totals(0, 0);
