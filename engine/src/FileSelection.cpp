@@ -59,10 +59,9 @@ struct SpecWalk
 // What a walk of several specifications found for one of them, kept until its turn comes.
 struct FoundItem
 {
-    std::uint32_t folder = 0; // the folder record; for an empty folder, none
-    std::string name;         // the file's name, or the empty folder's path
+    std::uint32_t folder = 0; // the folder record
+    std::string name;
     FolderEntry entry;
-    bool emptyFolder = false;
 };
 
 // Specifications that walk the same folder alike are walked once: each file goes to the first of
@@ -123,8 +122,9 @@ public:
 
 private:
     SpecWalk resolve(const SelectionSpec& spec) const;
-    void runSpec(int index, const SpecWalk& how);
-    // Walks the group once and keeps what each of its specifications takes in m_found.
+    void runSpec(int index, const SpecWalk& how, SpecGroup* group);
+    // Walks the group once, at the turn of its first specification, which takes its files as they
+    // come; what the others take is kept in m_found until their turn.
     void walkGroup(SpecGroup& group, const SpecWalk& how);
     // Whether the file passes what every specification asks of a file besides its name.
     bool mayTake(const SourceFolder& folder, const std::string& name, const FolderEntry& entry) const;
@@ -412,11 +412,7 @@ void Walker::walk()
         const FolderListing& listing = levels.back();
         if (next.back() == listing.entries.size()) {
             if (listing.empty && levels.size() > 1) {
-                if (m_group != nullptr) {
-                    m_found[static_cast<std::size_t>(m_group->specs.front())].push_back({0, listing.path, {}, true});
-                } else {
-                    addEmptyFolder(listing.path);
-                }
+                addEmptyFolder(listing.path); // the walk is that of the first specification that sees it
             }
             levels.pop_back();
             next.pop_back();
@@ -462,7 +458,11 @@ void Walker::walk()
                 m_namedFileSeen[static_cast<std::size_t>(spec)] = true;
             }
         }
-        m_found[static_cast<std::size_t>(first)].push_back({records.back(), name, entry, false});
+        if (first == m_spec) {
+            consider(records.back(), name, entry);
+        } else {
+            m_found[static_cast<std::size_t>(first)].push_back({records.back(), name, entry});
+        }
     }
 }
 
@@ -492,7 +492,7 @@ SpecWalk Walker::resolve(const SelectionSpec& spec) const
     return how;
 }
 
-void Walker::runSpec(int index, const SpecWalk& how)
+void Walker::runSpec(int index, const SpecWalk& how, SpecGroup* group)
 {
     m_spec = index;
     m_matched = 0;
@@ -502,15 +502,14 @@ void Walker::runSpec(int index, const SpecWalk& how)
     const bool insideBase =
         m_base.empty() || folder == m_base || folder.compare(0, m_base.size() + 1, m_base + "/") == 0 || m_base == "/";
     m_checkNames = m_options.specs.size() > 1 || m_options.junkDirNames || !insideBase;
-    if (how.group >= 0) {
-        // Its files were found by the walk of its group.
+    if (group != nullptr) {
+        if (!group->walked) {
+            walkGroup(*group, how);
+        }
+        // The files the walk of its group found for it.
         auto& found = m_found[static_cast<std::size_t>(index)];
         for (const FoundItem& item : found) {
-            if (item.emptyFolder) {
-                addEmptyFolder(item.name);
-            } else {
-                consider(item.folder, item.name, item.entry);
-            }
+            consider(item.folder, item.name, item.entry);
         }
         std::vector<FoundItem>().swap(found);
         if (namedFile && !m_namedFileSeen[static_cast<std::size_t>(index)]) {
@@ -596,11 +595,8 @@ void Walker::run()
         if (m_options.specs[i].pattern.empty()) {
             continue;
         }
-        SpecWalk& how = walks[i];
-        if (how.group >= 0 && !groups[static_cast<std::size_t>(how.group)].walked) {
-            walkGroup(groups[static_cast<std::size_t>(how.group)], how);
-        }
-        runSpec(static_cast<int>(i), how);
+        const SpecWalk& how = walks[i];
+        runSpec(static_cast<int>(i), how, how.group >= 0 ? &groups[static_cast<std::size_t>(how.group)] : nullptr);
     }
 }
 
