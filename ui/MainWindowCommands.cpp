@@ -50,6 +50,8 @@ TMainWindowCommands::TMainWindowCommands(QWidget* owner) : QObject(owner), m_own
     _cmBatchSection->addAction(cmSelectDirectoryToZip);
     _cmBatchSection->addAction(Separator("_N7"));
     _cmBatchSection->addAction(cmZipSection);
+    cmRestore = Command(owner, "cmRestore", "Res&tore...");
+    _cmBatchSection->addAction(cmRestore);
 
     cmView = new QMenu(QStringLiteral("&View"), owner);
     cmView->setObjectName(QStringLiteral("cmViewMenu"));

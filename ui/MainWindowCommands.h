@@ -38,6 +38,7 @@ public:
     QAction* cmSelectZipfile = nullptr;
     QAction* cmSelectDirectoryToZip = nullptr;
     QAction* cmZipSection = nullptr;
+    QAction* cmRestore = nullptr; // the selected section's archive or copy; without one, a chosen archive
     QMenu* cmView = nullptr;
     QAction* cmReport = nullptr;
     QAction* cmList = nullptr;

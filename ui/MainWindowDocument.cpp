@@ -28,6 +28,8 @@
 #include "ui/SectionListView.h"
 #include "ui/ScheduleDialog.h"
 #include "ui/SectionPropertyPane.h"
+#include "ui/FilePickers.h"
+#include "ui/RestoreWindow.h"
 #include "ui/p_fprogress.h"
 
 #include <QAction>
@@ -487,6 +489,31 @@ void TFrmSaveZip::cmZipSectionClick()
     }
     TWindowRunReport report;
     RunWithProgress([this, row, &report] { RunOneSection(*m_batch, FileName(), row, report); });
+}
+
+void TFrmSaveZip::cmRestoreClick()
+{
+    TRestoreWindow::TSource source;
+    source.password = m_batch->Password;
+    const int row = SelectedIndex();
+    if (row >= 0 && row < static_cast<int>(m_batch->EntryList.size())) {
+        const TBatchEntry& entry = *m_batch->EntryList[static_cast<std::size_t>(row)];
+        source.path = entry.Zip;
+        source.archive = entry.Compress;
+        source.originalPlace = entry.Dir;
+    } else {
+        TFileDialogSpec spec;
+        spec.filter = QStringLiteral("Zip|*.zip");
+        spec.mustExist = true;
+        QString picked;
+        if (!PickFile(this, spec, picked)) {
+            return;
+        }
+        source.path = picked.toStdString();
+    }
+    TRestoreWindow window(source, this);
+    window.Load();
+    RunModalDialog(window);
 }
 
 void TFrmSaveZip::RunWithProgress(const std::function<void()>& run)

@@ -136,6 +136,7 @@ TFrmSaveZip::TFrmSaveZip(QWidget* parent)
     connect(c.cmSelectZipfile, &QAction::triggered, PnProperties, &TSectionPropertyPane::_sbZipNameClick);
     connect(c.cmSelectDirectoryToZip, &QAction::triggered, PnProperties, &TSectionPropertyPane::_sbDirectoryClick);
     connect(c.cmZipSection, &QAction::triggered, this, &TFrmSaveZip::cmZipSectionClick);
+    connect(c.cmRestore, &QAction::triggered, this, &TFrmSaveZip::cmRestoreClick);
     connect(c.cmView, &QMenu::aboutToShow, this, &TFrmSaveZip::cmViewClick);
     connect(c.cmReport, &QAction::triggered, this, &TFrmSaveZip::cmReportClick);
     connect(c.cmList, &QAction::triggered, this, &TFrmSaveZip::cmListClick);

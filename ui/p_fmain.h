@@ -105,6 +105,7 @@ public:
     // The Source text's menu (right click, Menu key, Shift+F10): the text's own commands, then the
     // window's menu as a submenu, so every command is reachable by keyboard from the text too.
     void idBatchContextMenu(const QPoint& position);
+    void cmRestoreClick();
     // Page changes: before leaving `index`, and after the new page became active.
     void PageControlChanging(int index);
     void PageControlChange();

@@ -132,6 +132,17 @@ constexpr TDefaultText kDefaultTexts[] = {
     {211, "%s: %s: %s"},
     {212, "%d entries tested, %d bad"},
     {213, "The zip engine cannot read archives (%s)"},
+    {215, "Restore from %s"},
+    {216, "%s already exists."},
+    {217, "Keep both"},
+    {218, "Skip"},
+    {219, "Do this for all"},
+    {220, "Password of %s"},
+    {221, "Choose the folder to restore into"},
+    {222, "%d entries"},
+    {223, "Name"},
+    {224, "Size"},
+    {225, "Date"},
     {214, "vorland --test ARCHIVE | vorland --restore ARCHIVE --to FOLDER [--replace|--skip|--keep-both] [NAME-OR-MASK...]"},
 };
 

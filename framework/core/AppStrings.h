@@ -127,6 +127,17 @@ enum TAppString : int
     sTestSummary = 212,
     sNoReadEngine = 213,
     sRestoreUsage = 214,
+    sRestoreTitle = 215,
+    sRestoreExistsQuestion = 216,
+    sRestoreKeepBoth = 217,
+    sRestoreSkip = 218,
+    sRestoreForAll = 219,
+    sRestorePassword = 220,
+    sRestoreChooseFolder = 221,
+    sRestoreListed = 222,
+    sRestoreColumnName = 223,
+    sRestoreColumnSize = 224,
+    sRestoreColumnDate = 225,
 
     kAppStringCount = 260
 };

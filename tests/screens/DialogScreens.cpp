@@ -11,6 +11,8 @@
 #include "framework/vk_fBaseDialogueListe.h"
 #include "framework/vk_fbaseSelectList.h"
 #include "ui/ScheduleDialog.h"
+#include "testkit/TestKit.h"
+#include "ui/RestoreWindow.h"
 #include "ui/p_fprogress.h"
 #include "ui/p_fwizard.h"
 
@@ -26,7 +28,9 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QRadioButton>
+#include <QProgressBar>
 #include <QStackedWidget>
+#include <QTreeWidget>
 
 #include <initializer_list>
 #include <memory>
@@ -204,4 +208,24 @@ VORLAND_SCREEN(progress)
     form.Flush();
     ctx.Save(QStringLiteral("narrow"), &form);
     form.Hide();
+}
+
+VORLAND_SCREEN(restore)
+{
+    screens::UseLanguage(ctx);
+    // A copy section's target folder: listed without the engine, with folders, sizes and dates.
+    testkit::TempDir folder;
+    testkit::writeFile(folder.path() / "Documents" / "report.odt", std::string(48213, 'r'));
+    testkit::writeFile(folder.path() / "Documents" / "budget.ods", std::string(12044, 'b'));
+    testkit::writeFile(folder.path() / "Photos" / "2026" / "beach.jpg", std::string(2301877, 'p'));
+    testkit::writeFile(folder.path() / "notes.txt", std::string(913, 'n'));
+    for (const char* file : {"Documents/report.odt", "Documents/budget.ods", "Photos/2026/beach.jpg", "notes.txt"})
+        testkit::setMTime(folder.path() / file, 1796731200);
+    TRestoreWindow window({folder.path().string(), false, "/home/user", {}});
+    window.Load();
+    window.tvEntries->expandAll();
+    window.edFilter->setText(QString());
+    window.tvEntries->topLevelItem(0)->setCheckState(0, Qt::Checked);
+    window.pbRestore->setValue(40);
+    ctx.Save(QStringLiteral("main"), &window);
 }

@@ -20,6 +20,7 @@
 #include "ui/EditorTestKit.h"
 #include "ui/LastRunPanel.h"
 #include "ui/ScheduleDialog.h"
+#include "ui/RestoreWindow.h"
 #include "ui/p_fmain.h"
 #include "ui/p_fprogress.h"
 #include "ui/p_fwizard.h"
@@ -219,6 +220,8 @@ protected:
         TScheduleInstaller installer("/usr/bin/vorland", batchFile, folder.path() / "units");
         TFrmSchedule schedule(installer);
         visit(&schedule);
+        TRestoreWindow restoreWindow({(folder.path() / "none.zip").string(), true, folder.path().string(), {}});
+        visit(&restoreWindow);
 
         SetModalAnswerer([&](QDialog& dialog) {
             visit(&dialog);
@@ -255,7 +258,7 @@ TEST_F(Translation, every_caption_and_hint_of_every_window_has_a_french_text)
     });
     // The windows the program shows, each under the key its caption-file lines use.
     for (const char* key : {"FrmSaveZip", "FrmSaveProgress", "frmBaseAboutBox", "FrmBaseDialogList",
-                            "FrmBaseSelectList", "frmBatchWizard", "FrmRunProblems", "FrmSchedule"})
+                            "FrmBaseSelectList", "frmBatchWizard", "FrmRunProblems", "FrmSchedule", "FrmRestore"})
         EXPECT_TRUE(keys.contains(QString::fromLatin1(key))) << key << " was not checked; checked: "
                                                              << keys.join(u' ').toStdString();
     EXPECT_GT(checked, 60);

@@ -7,6 +7,7 @@
 #include "testkit/TestKit.h"
 #include "ui/BatchParametersPage.h"
 #include "ui/MainWindowCommands.h"
+#include "ui/RestoreWindow.h"
 #include "ui/SectionListModel.h"
 #include "ui/SectionListView.h"
 #include "ui/SectionPropertyPane.h"
@@ -24,7 +25,9 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QPushButton>
 #include <QTabWidget>
+#include <QTreeWidget>
 #include <QTest>
 #include "controls/vk_Button.h"
 
@@ -436,7 +439,7 @@ TEST_F(MainWindow, the_menu_holds_the_command_table_in_order)
     for (QAction* action : Commands()._cmBatchSection->actions())
         sub.append(action->objectName());
     EXPECT_EQ(sub, (QStringList{"cmEditWizard", "_N10", "cmDelete", "cmRename", "_N5", "cmSelectZipfile",
-                                "cmSelectDirectoryToZip", "_N7", "cmZipSection"}));
+                                "cmSelectDirectoryToZip", "_N7", "cmZipSection", "cmRestore"}));
     EXPECT_EQ(window->_sbZipSection->toolTip(), "Zip section");
     EXPECT_EQ(window->_sbOuvrir->toolTip(), "Open");
 }
@@ -547,4 +550,37 @@ TEST_F(MainWindow, refresh_keeps_the_selected_index_and_shows_the_parameters)
     window->RefreshBatch();
     EXPECT_EQ(window->SelectedIndex(), 1);
     EXPECT_EQ(Pane().edDir->text(), "/b");
+}
+
+// A copy section's folder copied back: only the checked files, into the chosen folder, with one
+// question for every existing file when "do this for all" is ticked.
+TEST(RestoreWindow, copies_back_the_checked_files_and_asks_once_about_existing_ones)
+{
+    testkit::TempDir dir;
+    testkit::writeFile(dir.path() / "copy" / "docs" / "a.txt", "A");
+    testkit::writeFile(dir.path() / "copy" / "docs" / "b.txt", "B");
+    testkit::writeFile(dir.path() / "copy" / "c.txt", "C");
+    const std::filesystem::path out = dir.path() / "out";
+    testkit::writeFile(out / "docs" / "a.txt", "local a");
+    testkit::writeFile(out / "c.txt", "local c");
+    TRestoreWindow window({(dir.path() / "copy").string(), false, "", {}});
+    ASSERT_TRUE(window.Load());
+    int asked = 0;
+    window.AskExisting = [&](const std::string&, bool& forAll) {
+        ++asked;
+        forAll = true;
+        return restore::ExistingRule::Replace;
+    };
+    for (const char* name : {"a.txt", "c.txt"}) {
+        const auto found = window.tvEntries->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+        ASSERT_EQ(found.size(), 1) << name;
+        found.front()->setCheckState(0, Qt::Checked);
+    }
+    window.rbFolder->setChecked(true);
+    window.edFolder->setText(QString::fromStdString(out.string()));
+    window.btRestore->click();
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(testkit::readFile(out / "docs" / "a.txt"), "A");
+    EXPECT_EQ(testkit::readFile(out / "c.txt"), "C");
+    EXPECT_FALSE(std::filesystem::exists(out / "docs" / "b.txt"));
 }
