@@ -283,8 +283,18 @@ bool TRestoreWindow::Load()
 std::vector<std::string> TRestoreWindow::CheckedNames() const
 {
     std::vector<std::string> names;
+    // A folder is taken whole only when nothing under it was unchecked or hidden by the filter;
+    // otherwise its checked contents are taken one by one.
+    std::function<bool(const QTreeWidgetItem*)> whole = [&](const QTreeWidgetItem* item) {
+        if (item->isHidden() || item->checkState(kName) != Qt::Checked)
+            return false;
+        for (int i = 0; i < item->childCount(); ++i)
+            if (!whole(item->child(i)))
+                return false;
+        return true;
+    };
     std::function<void(QTreeWidgetItem*)> visit = [&](QTreeWidgetItem* item) {
-        if (item->checkState(kName) == Qt::Checked && !item->isHidden()) {
+        if (whole(item)) {
             names.push_back(item->data(kName, kNameRole).toString().toStdString());
             return;
         }

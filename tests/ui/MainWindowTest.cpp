@@ -571,10 +571,11 @@ TEST(RestoreWindow, copies_back_the_checked_files_and_asks_once_about_existing_o
         forAll = true;
         return restore::ExistingRule::Replace;
     };
-    for (const char* name : {"a.txt", "c.txt"}) {
+    // The folder's box carries its files along; one of them unchecked again stays out.
+    for (const auto& [name, state] : {std::pair{"docs", Qt::Checked}, {"b.txt", Qt::Unchecked}, {"c.txt", Qt::Checked}}) {
         const auto found = window.tvEntries->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
         ASSERT_EQ(found.size(), 1) << name;
-        found.front()->setCheckState(0, Qt::Checked);
+        found.front()->setCheckState(0, state);
     }
     window.rbFolder->setChecked(true);
     window.edFolder->setText(QString::fromStdString(out.string()));
