@@ -328,18 +328,14 @@ void TvkCustomLabel::Click()
     emit clicked();
 }
 
-void TvkCustomLabel::paintEvent(QPaintEvent*)
+QRect TvkCustomLabel::paintBorder(QPainter& p) const
 {
-    QPainter p(this);
-    if (!m_transparent)
-        p.fillRect(rect(), m_color.isValid() ? m_color : palette().color(QPalette::Window));
-
     QRect area = rect();
-    const QColor light = palette().color(QPalette::Active, QPalette::Light);
-    const QColor dark = palette().color(QPalette::Active, QPalette::Dark);
     if (m_borderStyle != lbsNone) {
         const int bw = m_borderWidth;
         if (bw > 0) {
+            const QColor light = palette().color(QPalette::Active, QPalette::Light);
+            const QColor dark = palette().color(QPalette::Active, QPalette::Dark);
             QColor topLeft = Qt::black;
             QColor bottomRight = Qt::black;
             if (m_borderStyle == lbsSunken) {
@@ -357,6 +353,35 @@ void TvkCustomLabel::paintEvent(QPaintEvent*)
         }
         area.adjust(bw, bw, -bw, -bw);
     }
+    return area;
+}
+
+QPointF TvkCustomLabel::placeBox(const QRect& area, QSizeF box) const
+{
+    qreal x = area.left();
+    qreal y = area.top();
+    const qreal spareX = std::max<qreal>(0, area.width() - box.width());
+    const qreal spareY = std::max<qreal>(0, area.height() - box.height());
+    if (m_alignment == taRightJustify)
+        x += area.width() - box.width();
+    else if (m_alignment == taCenter)
+        x += std::floor(spareX / 2);
+    if (m_layout == tlBottom)
+        y += area.height() - box.height();
+    else if (m_layout == tlCenter)
+        y += std::floor(spareY / 2);
+    return QPointF(x, y);
+}
+
+void TvkCustomLabel::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    if (!m_transparent)
+        p.fillRect(rect(), m_color.isValid() ? m_color : palette().color(QPalette::Window));
+
+    const QRect area = paintBorder(p);
+    const QColor light = palette().color(QPalette::Active, QPalette::Light);
+    const QColor dark = palette().color(QPalette::Active, QPalette::Dark);
 
     const QFont font = PaintFont();
     p.setFont(font);
@@ -370,28 +395,11 @@ void TvkCustomLabel::paintEvent(QPaintEvent*)
     const int textWidth = measured.width();
     const int textHeight = std::max(measured.height(), fm.height());
 
-    // Where a box of the given size sits in the text area by Alignment and Layout.
-    auto place = [this, &area](QSizeF box) {
-        qreal x = area.left();
-        qreal y = area.top();
-        const qreal spareX = std::max<qreal>(0, area.width() - box.width());
-        const qreal spareY = std::max<qreal>(0, area.height() - box.height());
-        if (m_alignment == taRightJustify)
-            x += area.width() - box.width();
-        else if (m_alignment == taCenter)
-            x += std::floor(spareX / 2);
-        if (m_layout == tlBottom)
-            y += area.height() - box.height();
-        else if (m_layout == tlCenter)
-            y += std::floor(spareY / 2);
-        return QPointF(x, y);
-    };
-
     auto drawAt = [&](QPoint offset, const QColor& colour) {
         p.save();
         p.setPen(colour);
         if (!rotated) {
-            const QPointF at = place(QSizeF(area.width(), textHeight));
+            const QPointF at = placeBox(area, QSizeF(area.width(), textHeight));
             p.drawText(QRect(QPoint(static_cast<int>(at.x()), static_cast<int>(at.y())) + offset,
                              QSize(area.width(), textHeight)),
                        flags, caption);
@@ -401,7 +409,7 @@ void TvkCustomLabel::paintEvent(QPaintEvent*)
             QTransform turn;
             turn.rotate(-m_rotation / 10.0);
             const QRectF box = turn.mapRect(QRectF(0, 0, textWidth, textHeight));
-            const QPointF at = place(box.size());
+            const QPointF at = placeBox(area, box.size());
             p.setRenderHint(QPainter::TextAntialiasing, true);
             p.translate(at - box.topLeft() + QPointF(offset));
             p.rotate(-m_rotation / 10.0);

@@ -17,6 +17,8 @@
 
 #include <functional>
 
+class QPainter;
+
 class TvkCustomLabel : public QLabel
 {
     Q_OBJECT
@@ -121,6 +123,10 @@ private:
     void init();
     int textFlags(bool rotated) const;
     QString measuredText() const;
+    // Paints the border and returns the text area inside it.
+    QRect paintBorder(QPainter& p) const;
+    // Where a box of the given size sits in the text area by Alignment and Layout.
+    QPointF placeBox(const QRect& area, QSizeF box) const;
 
     TAlignment m_alignment = taLeftJustify;
     TTextLayout m_layout = tlTop;

@@ -131,39 +131,16 @@ void TZipComponent::DispatchCallback(ZipCallbackRec& record, const std::string& 
         }
         break;
     case ZIP_ACTION_NEW_NAME:
-        if (OnSetNewName) {
-            std::string name = text;
-            bool changed = false;
-            OnSetNewName(*this, name, changed);
-            if (changed) {
-                zipcallback::WriteText(record.Text, name, kMaxAnswerText);
-                record.Arg1 = 1;
-            } else {
-                record.Arg1 = 0;
-            }
-        }
+        AnswerNewName(record, text);
         break;
     case ZIP_ACTION_PASSWORD:
         HandlePasswordRequest(record, text);
         break;
     case ZIP_ACTION_CRC_ERROR:
-        if (OnCRC32Error) {
-            bool doExtract = true;
-            OnCRC32Error(*this, text, static_cast<std::uint32_t>(record.Arg1), static_cast<std::uint32_t>(record.Arg2),
-                         doExtract);
-            record.Arg1 = doExtract ? 1 : 0;
-        } else {
-            record.Arg1 = kCrcNoHandler;
-        }
+        AnswerCrcError(record, text);
         break;
     case ZIP_ACTION_OVERWRITE:
-        if (OnExtractOverwrite) {
-            const bool isOlder = (record.Arg1 & 0x10000) != 0;
-            const std::int32_t dirIndex = record.Arg1 & 0xFFFF;
-            bool doOverwrite = (record.Arg2 & 0xFF) != 0;
-            OnExtractOverwrite(*this, text, isOlder, doOverwrite, dirIndex);
-            record.Arg2 = doOverwrite ? 1 : 0;
-        }
+        AnswerOverwrite(record, text);
         break;
     case ZIP_ACTION_SKIPPED:
         if (record.Arg1 != 0) {
@@ -175,45 +152,92 @@ void TZipComponent::DispatchCallback(ZipCallbackRec& record, const std::string& 
         }
         break;
     case ZIP_ACTION_FILE_COMMENT:
-        if (OnFileComment) {
-            std::string comment;
-            bool changed = false;
-            OnFileComment(*this, text, comment, changed);
-            if (changed && !comment.empty()) {
-                zipcallback::WriteText(record.Text, comment, kMaxAnswerText);
-            } else {
-                zipcallback::WriteText(record.Text, std::string(), 0);
-            }
-            record.Arg1 = changed ? 1 : 0;
-            record.Arg2 = static_cast<std::int32_t>(std::strlen(record.Text));
-        }
+        AnswerFileComment(record, text);
         break;
-    case ZIP_ACTION_STREAM_MEMORY: {
-        // A native pointer does not fit the 32-bit answer: it goes out in Size64, so only a wide
-        // record can receive it; a narrow one gets the failure answer.
-        const std::int64_t wanted = SizeArg(record);
-        bool ok = record.RecordVersion >= ZIP_CALLBACK_RECORD_WIDE && wanted >= 0;
-        if (ok) {
-            try {
-                m_zipStream.assign(static_cast<std::size_t>(wanted), 0);
-            } catch (const std::bad_alloc&) {
-                ok = false;
-            } catch (const std::length_error&) {
-                ok = false;
-            }
-        }
-        if (ok) {
-            record.Arg1 = 0;
-            record.Arg2 = 0;
-            record.Size64 = static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(m_zipStream.data()));
-        } else {
-            record.Arg1 = 1;
-            record.Arg2 = 0;
-        }
+    case ZIP_ACTION_STREAM_MEMORY:
+        AnswerStreamMemory(record);
         break;
-    }
     default:
         break;
+    }
+}
+
+void TZipComponent::AnswerNewName(ZipCallbackRec& record, const std::string& text)
+{
+    if (OnSetNewName) {
+        std::string name = text;
+        bool changed = false;
+        OnSetNewName(*this, name, changed);
+        if (changed) {
+            zipcallback::WriteText(record.Text, name, kMaxAnswerText);
+            record.Arg1 = 1;
+        } else {
+            record.Arg1 = 0;
+        }
+    }
+}
+
+void TZipComponent::AnswerCrcError(ZipCallbackRec& record, const std::string& text)
+{
+    if (OnCRC32Error) {
+        bool doExtract = true;
+        OnCRC32Error(*this, text, static_cast<std::uint32_t>(record.Arg1), static_cast<std::uint32_t>(record.Arg2),
+                     doExtract);
+        record.Arg1 = doExtract ? 1 : 0;
+    } else {
+        record.Arg1 = kCrcNoHandler;
+    }
+}
+
+void TZipComponent::AnswerOverwrite(ZipCallbackRec& record, const std::string& text)
+{
+    if (OnExtractOverwrite) {
+        const bool isOlder = (record.Arg1 & 0x10000) != 0;
+        const std::int32_t dirIndex = record.Arg1 & 0xFFFF;
+        bool doOverwrite = (record.Arg2 & 0xFF) != 0;
+        OnExtractOverwrite(*this, text, isOlder, doOverwrite, dirIndex);
+        record.Arg2 = doOverwrite ? 1 : 0;
+    }
+}
+
+void TZipComponent::AnswerFileComment(ZipCallbackRec& record, const std::string& text)
+{
+    if (OnFileComment) {
+        std::string comment;
+        bool changed = false;
+        OnFileComment(*this, text, comment, changed);
+        if (changed && !comment.empty()) {
+            zipcallback::WriteText(record.Text, comment, kMaxAnswerText);
+        } else {
+            zipcallback::WriteText(record.Text, std::string(), 0);
+        }
+        record.Arg1 = changed ? 1 : 0;
+        record.Arg2 = static_cast<std::int32_t>(std::strlen(record.Text));
+    }
+}
+
+void TZipComponent::AnswerStreamMemory(ZipCallbackRec& record)
+{
+    // A native pointer does not fit the 32-bit answer: it goes out in Size64, so only a wide
+    // record can receive it; a narrow one gets the failure answer.
+    const std::int64_t wanted = SizeArg(record);
+    bool ok = record.RecordVersion >= ZIP_CALLBACK_RECORD_WIDE && wanted >= 0;
+    if (ok) {
+        try {
+            m_zipStream.assign(static_cast<std::size_t>(wanted), 0);
+        } catch (const std::bad_alloc&) {
+            ok = false;
+        } catch (const std::length_error&) {
+            ok = false;
+        }
+    }
+    if (ok) {
+        record.Arg1 = 0;
+        record.Arg2 = 0;
+        record.Size64 = static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(m_zipStream.data()));
+    } else {
+        record.Arg1 = 1;
+        record.Arg2 = 0;
     }
 }
 

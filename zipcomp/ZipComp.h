@@ -250,6 +250,12 @@ private:
     std::int32_t RunEngine(const std::string& archivePath);
     std::int32_t HandleCallback(ZipCallbackRec& record);
     void DispatchCallback(ZipCallbackRec& record, const std::string& text);
+    // The answers to the engine's questions, written into the record.
+    void AnswerNewName(ZipCallbackRec& record, const std::string& text);
+    void AnswerCrcError(ZipCallbackRec& record, const std::string& text);
+    void AnswerOverwrite(ZipCallbackRec& record, const std::string& text);
+    void AnswerFileComment(ZipCallbackRec& record, const std::string& text);
+    void AnswerStreamMemory(ZipCallbackRec& record);
     void HandlePasswordRequest(ZipCallbackRec& record, const std::string& text);
     std::string AskNewPassword();
     std::string AskPassword(bool& cancelAll, bool& abort);

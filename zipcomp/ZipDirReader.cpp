@@ -217,7 +217,7 @@ void ZipDirReader::Run()
     }
 }
 
-void ZipDirReader::ReadEntries()
+std::int64_t ZipDirReader::SeekToDirectory()
 {
     TZipComponent& z = m_zip;
     m_volumePath = m_zipPath;
@@ -240,14 +240,85 @@ void ZipDirReader::ReadEntries()
     }
 
     z.m_stubSize = m_endOfZipData == static_cast<std::int64_t>(zipfmt::endrec::kSize) ? 0 : m_endOfZipData;
-    const auto statedOffset = static_cast<std::int64_t>(std::min<std::uint64_t>(m_end.centralOffset, INT64_MAX));
-    if (position != statedOffset) {
+    if (position != StatedDirectoryOffset()) {
         z.m_dirDisplaced = true;
         z.ReportMessage(zipmsg::kDirDisplaced, " (" + m_zipPath + ")");
     }
     if (!m_file.Seek(position)) {
         throw EZipComponent(zipmsg::kDirSeekFailed, true);
     }
+    return position;
+}
+
+std::int64_t ZipDirReader::StatedDirectoryOffset() const
+{
+    return static_cast<std::int64_t>(std::min<std::uint64_t>(m_end.centralOffset, INT64_MAX));
+}
+
+void ZipDirReader::ReadCentralRecord(std::string& record, zipdir::CentralHeader& h)
+{
+    record.resize(zipfmt::central::kSize);
+    if (!m_file.ReadExact(record.data(), record.size())) {
+        if (m_currentVolume >= m_lastVolume) {
+            throw EZipComponent(zipmsg::kCentralHeaderShort, true);
+        }
+        RequestVolume(m_currentVolume + 1);
+        if (!m_file.ReadExact(record.data(), record.size())) {
+            throw EZipComponent(zipmsg::kCentralHeaderShort, true);
+        }
+    }
+    if (zipdir::readFixedHeader(zipfmt::ByteView(record.data(), record.size()), h) != zipdir::HeaderFault::None) {
+        throw EZipComponent(zipmsg::kCentralHeaderSignature, true);
+    }
+    std::string part;
+    if (!m_file.ReadString(h.nameLength, part)) {
+        throw EZipComponent(zipmsg::kCentralNameShort, true);
+    }
+    record += part;
+    if (!m_file.ReadString(h.extraLength, part)) {
+        throw EZipComponent(zipmsg::kDirSeekFailed, true);
+    }
+    record += part;
+    if (!m_file.ReadString(h.commentLength, part)) {
+        throw EZipComponent(zipmsg::kEntryCommentShort, true);
+    }
+    record += part;
+    zipdir::readCentralHeader(zipfmt::ByteView(record.data(), record.size()), h);
+}
+
+ZipDirEntry ZipDirReader::MakeEntry(const zipdir::CentralHeader& h) const
+{
+    ZipDirEntry entry;
+    entry.MadeByVersion = static_cast<std::uint8_t>(h.versionMadeBy & 0xFF);
+    entry.HostSys = static_cast<std::uint8_t>(h.versionMadeBy >> 8);
+    entry.ExtrVersion = h.versionNeeded;
+    entry.Flag = h.flags;
+    entry.ComprMethod = h.method;
+    entry.DateTime = static_cast<std::uint32_t>(h.dosTime) | (static_cast<std::uint32_t>(h.dosDate) << 16);
+    entry.CRC32 = h.crc;
+    entry.CompressedSize = h.compressedSize;
+    entry.UncompressedSize = h.size;
+    entry.FileNameLength = h.nameLength;
+    entry.ExtraFieldLength = h.extraLength;
+    entry.FileCommentLen = h.commentLength;
+    entry.StartOnDisk = h.diskStart;
+    entry.IntFileAttrib = h.internalAttrs;
+    entry.ExtFileAttrib = h.externalAttrs;
+    entry.RelOffLocalHdr = h.localOffset;
+    entry.Encrypted = (entry.Flag & zipfmt::kFlagEncrypted) != 0;
+    entry.FileName = ConvertNameCharset(h.nameText(), entry.HostSys, entry.MadeByVersion, entry.Flag);
+    entry.ExtraData.assign(h.extra.data(), h.extra.data() + h.extra.size());
+    if (h.commentLength > 0) {
+        const std::string comment(reinterpret_cast<const char*>(h.comment.data()), h.comment.size());
+        entry.FileComment = ConvertNameCharset(comment, entry.HostSys, entry.MadeByVersion, entry.Flag);
+    }
+    return entry;
+}
+
+void ZipDirReader::ReadEntries()
+{
+    TZipComponent& z = m_zip;
+    const std::int64_t position = SeekToDirectory();
 
     // Never reserve more than the directory could hold: the count comes from the file.
     const std::uint64_t plausible = m_end.centralSize / zipfmt::central::kSize;
@@ -261,59 +332,9 @@ void ZipDirReader::ReadEntries()
 
     std::string record;
     for (std::uint64_t seq = 1; seq <= m_end.entries; ++seq) {
-        record.resize(zipfmt::central::kSize);
-        if (!m_file.ReadExact(record.data(), record.size())) {
-            if (m_currentVolume >= m_lastVolume) {
-                throw EZipComponent(zipmsg::kCentralHeaderShort, true);
-            }
-            RequestVolume(m_currentVolume + 1);
-            if (!m_file.ReadExact(record.data(), record.size())) {
-                throw EZipComponent(zipmsg::kCentralHeaderShort, true);
-            }
-        }
         zipdir::CentralHeader h;
-        if (zipdir::readFixedHeader(zipfmt::ByteView(record.data(), record.size()), h) != zipdir::HeaderFault::None) {
-            throw EZipComponent(zipmsg::kCentralHeaderSignature, true);
-        }
-        std::string part;
-        if (!m_file.ReadString(h.nameLength, part)) {
-            throw EZipComponent(zipmsg::kCentralNameShort, true);
-        }
-        record += part;
-        if (!m_file.ReadString(h.extraLength, part)) {
-            throw EZipComponent(zipmsg::kDirSeekFailed, true);
-        }
-        record += part;
-        if (!m_file.ReadString(h.commentLength, part)) {
-            throw EZipComponent(zipmsg::kEntryCommentShort, true);
-        }
-        record += part;
-        zipdir::readCentralHeader(zipfmt::ByteView(record.data(), record.size()), h);
-
-        ZipDirEntry entry;
-        entry.MadeByVersion = static_cast<std::uint8_t>(h.versionMadeBy & 0xFF);
-        entry.HostSys = static_cast<std::uint8_t>(h.versionMadeBy >> 8);
-        entry.ExtrVersion = h.versionNeeded;
-        entry.Flag = h.flags;
-        entry.ComprMethod = h.method;
-        entry.DateTime = static_cast<std::uint32_t>(h.dosTime) | (static_cast<std::uint32_t>(h.dosDate) << 16);
-        entry.CRC32 = h.crc;
-        entry.CompressedSize = h.compressedSize;
-        entry.UncompressedSize = h.size;
-        entry.FileNameLength = h.nameLength;
-        entry.ExtraFieldLength = h.extraLength;
-        entry.FileCommentLen = h.commentLength;
-        entry.StartOnDisk = h.diskStart;
-        entry.IntFileAttrib = h.internalAttrs;
-        entry.ExtFileAttrib = h.externalAttrs;
-        entry.RelOffLocalHdr = h.localOffset;
-        entry.Encrypted = (entry.Flag & zipfmt::kFlagEncrypted) != 0;
-        entry.FileName = ConvertNameCharset(h.nameText(), entry.HostSys, entry.MadeByVersion, entry.Flag);
-        entry.ExtraData.assign(h.extra.data(), h.extra.data() + h.extra.size());
-        if (h.commentLength > 0) {
-            const std::string comment(reinterpret_cast<const char*>(h.comment.data()), h.comment.size());
-            entry.FileComment = ConvertNameCharset(comment, entry.HostSys, entry.MadeByVersion, entry.Flag);
-        }
+        ReadCentralRecord(record, h);
+        const ZipDirEntry entry = MakeEntry(h);
 
         const std::uint64_t offset = entry.RelOffLocalHdr;
         const bool hasFilePart = !entry.FileName.empty() && entry.FileName.back() != '/';
@@ -334,7 +355,7 @@ void ZipDirReader::ReadEntries()
             break;
         }
     }
-    z.m_stubSize += position - statedOffset;
+    z.m_stubSize += position - StatedDirectoryOffset();
     // Offsets that contradict the file (a damaged archive) can push the sum outside the data in
     // front of the directory: the stub is never less than nothing nor more than what precedes it.
     z.m_stubSize = std::clamp<std::int64_t>(z.m_stubSize, 0, m_multiVolume ? m_fileSize : position);

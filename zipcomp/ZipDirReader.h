@@ -12,6 +12,7 @@
 #include <vector>
 
 class TZipComponent;
+struct ZipDirEntry;
 
 // A read-only file with a position and a read buffer, for reading records one after another.
 class ZipVolumeFile
@@ -57,6 +58,15 @@ public:
 
 private:
     void ReadEntries();
+    // Finds the end record, reports a displaced directory and seeks to the first header; returns
+    // where the directory really starts.
+    std::int64_t SeekToDirectory();
+    // Where the end record says the directory starts.
+    std::int64_t StatedDirectoryOffset() const;
+    // Reads the next central header with its name, extra field and comment (asking for the next
+    // volume when this one ends) into `record` and `h`.
+    void ReadCentralRecord(std::string& record, zipdir::CentralHeader& h);
+    ZipDirEntry MakeEntry(const zipdir::CentralHeader& h) const;
     void LocateEndRecord();
     bool ValidateDrive();
     void QueryDiskSpace(int mode);
