@@ -2,6 +2,7 @@
 
 #include "framework/core/CoreErrors.h"
 #include "framework/core/PosixIo.h"
+#include "pathrules/PathRules.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -181,7 +182,7 @@ void WriteBatchFile(const std::string& fileName, std::string_view bytes)
     if (::fchmod(fd, mode) != 0) {
         fail(errno);
     }
-    if (!WriteFully(fd, bytes.data(), bytes.size()) || ::fsync(fd) != 0) {
+    if (!writeFully(fd, bytes.data(), bytes.size()) || ::fsync(fd) != 0) {
         fail(errno);
     }
     if (::rename(temporary.c_str(), target.c_str()) != 0) {

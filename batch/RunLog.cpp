@@ -105,7 +105,7 @@ void TRunLog::Line(std::string_view text, bool always)
     m_runBytes += static_cast<std::int64_t>(line.size());
     // One write per line: a kill between two writes leaves whole lines. A failing write (a full
     // disk) loses the line and never the run.
-    (void)WriteFully(m_fd, line.data(), line.size());
+    (void)writeFully(m_fd, line.data(), line.size());
 }
 
 void TRunLog::Lines(std::string_view text, bool always)

@@ -38,21 +38,6 @@ std::string uniqueSuffix()
     return suffix;
 }
 
-bool writeAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 } // namespace
 
 std::string folderOf(const std::string& path)
@@ -126,6 +111,26 @@ std::string followLinks(const std::string& path)
     return current;
 }
 
+bool writeFully(int fd, const void* data, std::size_t size)
+{
+    const char* bytes = static_cast<const char*>(data);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(fd, bytes + done, size - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            if (n == 0) {
+                errno = EIO;
+            }
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 int replaceFileWhole(const std::string& path, std::string_view bytes, std::optional<mode_t> mode)
 {
     const std::string target = followLinks(path);
@@ -151,7 +156,7 @@ int replaceFileWhole(const std::string& path, std::string_view bytes, std::optio
     if (mode && ::fchmod(fd, *mode) != 0) {
         error = errno;
     }
-    if (error == 0 && (!writeAll(fd, bytes) || ::fsync(fd) != 0)) {
+    if (error == 0 && (!writeFully(fd, bytes.data(), bytes.size()) || ::fsync(fd) != 0)) {
         error = errno;
     }
     if (::close(fd) != 0 && error == 0) {

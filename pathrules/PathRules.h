@@ -1,9 +1,10 @@
 #pragma once
 // Small rules about paths and files that the program, the zip component and the engine library must
-// answer alike: the folder of a path, what is at a path, following links, replacing a file whole, and
-// which names belong to the program's own work files. Plain C++20 and POSIX; every function may be
-// called from any thread.
+// answer alike: the folder of a path, what is at a path, following links, writing and replacing a
+// file whole, and which names belong to the program's own work files. Plain C++20 and POSIX; every
+// function may be called from any thread.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +29,10 @@ bool isSomethingButFolder(const std::string& path); // exists (through links) an
 // file a link leads to. A relative link is taken from the link's folder. Other paths come back as
 // they are; a loop stops after as many links as the system follows in one path.
 std::string followLinks(const std::string& path);
+
+// Writes all `size` bytes to `fd`, again after an interruption or a short write. False on failure
+// with errno set (EIO when the system accepted nothing).
+bool writeFully(int fd, const void* data, std::size_t size);
 
 // Replaces the file at `path` (through links: the link stays, the file it leads to is replaced) with
 // `bytes` at once: they go to a new file beside it, are flushed to the disk and renamed over it, and

@@ -101,7 +101,7 @@ std::int64_t copyBytes(int in, int out, std::int64_t size, ISfxHost& host)
         if (got == 0) {
             break;
         }
-        if (!WriteFully(out, buffer.data(), got)) {
+        if (!writeFully(out, buffer.data(), got)) {
             return -1;
         }
         copied += static_cast<std::int64_t>(got);
@@ -194,7 +194,7 @@ private:
                 throw BuildFailure{iconResult, 0, iconText(iconResult)};
             }
         }
-        if (!WriteFully(m_out.get(), m_block.data(), m_block.size())) {
+        if (!writeFully(m_out.get(), m_block.data(), m_block.size())) {
             throw BuildFailure{kSfxCopyFailed, 0, systemText("cannot write", m_job.outputName)};
         }
         const std::uint64_t shift = static_cast<std::uint64_t>(stubSize) + m_block.size();
@@ -205,7 +205,7 @@ private:
             std::uint8_t end[zipfmt::endrec::kSize] = {};
             zipfmt::putU32(end + zipfmt::endrec::kSignature, zipfmt::kEndRecordSig);
             zipfmt::putU32(end + zipfmt::endrec::kCentralOffset, static_cast<std::uint32_t>(shift));
-            if (!WriteFully(m_out.get(), end, sizeof end)) {
+            if (!writeFully(m_out.get(), end, sizeof end)) {
                 throw BuildFailure{kSfxCopyFailed, 0, systemText("cannot write", m_job.outputName)};
             }
             archiveSize = sizeof end;
@@ -273,7 +273,7 @@ private:
             throw BuildFailure{kSfxCopyFailed, zipmsg::kCentralHeaderShort, m_job.zipFileName};
         }
         shiftCentralDirectory(rest, t, shift);
-        if (!WriteFully(m_out.get(), rest.data(), rest.size())) {
+        if (!writeFully(m_out.get(), rest.data(), rest.size())) {
             throw BuildFailure{kSfxCopyFailed, zipmsg::kSfxEndWrite, ""};
         }
         return size;

@@ -409,7 +409,7 @@ void VolumeWriter::WriteToVolumes(const void* buffer, std::size_t length, std::s
         EnsureRoom(minRoom);
         const std::size_t n =
             static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(length), m_free));
-        if (n > 0 && !WriteFully(m_out, bytes, n)) {
+        if (n > 0 && !writeFully(m_out, bytes, n)) {
             Fail(zipmsg::kVolumeWriteFailed, true, m_host.Text(zipmsg::kVolumeWriteFailed) + " " + m_outName + ": " + std::strerror(errno));
         }
         m_onVolume += static_cast<std::int64_t>(n);

@@ -97,16 +97,12 @@ bool writeAll(int fd, const char* data, std::size_t size, std::uint64_t& written
             }
             chunk = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, seam.writeAfter - written));
         }
-        const ssize_t n = ::write(fd, data, chunk);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
+        if (!writeFully(fd, data, chunk)) {
             return false;
         }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-        written += static_cast<std::uint64_t>(n);
+        data += chunk;
+        size -= chunk;
+        written += chunk;
     }
     return true;
 }

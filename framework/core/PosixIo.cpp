@@ -4,26 +4,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-bool WriteFully(int fd, const void* data, std::size_t size)
-{
-    const char* bytes = static_cast<const char*>(data);
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, bytes + done, size - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            if (n == 0) {
-                errno = EIO;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 bool ReadFully(int fd, void* data, std::size_t size, std::size_t& got)
 {
     char* bytes = static_cast<char*>(data);

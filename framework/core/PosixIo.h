@@ -1,11 +1,9 @@
 #pragma once
-// Whole reads and writes on file descriptors, retried after interruptions and short transfers.
+// Whole reads on file descriptors, retried after interruptions and short transfers (whole writes are
+// pathrules' writeFully).
 
 #include <cstddef>
 #include <string>
-
-// Writes all `size` bytes. False on failure with errno set (EIO when the system accepted nothing).
-bool WriteFully(int fd, const void* data, std::size_t size);
 
 // Reads until `size` bytes have arrived or the file ends; `got` tells how many arrived. False on a
 // read error, with errno set.
