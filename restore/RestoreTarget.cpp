@@ -1,6 +1,6 @@
 #include "restore/RestoreTarget.h"
 
-#include "framework/core/PosixIo.h"
+#include "pathrules/PathRules.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -147,7 +147,7 @@ bool RestoreTarget::write(const void* data, std::size_t size, std::string& why)
     if (!flushHole(why)) {
         return false;
     }
-    if (!WriteFully(m_fd, bytes, size)) {
+    if (!writeFully(m_fd, bytes, size)) {
         why = fullPath(m_relative) + ": " + errorText(errno);
         return false;
     }
