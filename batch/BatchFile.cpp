@@ -19,15 +19,6 @@ constexpr std::size_t kTempSuffixLength = 6;
 
 const char* const kSaveFailed = "Cannot save the batch file";
 
-std::string folderOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 std::string baseNameOf(const std::string& path)
 {
     const std::size_t slash = path.rfind('/');
