@@ -185,6 +185,39 @@ void TStyledMenuStyle::drawControl(ControlElement element, const QStyleOption* o
     QProxyStyle::drawControl(element, option, painter, widget);
 }
 
+void TStyledMenuStyle::drawItemText(const QStyleOptionMenuItem& item, QPainter& p, int textLeft,
+                                    const QColor& textColour, const TStyledMenu::TMenuColors& c) const
+{
+    const QRect r = item.rect;
+    const bool enabled = item.state & State_Enabled;
+    const bool selected = item.state & State_Selected;
+    p.setFont(item.font);
+    const QRect textRect(textLeft + kTextIndent, r.top(), std::max(0, r.right() + 1 - textLeft - kTextIndent),
+                         r.height());
+    const QString caption = QLatin1Char(' ') + captionOf(item.text);
+    const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextShowMnemonic;
+    if (item.menuItemType == QStyleOptionMenuItem::DefaultItem && enabled) {
+        // A soft shadow under the default item: four passes, one pixel apart, each a little darker.
+        static constexpr int kShadowDarken[4] = {30, 30, 40, 60};
+        static constexpr QPoint kShadowOffset[4] = {QPoint(2, 2), QPoint(2, 1), QPoint(1, 2), QPoint(1, 1)};
+        const QColor background = selected && m_owner->DrawSelect() ? c.Select : c.TextArea;
+        for (int i = 0; i < 4; ++i) {
+            p.setPen(TStyledMenu::Darken(background, kShadowDarken[i]));
+            p.drawText(textRect.translated(kShadowOffset[i]), flags, caption);
+        }
+    }
+    p.setPen(textColour);
+    p.drawText(textRect, flags, caption);
+
+    const QString shortcut = shortcutOf(item.text);
+    if (!shortcut.isEmpty()) {
+        p.setPen(c.HighColour ? TStyledMenu::Lighten(textColour, 40) : textColour);
+        const QRect shortcutRect(textRect.left(), r.top(),
+                                 std::max(0, r.right() + 1 - kShortcutRightGap - textRect.left()), r.height());
+        p.drawText(shortcutRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, shortcut + QLatin1Char(' '));
+    }
+}
+
 void TStyledMenuStyle::drawMenuItem(const QStyleOptionMenuItem& item, QPainter& p, const QWidget* widget) const
 {
     const TStyledMenu::TMenuColors c = m_owner->EffectiveColors();
@@ -234,33 +267,8 @@ void TStyledMenuStyle::drawMenuItem(const QStyleOptionMenuItem& item, QPainter& 
     if (hasImage)
         drawImage(item, p, imageRect, c);
 
-    // Text, vertically centred on the height of "W".
-    p.setFont(item.font);
     const QColor textColour = !enabled ? c.Disabled : (selected ? c.SelectFont : c.Font);
-    const QRect textRect(textLeft + kTextIndent, r.top(), std::max(0, r.right() + 1 - textLeft - kTextIndent),
-                         r.height());
-    const QString caption = QLatin1Char(' ') + captionOf(item.text);
-    const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextShowMnemonic;
-    if (item.menuItemType == QStyleOptionMenuItem::DefaultItem && enabled) {
-        // A soft shadow under the default item: four passes, one pixel apart, each a little darker.
-        static constexpr int kShadowDarken[4] = {30, 30, 40, 60};
-        static constexpr QPoint kShadowOffset[4] = {QPoint(2, 2), QPoint(2, 1), QPoint(1, 2), QPoint(1, 1)};
-        const QColor background = selected && m_owner->DrawSelect() ? c.Select : c.TextArea;
-        for (int i = 0; i < 4; ++i) {
-            p.setPen(TStyledMenu::Darken(background, kShadowDarken[i]));
-            p.drawText(textRect.translated(kShadowOffset[i]), flags, caption);
-        }
-    }
-    p.setPen(textColour);
-    p.drawText(textRect, flags, caption);
-
-    const QString shortcut = shortcutOf(item.text);
-    if (!shortcut.isEmpty()) {
-        p.setPen(c.HighColour ? TStyledMenu::Lighten(textColour, 40) : textColour);
-        const QRect shortcutRect(textRect.left(), r.top(), std::max(0, r.right() + 1 - kShortcutRightGap - textRect.left()),
-                                 r.height());
-        p.drawText(shortcutRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, shortcut + QLatin1Char(' '));
-    }
+    drawItemText(item, p, textLeft, textColour, c);
 
     if (item.menuItemType == QStyleOptionMenuItem::SubMenu) {
         // A small triangle pointing to the submenu, in the last pixels of the item.

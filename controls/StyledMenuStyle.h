@@ -33,6 +33,10 @@ public:
 private:
     bool inBarRegion(const QWidget* widget) const;
     void drawMenuItem(const QStyleOptionMenuItem& item, QPainter& p, const QWidget* widget) const;
+    // The caption (with the default item's shadow) and the shortcut, vertically centred on the
+    // height of "W".
+    void drawItemText(const QStyleOptionMenuItem& item, QPainter& p, int textLeft, const QColor& textColour,
+                      const TStyledMenu::TMenuColors& c) const;
     void drawCheckMark(const QStyleOptionMenuItem& item, QPainter& p, const QRect& iconColumn, bool hasImage,
                        const QRect& imageRect, const TStyledMenu::TMenuColors& c) const;
     void drawImage(const QStyleOptionMenuItem& item, QPainter& p, const QRect& imageRect,

@@ -369,6 +369,41 @@ QSize TvkButton::minimumSizeHint() const
     return QSize(std::max(cell.width(), text.width()) + frame, std::max(cell.height(), text.height()) + frame);
 }
 
+void TvkButton::paintFrame(QPainter& p, bool hot) const
+{
+    const bool noFrame = m_borderMode == bmFlat && !hot && !isChecked();
+    if (noFrame)
+        return;
+    const QPalette& pal = palette();
+    const QColor face = pal.color(QPalette::Active, QPalette::Button);
+    const QColor highlight = pal.color(QPalette::Active, QPalette::Light);
+    const QColor shadow = pal.color(QPalette::Active, QPalette::Dark);
+    // A checked button (a toggle) keeps the pressed-in frame.
+    const bool sunken = isDown() || isChecked();
+    const QRect r = rect();
+    if (m_borderMode == bmRaised || hot || isChecked()) {
+        const QColor topLeft = sunken ? shadow : highlight;
+        const QColor bottomRight = sunken ? highlight : shadow;
+        for (int i = 0; i < m_bevelWidth; ++i) {
+            const QRect b = r.adjusted(i, i, -i, -i);
+            if (b.width() <= 0 || b.height() <= 0)
+                break;
+            p.fillRect(QRect(b.left(), b.top(), b.width(), 1), topLeft);
+            p.fillRect(QRect(b.left(), b.top(), 1, b.height()), topLeft);
+            p.fillRect(QRect(b.left(), b.bottom(), b.width(), 1), bottomRight);
+            p.fillRect(QRect(b.right(), b.top(), 1, b.height()), bottomRight);
+        }
+    } else {
+        p.fillRect(r, face);
+        p.fillRect(QRect(r.left(), r.top(), r.width(), 1), shadow);
+        p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), shadow);
+        p.fillRect(QRect(r.left(), r.top(), 1, r.height()), shadow);
+        p.fillRect(QRect(r.right(), r.top(), 1, r.height()), shadow);
+    }
+    for (const QPoint corner : {r.topLeft(), r.topRight(), r.bottomLeft(), r.bottomRight()})
+        p.fillRect(QRect(corner, QSize(1, 1)), face);
+}
+
 void TvkButton::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
@@ -380,35 +415,9 @@ void TvkButton::paintEvent(QPaintEvent*)
     const bool enabled = isEnabled();
     const bool hot = m_hot && enabled;
     const bool pressed = isDown();
-    // A checked button (a toggle) keeps the pressed-in frame.
-    const bool sunken = pressed || isChecked();
     const QRect r = rect();
 
-    // Frame.
-    const bool noFrame = m_borderMode == bmFlat && !hot && !isChecked();
-    if (!noFrame) {
-        if (m_borderMode == bmRaised || hot || isChecked()) {
-            const QColor topLeft = sunken ? shadow : highlight;
-            const QColor bottomRight = sunken ? highlight : shadow;
-            for (int i = 0; i < m_bevelWidth; ++i) {
-                const QRect b = r.adjusted(i, i, -i, -i);
-                if (b.width() <= 0 || b.height() <= 0)
-                    break;
-                p.fillRect(QRect(b.left(), b.top(), b.width(), 1), topLeft);
-                p.fillRect(QRect(b.left(), b.top(), 1, b.height()), topLeft);
-                p.fillRect(QRect(b.left(), b.bottom(), b.width(), 1), bottomRight);
-                p.fillRect(QRect(b.right(), b.top(), 1, b.height()), bottomRight);
-            }
-        } else {
-            p.fillRect(r, face);
-            p.fillRect(QRect(r.left(), r.top(), r.width(), 1), shadow);
-            p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), shadow);
-            p.fillRect(QRect(r.left(), r.top(), 1, r.height()), shadow);
-            p.fillRect(QRect(r.right(), r.top(), 1, r.height()), shadow);
-        }
-        for (const QPoint corner : {r.topLeft(), r.topRight(), r.bottomLeft(), r.bottomRight()})
-            p.fillRect(QRect(corner, QSize(1, 1)), face);
-    }
+    paintFrame(p, hot);
 
     QRect glyphRect;
     QRect captionRect;

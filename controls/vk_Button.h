@@ -11,6 +11,7 @@
 #include <QPointer>
 
 class QDialog;
+class QPainter;
 
 class TvkButton : public QAbstractButton
 {
@@ -112,6 +113,8 @@ private:
     void init();
     void watchWindow();
     void layoutParts(QRect* glyph, QRect* caption) const;
+    // Paints the frame for the current state (none for a flat button at rest).
+    void paintFrame(QPainter& p, bool hot) const;
     QSize cellSize() const;
     QSize captionSize() const;
     void onClicked();
