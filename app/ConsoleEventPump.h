@@ -3,7 +3,7 @@
 // handlers do nothing else); the pump, called by the runner at its fixed points, sees the flag and
 // hands the signal to the program's reaction (ask "Cancel zip ?" or stop at once).
 
-#include "framework/core/UiInterfaces.h"
+#include "core/UiInterfaces.h"
 
 #include <functional>
 

@@ -1,7 +1,7 @@
 #include "app/ConsoleProgressView.h"
 
-#include "framework/core/AppStrings.h"
-#include "framework/core/vk_tools.h"
+#include "core/AppStrings.h"
+#include "core/vk_tools.h"
 
 #include <algorithm>
 #include <sys/ioctl.h>

@@ -8,7 +8,7 @@
 //
 // Without a terminal it writes plain lines: one per section and one per problem.
 
-#include "framework/core/UiInterfaces.h"
+#include "core/UiInterfaces.h"
 
 #include <chrono>
 #include <cstdio>

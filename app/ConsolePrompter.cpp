@@ -1,6 +1,6 @@
 #include "app/ConsolePrompter.h"
 
-#include "framework/core/vk_tools.h"
+#include "core/vk_tools.h"
 
 #include <cctype>
 #include <cerrno>

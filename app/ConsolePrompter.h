@@ -3,7 +3,7 @@
 // error and answered on standard input (passwords without echo); without one, every question gets
 // the safe answer at once (Confirm false, Cancel, no password, no volume), as an unattended run must.
 
-#include "framework/core/UiInterfaces.h"
+#include "core/UiInterfaces.h"
 
 #include <cstdio>
 #include <functional>

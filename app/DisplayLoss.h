@@ -3,7 +3,7 @@
 // time (a session ends, the X server crashes), and the window library then ends the process the
 // next time it processes events. The run looks before each time and goes on without windows.
 
-#include "framework/core/UiInterfaces.h"
+#include "core/UiInterfaces.h"
 
 #include <memory>
 #include <string>

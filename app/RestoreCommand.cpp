@@ -2,8 +2,8 @@
 
 #include "app/ConsoleEventPump.h"
 #include "app/ConsoleProgressView.h"
-#include "framework/core/AppStrings.h"
-#include "framework/core/vk_tools.h"
+#include "core/AppStrings.h"
+#include "core/vk_tools.h"
 #include "restore/ArchiveRestore.h"
 #include "restore/RestoreMessages.h"
 

@@ -2,8 +2,8 @@
 
 #include "batch/BatchFile.h"
 #include "batch/p_BatchList.h"
-#include "framework/core/AppStrings.h"
-#include "framework/core/CoreErrors.h"
+#include "core/AppStrings.h"
+#include "core/CoreErrors.h"
 
 #include <algorithm>
 #include <cstdint>

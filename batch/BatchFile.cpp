@@ -1,7 +1,7 @@
 #include "batch/BatchFile.h"
 
-#include "framework/core/CoreErrors.h"
-#include "framework/core/PosixIo.h"
+#include "core/CoreErrors.h"
+#include "core/PosixIo.h"
 #include "pathrules/PathRules.h"
 
 #include <cerrno>

@@ -2,8 +2,8 @@
 
 #include "batch/RunRecorder.h"
 #include "batch/p_BatchList.h"
-#include "framework/core/CoreErrors.h"
-#include "framework/core/vk_tools.h"
+#include "core/CoreErrors.h"
+#include "core/vk_tools.h"
 
 #include <cstdio>
 #include <exception>

@@ -1,6 +1,6 @@
 #include "batch/IniFile.h"
 
-#include "framework/core/vk_tools.h"
+#include "core/vk_tools.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "batch/RunLog.h"
 
-#include "framework/core/PosixIo.h"
-#include "framework/core/vk_tools.h"
+#include "core/PosixIo.h"
+#include "core/vk_tools.h"
 #include "pathrules/PathRules.h"
 
 #include <cerrno>

@@ -2,7 +2,7 @@
 
 #include "batch/DesktopNotice.h"
 #include "batch/RunSettings.h"
-#include "framework/core/AppStrings.h"
+#include "core/AppStrings.h"
 
 #include <ctime>
 #include <unistd.h>

@@ -1,9 +1,9 @@
 #include "batch/RunSettings.h"
 
 #include "batch/IniFile.h"
-#include "framework/core/AppStrings.h"
-#include "framework/core/CaptionText.h"
-#include "framework/core/PosixIo.h"
+#include "core/AppStrings.h"
+#include "core/CaptionText.h"
+#include "core/PosixIo.h"
 
 #include <cstdlib>
 #include <unistd.h>

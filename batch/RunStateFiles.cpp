@@ -1,8 +1,8 @@
 #include "batch/RunStateFiles.h"
 
 #include "batch/IniFile.h"
-#include "framework/core/FileOps.h"
-#include "framework/core/PosixIo.h"
+#include "core/FileOps.h"
+#include "core/PosixIo.h"
 #include "pathrules/PathRules.h"
 
 #include <cerrno>

@@ -3,7 +3,7 @@
 #include "batch/RunLock.h"
 #include "batch/RunSummary.h"
 #include "batch/p_BatchList.h"
-#include "framework/core/AppStrings.h"
+#include "core/AppStrings.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "batch/RunSummary.h"
 
-#include "framework/core/AppStrings.h"
+#include "core/AppStrings.h"
 #include "zipcomp/ZipMessages.h"
 #include "zipengine/ZipEngineApi.h"
 

@@ -1,7 +1,7 @@
 #include "batch/ScheduleInstaller.h"
 
-#include "framework/core/AppStrings.h"
-#include "framework/core/ProcessUtils.h"
+#include "core/AppStrings.h"
+#include "core/ProcessUtils.h"
 
 #include <cerrno>
 #include <cstdlib>

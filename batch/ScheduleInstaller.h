@@ -3,7 +3,7 @@
 // the user's unit folder and enables the timer with `systemctl --user`, or disables and removes them.
 
 #include "batch/BatchSchedule.h"
-#include "framework/core/CoreErrors.h"
+#include "core/CoreErrors.h"
 
 #include <filesystem>
 #include <string>

@@ -3,8 +3,8 @@
 #include "batch/BatchFile.h"
 #include "batch/IniFile.h"
 #include "batch/vk_textline.h"
-#include "framework/core/CoreErrors.h"
-#include "framework/core/vk_tools.h"
+#include "core/CoreErrors.h"
+#include "core/vk_tools.h"
 
 #include <cerrno>
 #include <stdexcept>

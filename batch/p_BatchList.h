@@ -14,8 +14,8 @@
 //   <empty line>
 
 #include "batch/RunSummary.h"
-#include "framework/core/FileSearch.h"
-#include "framework/core/UiInterfaces.h"
+#include "core/FileSearch.h"
+#include "core/UiInterfaces.h"
 #include "zipcomp/ZipComp.h"
 
 #include <cstdint>

@@ -3,7 +3,7 @@
 // Usage: BatchBench [folder for the generated files]   (default: the system's temporary folder)
 
 #include "batch/p_BatchList.h"
-#include "framework/core/FileSearch.h"
+#include "core/FileSearch.h"
 
 #include <chrono>
 #include <cstdio>

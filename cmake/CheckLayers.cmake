@@ -16,14 +16,14 @@
 
 cmake_policy(SET CMP0057 NEW) # if(... IN_LIST ...), also when run as a script
 
-# The project folders an include can name, longest first so that "framework/core" wins over
-# "framework". "zipengine" is the engine's public header folder (engine/include/zipengine).
+# The project folders an include can name, longest first so that "engine/src" wins over
+# "engine". "zipengine" is the engine's public header folder (engine/include/zipengine).
 set(VORLAND_PROJECT_FOLDERS
-    framework/core engine/include engine/src maskmatch pathrules zipformat zipdir zipcomp zipengine batch restore controls
+    core engine/include engine/src maskmatch pathrules zipformat zipdir zipcomp zipengine batch restore controls
     framework ui app tools engine tests fuzz bench)
 
 # The core: plain C++ and POSIX, the windows may use all of it.
-set(_core "maskmatch pathrules zipformat zipdir framework/core zipcomp batch restore")
+set(_core "maskmatch pathrules zipformat zipdir core zipcomp batch restore")
 # One layer a line: its name (the target that builds it, ":part" where one target builds several
 # layers), its files (folders, or files where one folder feeds two targets), and what its files may
 # include. <qt>, <jpeg> and <codecs> stand for those outside libraries.
@@ -32,12 +32,12 @@ set(VORLAND_LAYERS
     "vorland_pathrules | pathrules | "
     "vorland_zipformat | zipformat | "
     "vorland_zipdir | zipdir | zipformat"
-    "vorland_framework_core | framework/core | maskmatch pathrules"
-    "vorland_zipcomp | zipcomp | framework/core maskmatch pathrules zipformat zipdir zipengine"
-    "vorland_batch | batch | restore zipcomp framework/core maskmatch pathrules zipformat zipdir zipengine"
-    "vorland_restore | restore | zipcomp framework/core maskmatch pathrules zipformat zipdir zipengine"
+    "vorland_core_base | core | maskmatch pathrules"
+    "vorland_zipcomp | zipcomp | core maskmatch pathrules zipformat zipdir zipengine"
+    "vorland_batch | batch | restore zipcomp core maskmatch pathrules zipformat zipdir zipengine"
+    "vorland_restore | restore | zipcomp core maskmatch pathrules zipformat zipdir zipengine"
     "zipengine_core | engine/src engine/include | zipengine maskmatch pathrules zipformat zipdir <codecs>"
-    "zipengine-driver | tools/ZipEngineDriver.cpp | zipengine zipcomp framework/core zipformat zipdir"
+    "zipengine-driver | tools/ZipEngineDriver.cpp | zipengine zipcomp core zipformat zipdir"
     "vorland_gui:controls | controls | ${_core} <qt>"
     "vorland_gui:framework | framework | controls ${_core} <qt> <jpeg>"
     "vorland_gui:ui | ui | framework controls ${_core} <qt>"

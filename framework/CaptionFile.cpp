@@ -1,7 +1,7 @@
 #include "framework/CaptionFile.h"
 
-#include "framework/core/CaptionText.h"
-#include "framework/core/CoreErrors.h"
+#include "core/CaptionText.h"
+#include "core/CoreErrors.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -3,7 +3,7 @@
 // valid UTF-8, so files written on the older platform still load), splitting lines (CR LF, LF or CR),
 // the name=value entries with case-blind lookup, and writing them back as UTF-8 with CR LF.
 
-#include "framework/core/CaptionText.h"
+#include "core/CaptionText.h"
 
 #include <QString>
 #include <QStringList>

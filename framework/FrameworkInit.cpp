@@ -5,7 +5,7 @@
 #include "framework/QtEventPump.h"
 #include "framework/QtPrompter.h"
 #include "framework/TvkLanguage.h"
-#include "framework/core/Questions.h"
+#include "core/Questions.h"
 #include "framework/vk_contexte.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "framework/Picture.h"
 
-#include "framework/core/Questions.h"
+#include "core/Questions.h"
 
 #include <QFile>
 #include <QFileInfo>

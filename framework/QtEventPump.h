@@ -2,7 +2,7 @@
 // The window side of "process pending window messages": lets the windows repaint and react (the
 // Abort button, the main window's commands) while the runner works on the GUI thread.
 
-#include "framework/core/UiInterfaces.h"
+#include "core/UiInterfaces.h"
 
 class TQtEventPump : public IEventPump
 {

@@ -4,7 +4,7 @@
 // question. Every question is modal to the active window; the boxes run through RunModalDialog, so a
 // test or the picture program can answer them. GUI thread only.
 
-#include "framework/core/UiInterfaces.h"
+#include "core/UiInterfaces.h"
 
 class QWidget;
 

@@ -3,8 +3,8 @@
 #include "framework/FormTexts.h"
 #include "framework/TvkForm.h"
 #include "framework/WindowTools.h"
-#include "framework/core/AppStrings.h"
-#include "framework/core/Questions.h"
+#include "core/AppStrings.h"
+#include "core/Questions.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "framework/VorlandApplication.h"
 
-#include "framework/core/CoreErrors.h"
-#include "framework/core/Questions.h"
+#include "core/CoreErrors.h"
+#include "core/Questions.h"
 
 #include <cstdio>
 #include <exception>

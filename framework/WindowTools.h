@@ -1,9 +1,9 @@
 #pragma once
 // The small window utilities the forms share: shortening a path for display, choosing a folder,
 // handing a document or address to the desktop. The question boxes (Confirm, ConfirmYesNoCancel)
-// live in framework/core/Questions.h and reach the user through the installed prompter.
+// live in core/Questions.h and reach the user through the installed prompter.
 
-#include "framework/core/CoreErrors.h"
+#include "core/CoreErrors.h"
 
 #include <QString>
 

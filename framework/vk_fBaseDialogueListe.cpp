@@ -3,7 +3,7 @@
 #include "controls/vk_Button.h"
 #include "framework/DialogRunner.h"
 #include "framework/HintNames.h"
-#include "framework/core/AppStrings.h"
+#include "core/AppStrings.h"
 #include "framework/vk_fbaseSelectList.h"
 
 #include <QFrame>

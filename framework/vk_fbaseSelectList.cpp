@@ -1,7 +1,7 @@
 #include "framework/vk_fbaseSelectList.h"
 
 #include "framework/DialogRunner.h"
-#include "framework/core/AppStrings.h"
+#include "core/AppStrings.h"
 
 #include <QAbstractButton>
 #include <QListWidget>

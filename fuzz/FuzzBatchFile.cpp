@@ -6,8 +6,8 @@
 #include "FuzzCheck.h"
 #include "batch/IniFile.h"
 #include "batch/p_BatchList.h"
-#include "framework/core/CoreErrors.h"
-#include "framework/core/vk_tools.h"
+#include "core/CoreErrors.h"
+#include "core/vk_tools.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "restore/ArchiveRestore.h"
 
-#include "framework/core/AppStrings.h"
-#include "framework/core/UiInterfaces.h"
+#include "core/AppStrings.h"
+#include "core/UiInterfaces.h"
 #include "restore/EntryPaths.h"
 #include "restore/RestoreMessages.h"
 

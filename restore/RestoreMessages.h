@@ -1,7 +1,7 @@
 #pragma once
 // The numbered texts of verifying and restoring, filled in.
 
-#include "framework/core/AppStrings.h"
+#include "core/AppStrings.h"
 
 #include <initializer_list>
 #include <string>

@@ -3,8 +3,8 @@
 #include "batch/BatchDocument.h"
 #include "batch/p_BatchList.h"
 #include "controls/vk_Button.h"
-#include "framework/core/AppStrings.h"
-#include "framework/core/CoreErrors.h"
+#include "core/AppStrings.h"
+#include "core/CoreErrors.h"
 #include "ui/EditorButtons.h"
 #include "ui/FilePickers.h"
 

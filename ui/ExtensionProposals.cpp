@@ -1,7 +1,7 @@
 #include "ui/ExtensionProposals.h"
 
-#include "framework/core/FileSearch.h"
-#include "framework/core/vk_tools.h"
+#include "core/FileSearch.h"
+#include "core/vk_tools.h"
 
 #include <QString>
 

@@ -3,7 +3,7 @@
 #include "batch/RunSettings.h"
 #include "batch/RunStatus.h"
 #include "framework/WindowTools.h"
-#include "framework/core/AppStrings.h"
+#include "core/AppStrings.h"
 #include "framework/vk_contexte.h"
 
 #include <QGridLayout>

@@ -9,7 +9,7 @@
 // Failures raise ELinkError with the launcher's path and the system's reason; nothing is written
 // then (a half-written launcher never replaces a good one).
 
-#include "framework/core/CoreErrors.h"
+#include "core/CoreErrors.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 #include "ui/MaskListDialog.h"
 
 #include "batch/vk_textline.h"
-#include "framework/core/AppStrings.h"
+#include "core/AppStrings.h"
 
 #include <vector>
 

@@ -4,9 +4,9 @@
 #include "framework/DialogRunner.h"
 #include "framework/FormTexts.h"
 #include "framework/TvkLanguage.h"
-#include "framework/core/AppStrings.h"
-#include "framework/core/FileOps.h"
-#include "framework/core/UiInterfaces.h"
+#include "core/AppStrings.h"
+#include "core/FileOps.h"
+#include "core/UiInterfaces.h"
 #include "restore/EntryPaths.h"
 #include "restore/RestoreMessages.h"
 

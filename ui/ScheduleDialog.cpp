@@ -3,7 +3,7 @@
 #include "batch/ScheduleInstaller.h"
 #include "framework/FormTexts.h"
 #include "framework/TvkLanguage.h"
-#include "framework/core/AppStrings.h"
+#include "core/AppStrings.h"
 
 #include <QApplication>
 #include <QClipboard>

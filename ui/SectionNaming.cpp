@@ -1,7 +1,7 @@
 #include "ui/SectionNaming.h"
 
 #include "batch/p_BatchList.h"
-#include "framework/core/vk_tools.h"
+#include "core/vk_tools.h"
 
 #include <QString>
 

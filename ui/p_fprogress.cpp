@@ -5,7 +5,7 @@
 #include "controls/vk_Component.h"
 #include "framework/TvkLanguage.h"
 #include "framework/WindowTools.h"
-#include "framework/core/AppStrings.h"
+#include "core/AppStrings.h"
 #include "framework/vk_contexte.h"
 
 #include <QCloseEvent>

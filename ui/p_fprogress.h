@@ -15,7 +15,7 @@
 // numbered strings.
 
 #include "framework/TvkForm.h"
-#include "framework/core/UiInterfaces.h"
+#include "core/UiInterfaces.h"
 
 #include <QElapsedTimer>
 #include <QWidget>

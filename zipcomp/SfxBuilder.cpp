@@ -1,6 +1,6 @@
 #include "zipcomp/SfxBuilder.h"
 
-#include "framework/core/PosixIo.h"
+#include "core/PosixIo.h"
 #include "pathrules/PathRules.h"
 #include "zipcomp/PeIconPatch.h"
 #include "zipcomp/ZipMessages.h"

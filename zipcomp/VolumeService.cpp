@@ -1,6 +1,6 @@
 #include "zipcomp/VolumeService.h"
 
-#include "framework/core/UiInterfaces.h"
+#include "core/UiInterfaces.h"
 #include "pathrules/PathRules.h"
 
 #include <sys/stat.h>

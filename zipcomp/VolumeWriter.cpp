@@ -2,7 +2,7 @@
 // with its local header, then the directory and the end records rewritten for the volumes.
 #include "zipcomp/VolumeWriter.h"
 
-#include "framework/core/PosixIo.h"
+#include "core/PosixIo.h"
 #include "pathrules/PathRules.h"
 #include "zipcomp/ZipMessages.h"
 #include "zipdir/ZipDirectory.h"

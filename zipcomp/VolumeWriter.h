@@ -9,7 +9,7 @@
 // supplies its events, dialogs and message texts through IVolumeWriterHost and the drives through
 // IVolumeService.
 
-#include "framework/core/CoreErrors.h"
+#include "core/CoreErrors.h"
 #include "zipcomp/VolumeService.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "zipcomp/ZipCallback.h"
 
-#include "framework/core/UiInterfaces.h"
+#include "core/UiInterfaces.h"
 #include "zipcomp/ZipComp.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "zipcomp/ZipComp.h"
 
-#include "framework/core/UiInterfaces.h"
+#include "core/UiInterfaces.h"
 #include "pathrules/PathRules.h"
 #include "zipcomp/ZipCallback.h"
 #include "zipcomp/ZipEngineLoader.h"

@@ -2,7 +2,7 @@
 // The zip component's numbered messages: identifiers, the English message table, formatting of a
 // text with one inserted value, and the component's error class.
 
-#include "framework/core/CoreErrors.h"
+#include "core/CoreErrors.h"
 
 #include <cstdint>
 #include <optional>

@@ -4,7 +4,7 @@
 
 #include "zipcomp/ZipComp.h"
 
-#include "framework/core/UiInterfaces.h"
+#include "core/UiInterfaces.h"
 #include "zipcomp/SfxBuilder.h"
 #include "zipcomp/VolumeWriter.h"
 

@@ -1,6 +1,6 @@
 #include "batch/BatchDocument.h"
 #include "batch/p_BatchList.h"
-#include "framework/core/CoreErrors.h"
+#include "core/CoreErrors.h"
 #include "testkit/TestKit.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "batch/IniFile.h"
 #include "batch/p_BatchList.h"
 #include "batch/vk_textline.h"
-#include "framework/core/CoreErrors.h"
+#include "core/CoreErrors.h"
 #include "maskmatch/MaskMatch.h"
 #include "testkit/TestKit.h"
 

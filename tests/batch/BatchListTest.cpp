@@ -1,7 +1,7 @@
 #include "batch/IniFile.h"
 #include "batch/p_BatchList.h"
-#include "framework/core/CoreErrors.h"
-#include "framework/core/vk_tools.h"
+#include "core/CoreErrors.h"
+#include "core/vk_tools.h"
 #include "testkit/TestKit.h"
 
 #include <gtest/gtest.h>

@@ -4,9 +4,9 @@
 #include "batch/BatchRun.h"
 #include "batch/p_BatchList.h"
 
-#include "framework/core/AppStrings.h"
-#include "framework/core/CoreErrors.h"
-#include "framework/core/Questions.h"
+#include "core/AppStrings.h"
+#include "core/CoreErrors.h"
+#include "core/Questions.h"
 #include "testkit/CoreDoubles.h"
 #include "testkit/TestKit.h"
 #include "zipcomp/ZipComp.h"

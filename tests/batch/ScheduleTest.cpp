@@ -4,7 +4,7 @@
 // say the same schedule.
 
 #include "batch/ScheduleInstaller.h"
-#include "framework/core/AppStrings.h"
+#include "core/AppStrings.h"
 #include "testkit/TestKit.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // removed by the next run, at once; those of a run that is still going are never touched.
 
 #include "faults/FaultKit.h"
-#include "framework/core/FileOps.h"
+#include "core/FileOps.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include "batch/p_BatchList.h"
 #include "faults/FaultKit.h"
-#include "framework/core/Questions.h"
+#include "core/Questions.h"
 #include "testkit/CoreDoubles.h"
 #include "zipcomp/ZipComp.h"
 

@@ -1,5 +1,5 @@
-#include "framework/core/FileSearch.h"
-#include "framework/core/CoreErrors.h"
+#include "core/FileSearch.h"
+#include "core/CoreErrors.h"
 #include "testkit/TestKit.h"
 
 #include <gtest/gtest.h>

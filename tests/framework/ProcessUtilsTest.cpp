@@ -1,4 +1,4 @@
-#include "framework/core/ProcessUtils.h"
+#include "core/ProcessUtils.h"
 
 #include "testkit/TestKit.h"
 

@@ -1,6 +1,6 @@
-#include "framework/core/AppStrings.h"
-#include "framework/core/FileTime.h"
-#include "framework/core/vk_tools.h"
+#include "core/AppStrings.h"
+#include "core/FileTime.h"
+#include "core/vk_tools.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include "framework/CaptionFile.h"
 #include "framework/TvkForm.h"
 #include "framework/TvkLanguage.h"
-#include "framework/core/AppStrings.h"
-#include "framework/core/CoreErrors.h"
+#include "core/AppStrings.h"
+#include "core/CoreErrors.h"
 #include "tests/guikit/GuiTestKit.h"
 
 #include <QAction>

@@ -4,7 +4,7 @@
 // is the core's, in testkit/CoreDoubles.h), and a fresh settings and languages folder per test.
 
 #include "framework/DialogProvider.h"
-#include "framework/core/UiInterfaces.h"
+#include "core/UiInterfaces.h"
 #include "testkit/CoreDoubles.h"
 
 #include <QString>

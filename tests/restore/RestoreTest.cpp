@@ -1,4 +1,4 @@
-#include "framework/core/UiInterfaces.h"
+#include "core/UiInterfaces.h"
 #include "restore/ArchiveRestore.h"
 #include "testkit/TestKit.h"
 

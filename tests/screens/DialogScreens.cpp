@@ -6,7 +6,7 @@
 
 #include "batch/ScheduleInstaller.h"
 #include "batch/p_BatchList.h"
-#include "framework/core/AppStrings.h"
+#include "core/AppStrings.h"
 #include "framework/vk_fBaseAPropos.h"
 #include "framework/vk_fBaseDialogueListe.h"
 #include "framework/vk_fbaseSelectList.h"

@@ -8,7 +8,7 @@
 #include "batch/RunStateFiles.h"
 #include "batch/p_BatchList.h"
 #include "controls/vk_Button.h"
-#include "framework/core/AppStrings.h"
+#include "core/AppStrings.h"
 #include "ui/BatchParametersPage.h"
 #include "ui/LastRunPanel.h"
 #include "ui/MainWindowCommands.h"

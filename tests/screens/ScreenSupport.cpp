@@ -3,7 +3,7 @@
 #include "batch/p_BatchList.h"
 #include "framework/FrameworkInit.h"
 #include "framework/TvkLanguage.h"
-#include "framework/core/Questions.h"
+#include "core/Questions.h"
 #include "framework/vk_contexte.h"
 
 #include <QDialog>

@@ -1,6 +1,6 @@
 #include "testkit/CoreDoubles.h"
 
-#include "framework/core/Questions.h"
+#include "core/Questions.h"
 
 TQueuedPrompter::TQueuedPrompter() : m_previous(AppPrompter())
 {

@@ -3,7 +3,7 @@
 // queues, an event pump that counts its calls and can run a hook, and a progress view that shows
 // nothing and keeps the problems.
 
-#include "framework/core/UiInterfaces.h"
+#include "core/UiInterfaces.h"
 
 #include <deque>
 #include <functional>

@@ -3,7 +3,7 @@
 // runs started from the window (with the real engine).
 #include "batch/p_BatchList.h"
 #include "framework/FrameworkInit.h"
-#include "framework/core/CoreErrors.h"
+#include "core/CoreErrors.h"
 #include "framework/vk_contexte.h"
 #include "tests/guikit/GuiTestKit.h"
 #include "testkit/TestKit.h"

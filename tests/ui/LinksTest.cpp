@@ -3,7 +3,7 @@
 
 #include "ui/Links.h"
 
-#include "framework/core/ProcessUtils.h"
+#include "core/ProcessUtils.h"
 #include "testkit/TestKit.h"
 #include "ui/UiTestKit.h"
 

@@ -5,7 +5,7 @@
 #include "ui/p_fprogress.h"
 
 #include "batch/p_BatchList.h"
-#include "framework/core/AppStrings.h"
+#include "core/AppStrings.h"
 #include "framework/QtEventPump.h"
 #include "framework/TvkLanguage.h"
 #include "framework/vk_contexte.h"

@@ -2,7 +2,7 @@
 // shows the next run, and where systemctl fails it gives the reason and a crontab line to copy.
 #include "ui/ScheduleDialog.h"
 #include "batch/ScheduleInstaller.h"
-#include "framework/core/AppStrings.h"
+#include "core/AppStrings.h"
 #include "testkit/TestKit.h"
 #include "ui/UiTestKit.h"
 

@@ -3,7 +3,7 @@
 // callback script, reading back the block it received, and a prompter and event pump that record
 // what they were asked.
 
-#include "framework/core/UiInterfaces.h"
+#include "core/UiInterfaces.h"
 #include "testkit/CoreDoubles.h"
 #include "testkit/TestKit.h"
 

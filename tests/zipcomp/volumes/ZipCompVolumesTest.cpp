@@ -2,7 +2,7 @@
 // volumes written from its temporary archive, the name of the last volume, the removable-media
 // events, and the self-extractor made before the engine adds to it and kept once it has.
 
-#include "framework/core/UiInterfaces.h"
+#include "core/UiInterfaces.h"
 #include "testkit/CoreDoubles.h"
 #include "testkit/TestKit.h"
 #include "tests/zipcomp/volumes/SimulatedDrive.h"

@@ -1,2 +1,2 @@
 // Climbing out through its own layer's folder.
-#include "framework/core/../../ui/p_fmain.h"
+#include "core/../ui/p_fmain.h"

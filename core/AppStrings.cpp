@@ -1,4 +1,4 @@
-#include "framework/core/AppStrings.h"
+#include "core/AppStrings.h"
 
 #include <utility>
 

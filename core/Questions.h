@@ -2,7 +2,7 @@
 // The framework's question boxes, answered by the prompter the program installs (the GUI's message
 // boxes or the console). Without an installed prompter every question gets the safe answer.
 
-#include "framework/core/UiInterfaces.h"
+#include "core/UiInterfaces.h"
 
 #include <string>
 

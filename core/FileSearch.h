@@ -18,7 +18,7 @@
 // - The callbacks run on the calling thread; an error they raise (e.g. the silent stop) ends the
 //   walk and reaches the caller.
 
-#include "framework/core/FileTime.h"
+#include "core/FileTime.h"
 
 #include <cstdint>
 #include <ctime>

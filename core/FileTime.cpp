@@ -1,4 +1,4 @@
-#include "framework/core/FileTime.h"
+#include "core/FileTime.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "framework/core/PosixIo.h"
+#include "core/PosixIo.h"
 
 #include <cerrno>
 #include <fcntl.h>

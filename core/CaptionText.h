@@ -4,7 +4,7 @@
 // or CR) and their name=value entries. The windows' caption tables and the console's numbered
 // strings both read caption files through this unit. Plain functions; any thread.
 
-#include "framework/core/AppStrings.h"
+#include "core/AppStrings.h"
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
-#include "framework/core/FileOps.h"
+#include "core/FileOps.h"
 
-#include "framework/core/CoreErrors.h"
+#include "core/CoreErrors.h"
 #include "pathrules/PathRules.h"
 
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "framework/core/vk_tools.h"
+#include "core/vk_tools.h"
 
 #include <cstddef>
 

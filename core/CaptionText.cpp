@@ -1,6 +1,6 @@
-#include "framework/core/CaptionText.h"
+#include "core/CaptionText.h"
 
-#include "framework/core/PosixIo.h"
+#include "core/PosixIo.h"
 
 #include <array>
 

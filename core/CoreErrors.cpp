@@ -1,4 +1,4 @@
-#include "framework/core/CoreErrors.h"
+#include "core/CoreErrors.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "framework/core/Questions.h"
+#include "core/Questions.h"
 
 namespace {
 

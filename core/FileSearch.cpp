@@ -1,7 +1,7 @@
-#include "framework/core/FileSearch.h"
+#include "core/FileSearch.h"
 
-#include "framework/core/CoreErrors.h"
-#include "framework/core/FileOps.h"
+#include "core/CoreErrors.h"
+#include "core/FileOps.h"
 #include "maskmatch/MaskMatch.h"
 
 #include <algorithm>

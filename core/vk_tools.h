@@ -4,8 +4,8 @@
 // name matcher (MaskMatch.h) have units of their own and are included here for convenience.
 // All functions are plain and may be called from any thread.
 
-#include "framework/core/FileSearch.h"
-#include "framework/core/FileTime.h"
+#include "core/FileSearch.h"
+#include "core/FileTime.h"
 #include "maskmatch/MaskMatch.h"
 
 #include <string>

@@ -70,7 +70,7 @@ public:
 // "Process pending window messages": lets the user interface react during long work (repaint,
 // an Abort button, Ctrl-C in the console). Called on the working thread at fixed points.
 //
-// What it may throw: ESilentStop (framework/core/CoreErrors.h) when the user's reaction stops the
+// What it may throw: ESilentStop (core/CoreErrors.h) when the user's reaction stops the
 // work at once; the run then ends as stopped by the user, wherever the pump was called (also from
 // inside the zip engine's callbacks, which end the engine call first). Any other exception from the
 // pump or from a handler it runs is an error: inside the zip component's Add it is reported as

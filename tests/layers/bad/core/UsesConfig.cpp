@@ -1,0 +1,2 @@
+// A core file reaching into the windowed framework.
+#include "framework/config.h"
