@@ -79,8 +79,7 @@ TBatchRunResult RunWholeBatch(TpxBatchList& batchList, const std::string& batchF
     return runRecorded(batchList, batchFile, report, true, unattended, [&batchList] { batchList.RunAll(); });
 }
 
-TBatchRunResult RunOneSection(TpxBatchList& batchList, const std::string& batchFile, int index,
-                              IBatchRunReport& report)
+TBatchRunResult RunOneSection(TpxBatchList& batchList, const std::string& batchFile, int index, IBatchRunReport& report)
 {
     if (batchList.Running()) {
         return {batchList.RunSummary.ExitCode(), batchList.RunSummary.Text(), false};

@@ -349,9 +349,10 @@ void TpxBatchList::ProcessSection(const std::string& Name, const std::string& Zi
 {
     if (Zip.empty() || Dir.empty()) {
         ++RunSummary.SectionsSkipped;
-        ReportRunProblem(TRunProblem::SectionSkipped, Dir.empty() ? sSectionNoSource
-                                                      : Compress  ? sSectionNoArchive
-                                                                  : sSectionNoTarget,
+        ReportRunProblem(TRunProblem::SectionSkipped,
+                         Dir.empty() ? sSectionNoSource
+                         : Compress  ? sSectionNoArchive
+                                     : sSectionNoTarget,
                          {Name});
         return;
     }
@@ -459,37 +460,36 @@ void TpxBatchList::CopySection(const TBatchEntry& entry)
     ProgressForm->StartSection(entry.Name, entry.Zip, SourceDir, FileTotal);
 
     FileDone = 0;
-    walk(
-        [this](const std::string& path, const TSearchRec& file) { CopyFoundFile(path, file); },
-        [this](const std::string& path, int systemError) {
-            struct stat st
-            {
-            };
-            const bool link = ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-            if (link && systemError == EISDIR) {
-                // As in a zip section: a link to a folder is not followed, which is said, but it is no
-                // problem of the run (a tree holding one must not fail every night).
-                const std::string line = replacedArgument(AppString(sLinkToFolderNotFollowed), path);
-                RunSummary.NoticeLines.push_back(line);
-                ProgressForm->ReportNotice(line);
-                if (m_observer != nullptr) {
-                    m_observer->Notice(line);
-                }
-                return;
-            }
-            if (link) {
-                // A link that leads nowhere or into a loop, said as the engine says it in a zip
-                // section, when its name is one to copy.
-                const std::string name = path.substr(path.rfind('/') + 1);
-                if (!isWorkFileName(name) && MatchesMaskList(IncludeMasks, name, true) &&
-                    !MatchesMaskList(ExcludeMasks, name, false)) {
-                    ReportRunProblem(TRunProblem::UnreadableFolder, sLinkNotFollowed,
-                                     {path, std::strerror(systemError)});
-                }
-                return;
-            }
-            ReportRunProblem(TRunProblem::UnreadableFolder, sCannotReadFolder, {path, std::strerror(systemError)});
-        });
+    walk([this](const std::string& path, const TSearchRec& file) { CopyFoundFile(path, file); },
+         [this](const std::string& path, int systemError) {
+             struct stat st
+             {
+             };
+             const bool link = ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+             if (link && systemError == EISDIR) {
+                 // As in a zip section: a link to a folder is not followed, which is said, but it is no
+                 // problem of the run (a tree holding one must not fail every night).
+                 const std::string line = replacedArgument(AppString(sLinkToFolderNotFollowed), path);
+                 RunSummary.NoticeLines.push_back(line);
+                 ProgressForm->ReportNotice(line);
+                 if (m_observer != nullptr) {
+                     m_observer->Notice(line);
+                 }
+                 return;
+             }
+             if (link) {
+                 // A link that leads nowhere or into a loop, said as the engine says it in a zip
+                 // section, when its name is one to copy.
+                 const std::string name = path.substr(path.rfind('/') + 1);
+                 if (!isWorkFileName(name) && MatchesMaskList(IncludeMasks, name, true) &&
+                     !MatchesMaskList(ExcludeMasks, name, false)) {
+                     ReportRunProblem(TRunProblem::UnreadableFolder, sLinkNotFollowed,
+                                      {path, std::strerror(systemError)});
+                 }
+                 return;
+             }
+             ReportRunProblem(TRunProblem::UnreadableFolder, sCannotReadFolder, {path, std::strerror(systemError)});
+         });
 }
 
 void TpxBatchList::CountFoundFile(const std::string& /*fullPath*/, const TSearchRec& /*file*/)

@@ -102,7 +102,7 @@ public:
     // A batch-mode run that ends without problems also sends a desktop notification (written to
     // the file only when set, so files that do not use it keep their bytes).
     bool NotifySuccess = false;
-    bool Verify = false;   // read back each new archive and copy before it replaces the previous one
+    bool Verify = false; // read back each new archive and copy before it replaces the previous one
     // As TBatchEntry::Defect, for the parameter section: no run starts while it is set.
     std::string ParametersDefect;
 
@@ -230,11 +230,11 @@ private:
     void ZipSection(const TBatchEntry& entry);
     void CopySection(const TBatchEntry& entry);
 
-    IPrompter* m_prompter = nullptr;  // set by SetPrompter; nullptr: the application's
-    IEventPump* m_pump = nullptr;     // set by SetEventPump
+    IPrompter* m_prompter = nullptr;    // set by SetPrompter; nullptr: the application's
+    IEventPump* m_pump = nullptr;       // set by SetEventPump
     IRunObserver* m_observer = nullptr; // set by SetRunObserver
-    int m_sectionProblems = 0;        // problems reported since the section started
-    std::string m_lastTargetFolder;   // last folder of a copied file known to exist
+    int m_sectionProblems = 0;          // problems reported since the section started
+    std::string m_lastTargetFolder;     // last folder of a copied file known to exist
 };
 
 // The runner's mask lists: BuildMaskList of the text, each mask prefixed by the entry's Dir (with a

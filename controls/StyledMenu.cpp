@@ -136,7 +136,8 @@ void TStyledMenu::hookMenu(QMenu* menu)
 {
     if (menu == nullptr)
         return;
-    const bool known = std::any_of(m_hooked.cbegin(), m_hooked.cend(), [menu](const QPointer<QMenu>& m) { return m == menu; });
+    const bool known =
+        std::any_of(m_hooked.cbegin(), m_hooked.cend(), [menu](const QPointer<QMenu>& m) { return m == menu; });
     if (!known) {
         // A submenu that brings its own look (another styled menu, a style set on purpose) keeps it
         // unless OverrideOwnerDraw says otherwise.
@@ -245,11 +246,11 @@ QAction* TStyledMenu::addMenu(QMenu* menu)
 
 // ---- properties ------------------------------------------------------------------------------------
 
-#define VK_COLOR_SETTER(Name, member)                                                                          \
-    void TStyledMenu::Set##Name(const QColor& value)                                                           \
-    {                                                                                                          \
-        member = value;                                                                                        \
-        refresh();                                                                                             \
+#define VK_COLOR_SETTER(Name, member)                                                                                  \
+    void TStyledMenu::Set##Name(const QColor& value)                                                                   \
+    {                                                                                                                  \
+        member = value;                                                                                                \
+        refresh();                                                                                                     \
     }
 VK_COLOR_SETTER(FontColor, m_fontColor)
 VK_COLOR_SETTER(Color, m_color)

@@ -166,8 +166,8 @@ private:
     bool m_barTransparent = true;
     int m_iconWidth = 24;
     int m_barWidth = 24;
-    QColor m_fontColor, m_color, m_iconBackColor, m_menuBarColor, m_selectColor, m_selectBorderColor,
-        m_selectFontColor, m_disabledColor, m_separatorColor, m_checkedColor, m_barFontColor;
+    QColor m_fontColor, m_color, m_iconBackColor, m_menuBarColor, m_selectColor, m_selectBorderColor, m_selectFontColor,
+        m_disabledColor, m_separatorColor, m_checkedColor, m_barFontColor;
     QString m_barCaption;
     QFont m_barFont;
     bool m_barFontSet = false;

@@ -73,9 +73,7 @@ QImage mapPixels(const QImage& source, const std::function<QRgb(QRgb)>& fn)
 
 } // namespace
 
-TStyledMenuStyle::TStyledMenuStyle(TStyledMenu* owner) : m_owner(owner)
-{
-}
+TStyledMenuStyle::TStyledMenuStyle(TStyledMenu* owner) : m_owner(owner) {}
 
 bool TStyledMenuStyle::inBarRegion(const QWidget* widget) const
 {
@@ -289,10 +287,10 @@ void TStyledMenuStyle::drawCheckMark(const QStyleOptionMenuItem& item, QPainter&
 {
     const bool selected = item.state & State_Selected;
     const QColor fill = selected ? c.LightShade2 : c.LightShade1;
-    const QRect box = hasImage ? imageRect.adjusted(-2, -2, 2, 2)
-                               : QRect(iconColumn.left() + (iconColumn.width() - kCheckBoxSize) / 2,
-                                       iconColumn.top() + (iconColumn.height() - kCheckBoxSize) / 2, kCheckBoxSize,
-                                       kCheckBoxSize);
+    const QRect box =
+        hasImage ? imageRect.adjusted(-2, -2, 2, 2)
+                 : QRect(iconColumn.left() + (iconColumn.width() - kCheckBoxSize) / 2,
+                         iconColumn.top() + (iconColumn.height() - kCheckBoxSize) / 2, kCheckBoxSize, kCheckBoxSize);
     p.save();
     if (item.checkType == QStyleOptionMenuItem::Exclusive) {
         p.setRenderHint(QPainter::Antialiasing, true);

@@ -267,7 +267,8 @@ QSize TvkButton::cellSize() const
     if (m_glyph.isNull())
         return QSize(0, 0);
     const QSizeF size = m_glyph.deviceIndependentSize();
-    return QSize(static_cast<int>(std::lround(size.width() / m_numGlyphs)), static_cast<int>(std::lround(size.height())));
+    return QSize(static_cast<int>(std::lround(size.width() / m_numGlyphs)),
+                 static_cast<int>(std::lround(size.height())));
 }
 
 QSize TvkButton::captionSize() const

@@ -26,14 +26,50 @@ class TvkButton : public QAbstractButton
     Q_PROPERTY(int ModalResult READ ModalResult WRITE SetModalResult)
 
 public:
-    enum TBmpLayout { lyLeft, lyTop, lyRight, lyBottom, lyCenter };
-    enum TBorderMode { bmSingle, bmFlat, bmRaised };
-    enum TTextStyle { txNone, txLowered, txRaised, txShadowed };
+    enum TBmpLayout
+    {
+        lyLeft,
+        lyTop,
+        lyRight,
+        lyBottom,
+        lyCenter
+    };
+    enum TBorderMode
+    {
+        bmSingle,
+        bmFlat,
+        bmRaised
+    };
+    enum TTextStyle
+    {
+        txNone,
+        txLowered,
+        txRaised,
+        txShadowed
+    };
     // Modal results given to the dialog on click (QDialog::done); mrNone leaves it open.
-    enum TModalResult { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6,
-                        mrNo = 7, mrAll = 8, mrNoToAll = 9, mrYesToAll = 10 };
+    enum TModalResult
+    {
+        mrNone = 0,
+        mrOk = 1,
+        mrCancel = 2,
+        mrAbort = 3,
+        mrRetry = 4,
+        mrIgnore = 5,
+        mrYes = 6,
+        mrNo = 7,
+        mrAll = 8,
+        mrNoToAll = 9,
+        mrYesToAll = 10
+    };
     // Which cell of the glyph strip is painted.
-    enum TGlyphCell { gcUp = 0, gcDisabled = 1, gcDown = 2, gcExclusive = 3 };
+    enum TGlyphCell
+    {
+        gcUp = 0,
+        gcDisabled = 1,
+        gcDown = 2,
+        gcExclusive = 3
+    };
     static constexpr int kMaxGlyphs = 4;
 
     // Creation defaults: 80 by 25 pixels, bmSingle, txRaised, one glyph cell.

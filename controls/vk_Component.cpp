@@ -389,9 +389,9 @@ void TvkCustomLabel::paintEvent(QPaintEvent*)
     const bool rotated = m_rotation != 0;
     const int flags = textFlags(rotated);
     const QString caption = text();
-    const QRect measured = fm.boundingRect(QRect(0, 0, rotated || !m_wordWrap ? QWIDGETSIZE_MAX : area.width(),
-                                                 QWIDGETSIZE_MAX),
-                                           flags & ~(Qt::AlignRight | Qt::AlignHCenter), caption);
+    const QRect measured =
+        fm.boundingRect(QRect(0, 0, rotated || !m_wordWrap ? QWIDGETSIZE_MAX : area.width(), QWIDGETSIZE_MAX),
+                        flags & ~(Qt::AlignRight | Qt::AlignHCenter), caption);
     const int textWidth = measured.width();
     const int textHeight = std::max(measured.height(), fm.height());
 
@@ -413,8 +413,8 @@ void TvkCustomLabel::paintEvent(QPaintEvent*)
             p.setRenderHint(QPainter::TextAntialiasing, true);
             p.translate(at - box.topLeft() + QPointF(offset));
             p.rotate(-m_rotation / 10.0);
-            p.drawText(QRect(0, 0, textWidth, textHeight), (flags & ~(Qt::AlignRight | Qt::AlignHCenter)) | Qt::AlignLeft,
-                       caption);
+            p.drawText(QRect(0, 0, textWidth, textHeight),
+                       (flags & ~(Qt::AlignRight | Qt::AlignHCenter)) | Qt::AlignLeft, caption);
         }
         p.restore();
     };

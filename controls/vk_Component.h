@@ -29,11 +29,30 @@ class TvkCustomLabel : public QLabel
     Q_PROPERTY(int ShadowY READ ShadowY WRITE SetShadowY)
 
 public:
-    enum TAlignment { taLeftJustify, taRightJustify, taCenter };
-    enum TTextLayout { tlTop, tlCenter, tlBottom };
-    enum TvkBorderStyle { lbsNone, lbsSingle, lbsSunken, lbsRaise };
+    enum TAlignment
+    {
+        taLeftJustify,
+        taRightJustify,
+        taCenter
+    };
+    enum TTextLayout
+    {
+        tlTop,
+        tlCenter,
+        tlBottom
+    };
+    enum TvkBorderStyle
+    {
+        lbsNone,
+        lbsSingle,
+        lbsSunken,
+        lbsRaise
+    };
     // Options: a set of these flags.
-    enum TvkLabelOption { loShadow = 1 };
+    enum TvkLabelOption
+    {
+        loShadow = 1
+    };
     using TvkLabelOptions = int;
 
     // Creation defaults: 65 by 17 pixels, opaque, AutoSize on.
@@ -161,7 +180,8 @@ class TvkLabelLink : public TvkCustomLabel
 {
     Q_OBJECT
 public:
-    enum TLinkKind {
+    enum TLinkKind
+    {
         lkNone,
         lkHttp,
         lkFile,

@@ -143,7 +143,8 @@ constexpr TDefaultText kDefaultTexts[] = {
     {223, "Name"},
     {224, "Size"},
     {225, "Date"},
-    {214, "vorland --test ARCHIVE | vorland --restore ARCHIVE --to FOLDER [--replace|--skip|--keep-both] [NAME-OR-MASK...]"},
+    {214,
+     "vorland --test ARCHIVE | vorland --restore ARCHIVE --to FOLDER [--replace|--skip|--keep-both] [NAME-OR-MASK...]"},
 };
 
 const std::vector<std::string>& defaultTable()

@@ -4,8 +4,8 @@
 #include "pathrules/PathRules.h"
 
 #include <cerrno>
-#include <cstdint>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>

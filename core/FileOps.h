@@ -23,8 +23,8 @@
 // back; it replaces the target only when its content hashes as what was read from the source (the
 // check reads what reached the disk, unless the system keeps the pages). A mismatch fails with
 // `verifyFailed` set.
-bool CopyFileKeepTime(const std::string& source, const std::string& target, std::string& error,
-                      bool verify = false, bool* verifyFailed = nullptr);
+bool CopyFileKeepTime(const std::string& source, const std::string& target, std::string& error, bool verify = false,
+                      bool* verifyFailed = nullptr);
 
 // Removes the temporary files that copies into `dir` left behind when their run was killed; files of
 // copies that are still running (in this or another process) stay. Each folder is looked at once

@@ -34,10 +34,16 @@ public:
 };
 
 // Answers of ConfirmYesNoCancel, with the platform's codes.
-enum class YesNoCancel { Yes = 6, No = 7, Cancel = 2 };
+enum class YesNoCancel
+{
+    Yes = 6,
+    No = 7,
+    Cancel = 2
+};
 
 // Buttons of a password request, as bits.
-enum PasswordButtons : int {
+enum PasswordButtons : int
+{
     kPwButtonOk = 1,
     kPwButtonCancel = 2,
     kPwButtonCancelAll = 4,
@@ -45,7 +51,13 @@ enum PasswordButtons : int {
 };
 
 // Results of a password request: OK 1, Cancel 2, Cancel-all 9, Abort 3.
-enum class PasswordResult { Ok = 1, Cancel = 2, CancelAll = 9, Abort = 3 };
+enum class PasswordResult
+{
+    Ok = 1,
+    Cancel = 2,
+    CancelAll = 9,
+    Abort = 3
+};
 
 // Questions to the user. Every call blocks until answered; an implementation without a user (an
 // unattended run) answers with the safe choice: Confirm false, ConfirmYesNoCancel Cancel, empty

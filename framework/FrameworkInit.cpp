@@ -2,10 +2,10 @@
 
 #include "framework/DialogProvider.h"
 
+#include "core/Questions.h"
 #include "framework/QtEventPump.h"
 #include "framework/QtPrompter.h"
 #include "framework/TvkLanguage.h"
-#include "core/Questions.h"
 #include "framework/vk_contexte.h"
 
 #include <QCoreApplication>

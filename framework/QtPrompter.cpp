@@ -1,7 +1,7 @@
 #include "framework/QtPrompter.h"
 
-#include "framework/DialogRunner.h"
 #include "core/AppStrings.h"
+#include "framework/DialogRunner.h"
 #include "framework/vk_contexte.h"
 
 #include <QAbstractButton>

@@ -1,10 +1,10 @@
 #include "framework/TvkLanguage.h"
 
+#include "core/AppStrings.h"
+#include "core/Questions.h"
 #include "framework/FormTexts.h"
 #include "framework/TvkForm.h"
 #include "framework/WindowTools.h"
-#include "core/AppStrings.h"
-#include "core/Questions.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -73,7 +73,8 @@ QLocale::Language localeLanguage(const QString& name)
             return language;
         }
     }
-    for (const QLocale& locale : QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {
+    for (const QLocale& locale :
+         QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {
         if (locale.language() != QLocale::C && locale.nativeLanguageName().compare(name, Qt::CaseInsensitive) == 0) {
             return locale.language();
         }

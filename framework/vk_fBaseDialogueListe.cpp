@@ -1,18 +1,18 @@
 #include "framework/vk_fBaseDialogueListe.h"
 
 #include "controls/vk_Button.h"
+#include "core/AppStrings.h"
 #include "framework/DialogRunner.h"
 #include "framework/HintNames.h"
-#include "core/AppStrings.h"
 #include "framework/vk_fbaseSelectList.h"
 
+#include <QAbstractButton>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QAbstractButton>
 #include <QListWidget>
 #include <QStyle>
 #include <QVBoxLayout>

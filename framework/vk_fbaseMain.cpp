@@ -1,15 +1,15 @@
 #include "framework/vk_fbaseMain.h"
 
 #include "controls/StyledMenu.h"
+#include "core/AppStrings.h"
+#include "core/Questions.h"
+#include "core/UiInterfaces.h"
 #include "framework/Artwork.h"
 #include "framework/DialogProvider.h"
 #include "framework/FirstPaint.h"
 #include "framework/FormTexts.h"
 #include "framework/TvkLanguage.h"
 #include "framework/WindowTools.h"
-#include "core/AppStrings.h"
-#include "core/Questions.h"
-#include "core/UiInterfaces.h"
 #include "framework/vk_contexte.h"
 #include "framework/vk_fBaseAPropos.h"
 #include "framework/vk_fBaseDialogueListe.h"
@@ -179,7 +179,8 @@ void TFrmBaseMain::cmOnlineHelpClick()
         // Without a browser the page can still be read: say where it is.
         const QUrl url(address);
         const QString where = url.isLocalFile() ? url.toLocalFile() : address;
-        const QString text = QString::fromStdString(AppString(sHelpPageWithoutBrowser)).replace(QStringLiteral("%s"), where);
+        const QString text =
+            QString::fromStdString(AppString(sHelpPageWithoutBrowser)).replace(QStringLiteral("%s"), where);
         prompter->ShowMessage(text.toStdString(), false);
     }
 }

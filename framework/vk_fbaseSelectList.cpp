@@ -1,7 +1,7 @@
 #include "framework/vk_fbaseSelectList.h"
 
-#include "framework/DialogRunner.h"
 #include "core/AppStrings.h"
+#include "framework/DialogRunner.h"
 
 #include <QAbstractButton>
 #include <QListWidget>

@@ -52,7 +52,6 @@ private:
     std::string m_path;
 };
 
-
 void load(TpxBatchList& list, std::string_view text)
 {
     const MemoryFile file(text);

@@ -3,9 +3,9 @@
 // every entry it would carry over lies) or refuses it. Nothing may crash, hang or over-read; a
 // refusal is an EngineError naming the archive as damaged; what is taken must lie in the file.
 
-#include "fuzz/FuzzArchiveFile.h"
 #include "ArchiveReader.h"
 #include "EngineError.h"
+#include "fuzz/FuzzArchiveFile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -6,6 +6,8 @@ set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$top"
 bash scripts/deps.sh
+# Every C and C++ file as .clang-format says (the pinned clang-format of scripts/packages.txt).
+bash scripts/check-format.sh
 export TZ="${VORLAND_TEST_TZ:-America/Sao_Paulo}"
 jobs=$(nproc)
 

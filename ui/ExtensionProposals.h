@@ -25,7 +25,7 @@ public:
 
 private:
     std::map<std::string, std::string> m_patterns; // case-folded pattern -> first form found
-    std::unordered_set<std::string> m_seen;         // every form met, to skip the folding quickly
+    std::unordered_set<std::string> m_seen;        // every form met, to skip the folding quickly
 };
 
 // How a scan ended.

@@ -9,11 +9,11 @@ class QWidget;
 // One file dialog: what it shows and what it accepts.
 struct TFileDialogSpec
 {
-    QString fileName;        // preset name (may be empty)
-    QString folder;          // starting folder (empty: the dialog's choice)
-    QString filter;          // "description|pattern|description|pattern..." as stored with the forms
-    QString defaultSuffix;   // added to a typed name without extension
-    bool mustExist = false;  // only existing files may be picked
+    QString fileName;       // preset name (may be empty)
+    QString folder;         // starting folder (empty: the dialog's choice)
+    QString filter;         // "description|pattern|description|pattern..." as stored with the forms
+    QString defaultSuffix;  // added to a typed name without extension
+    bool mustExist = false; // only existing files may be picked
 };
 
 // Folder browser starting at `start` (empty: no preset); true and `picked` when one was chosen.

@@ -2,8 +2,8 @@
 
 #include "batch/RunSettings.h"
 #include "batch/RunStatus.h"
-#include "framework/WindowTools.h"
 #include "core/AppStrings.h"
+#include "framework/WindowTools.h"
 #include "framework/vk_contexte.h"
 
 #include <QGridLayout>

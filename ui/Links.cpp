@@ -172,7 +172,8 @@ std::string CreateShortcut(const std::string& target, const std::string& folder,
 {
     std::error_code error;
     const std::string fullTarget = fs::absolute(target, error).lexically_normal().string();
-    const fs::path fullFolder = fs::absolute(folder.empty() ? fs::path(".") : fs::path(folder), error).lexically_normal();
+    const fs::path fullFolder =
+        fs::absolute(folder.empty() ? fs::path(".") : fs::path(folder), error).lexically_normal();
     std::string folderText = fullFolder.string();
     while (folderText.size() > 1 && folderText.back() == '/') {
         folderText.pop_back();

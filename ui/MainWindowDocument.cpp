@@ -8,28 +8,28 @@
 #include "batch/ScheduleInstaller.h"
 #include "batch/p_BatchList.h"
 #include "controls/vk_Button.h"
-#include "framework/QtEventPump.h"
+#include "core/AppStrings.h"
+#include "core/CoreErrors.h"
+#include "core/Questions.h"
+#include "core/vk_tools.h"
 #include "framework/DialogProvider.h"
 #include "framework/DialogRunner.h"
 #include "framework/FormTexts.h"
 #include "framework/FrameworkInit.h"
+#include "framework/QtEventPump.h"
 #include "framework/TvkLanguage.h"
 #include "framework/VorlandApplication.h"
-#include "core/AppStrings.h"
-#include "core/CoreErrors.h"
-#include "core/Questions.h"
-#include "ui/LastRunPanel.h"
-#include "core/vk_tools.h"
 #include "framework/vk_contexte.h"
 #include "pathrules/PathRules.h"
+#include "ui/BatchParametersPage.h"
+#include "ui/FilePickers.h"
+#include "ui/LastRunPanel.h"
 #include "ui/Links.h"
 #include "ui/MainWindowCommands.h"
-#include "ui/BatchParametersPage.h"
-#include "ui/SectionListView.h"
-#include "ui/ScheduleDialog.h"
-#include "ui/SectionPropertyPane.h"
-#include "ui/FilePickers.h"
 #include "ui/RestoreWindow.h"
+#include "ui/ScheduleDialog.h"
+#include "ui/SectionListView.h"
+#include "ui/SectionPropertyPane.h"
 #include "ui/p_fprogress.h"
 
 #include <QAction>
@@ -37,12 +37,12 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QEvent>
-#include <QTextBlock>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTextBlock>
 #include <QVBoxLayout>
 
 #include <cerrno>
@@ -143,7 +143,8 @@ void TFrmSaveZip::BatchToSource()
     try {
         m_document->ShowListAsSource();
     } catch (const EVorlandError& e) {
-        throw EVorlandError(fromUtf8(AppString(sSourceNotShown)).replace(QStringLiteral("%s"), fromUtf8(e.what())).toStdString());
+        throw EVorlandError(
+            fromUtf8(AppString(sSourceNotShown)).replace(QStringLiteral("%s"), fromUtf8(e.what())).toStdString());
     }
     ShowSourceText();
 }
@@ -235,7 +236,8 @@ bool TFrmSaveZip::WriteBatch(const std::string& fileName)
     const std::string bytes = SourcePageActive() ? SourceBytesToWrite() : m_document->ListBytes();
     // Another editor's save since this one read or wrote the file is not dropped without a question.
     if (fileName == FileName() && m_document->ChangedOnDisk()) {
-        switch (ConfirmYesNoCancel(fromUtf8(AppString(sChangedOnDisk)).replace(QStringLiteral("%s"), fromUtf8(fileName)).toStdString())) {
+        switch (ConfirmYesNoCancel(
+            fromUtf8(AppString(sChangedOnDisk)).replace(QStringLiteral("%s"), fromUtf8(fileName)).toStdString())) {
         case YesNoCancel::Yes:
             m_document->Open(fileName);
             ShowDocument();
@@ -373,13 +375,16 @@ void TFrmSaveZip::ReadSettings()
         // opens on an empty unnamed batch.
         TVorlandApplication::ShowError(e.what());
     }
-    SetListWidth(std::max(settings.ReadInitialInteger(QStringLiteral("ListWidth"), kListDesignWidth), kListDesignWidth));
+    SetListWidth(
+        std::max(settings.ReadInitialInteger(QStringLiteral("ListWidth"), kListDesignWidth), kListDesignWidth));
     const int style = settings.ReadInitialInteger(QStringLiteral("ViewStyle"), kDesignViewStyle);
     SetViewStyle(style >= 0 && style <= 3 ? style : kDesignViewStyle);
     const int mode = settings.ReadInitialInteger(QStringLiteral("WizardMode"), kWizardPage);
     // The page shown at start shows what was loaded; nothing is converted on the way.
     m_syncPages = false;
-    PageControl->setCurrentIndex(mode == kWizardPage ? kWizardPage : mode == kParametersPage ? kParametersPage : kSourcePage);
+    PageControl->setCurrentIndex(mode == kWizardPage       ? kWizardPage
+                                 : mode == kParametersPage ? kParametersPage
+                                                           : kSourcePage);
     m_syncPages = true;
 }
 
@@ -587,8 +592,8 @@ void TFrmSaveZip::UpdateEditingCommands()
 {
     const bool editable = CanEdit();
     TMainWindowCommands& c = *Commands;
-    for (QAction* command : {c.cmOpen, c.cmNew, c.cmWizard, c.cmAdd, c.cmEditWizard, c.cmDelete, c.cmRename,
-                             c.cmZipIt, c.cmZipSection}) {
+    for (QAction* command :
+         {c.cmOpen, c.cmNew, c.cmWizard, c.cmAdd, c.cmEditWizard, c.cmDelete, c.cmRename, c.cmZipIt, c.cmZipSection}) {
         command->setEnabled(editable);
     }
     for (TvkButton* button : {_sbOuvrir, _sbZipIt, _sbWizard, _sbAdd, _sbDelete, _sbZipSection}) {

@@ -1,12 +1,12 @@
 #include "ui/RestoreWindow.h"
 
+#include "core/AppStrings.h"
+#include "core/FileOps.h"
+#include "core/UiInterfaces.h"
 #include "framework/DialogProvider.h"
 #include "framework/DialogRunner.h"
 #include "framework/FormTexts.h"
 #include "framework/TvkLanguage.h"
-#include "core/AppStrings.h"
-#include "core/FileOps.h"
-#include "core/UiInterfaces.h"
 #include "restore/EntryPaths.h"
 #include "restore/RestoreMessages.h"
 

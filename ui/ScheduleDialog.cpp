@@ -1,9 +1,9 @@
 #include "ui/ScheduleDialog.h"
 
 #include "batch/ScheduleInstaller.h"
+#include "core/AppStrings.h"
 #include "framework/FormTexts.h"
 #include "framework/TvkLanguage.h"
-#include "core/AppStrings.h"
 
 #include <QApplication>
 #include <QClipboard>

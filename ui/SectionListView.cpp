@@ -78,7 +78,8 @@ TSectionListView::TSectionListView(TSectionListModel& model, QWidget* parent) : 
     m_stack->addWidget(m_listView);
     m_stack->addWidget(m_reportView);
 
-    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_listView), static_cast<QAbstractItemView*>(m_reportView)}) {
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(m_listView), static_cast<QAbstractItemView*>(m_reportView)}) {
         view->installEventFilter(this);
         view->viewport()->installEventFilter(this);
     }
@@ -172,8 +173,8 @@ void TSectionListView::SetViewStyle(int style)
 bool TSectionListView::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress && !IsEditing()) {
-        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete
-            && static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete &&
+            static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
             emit DeleteRequested();
             return true;
         }

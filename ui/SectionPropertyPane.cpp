@@ -32,8 +32,7 @@ QString Numbered(int number)
 } // namespace
 
 TSectionPropertyPane::TSectionPropertyPane(TpxBatchList& batch, const TBatchDocument& document,
-                                           TSectionListModel& model, std::function<int()> selected,
-                                           QWidget* parent)
+                                           TSectionListModel& model, std::function<int()> selected, QWidget* parent)
     : QWidget(parent), m_batch(batch), m_document(document), m_model(model), m_selected(std::move(selected))
 {
     setObjectName(QStringLiteral("PnProperties"));
@@ -102,8 +101,8 @@ TSectionPropertyPane::TSectionPropertyPane(TpxBatchList& batch, const TBatchDocu
     grid->addWidget(_lbProblem, 8, 1, 1, 2);
     grid->setRowStretch(9, 1);
 
-    QWidget* order[] = {edName, edDir, _sbDirectory, cbSaveToZip, EdZipName, _sbZipName, edSuffix,
-                        _sbAddFiles, edIgnore, _sbExclude, cbRecurse, cbDirName};
+    QWidget* order[] = {edName,   edDir,       _sbDirectory, cbSaveToZip, EdZipName, _sbZipName,
+                        edSuffix, _sbAddFiles, edIgnore,     _sbExclude,  cbRecurse, cbDirName};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -300,7 +299,8 @@ void TSectionPropertyPane::_sbAddFilesClick()
     if (row < 0 || row >= m_batch.Count())
         return;
     std::string text = m_document.ShownText(m_batch.Entries(row).Suffix);
-    if (EditMaskList(window(), false, [this](QStringList& list) { FillExtensionList(list); }, text))
+    if (EditMaskList(
+            window(), false, [this](QStringList& list) { FillExtensionList(list); }, text))
         edSuffix->setText(QString::fromStdString(text));
 }
 
@@ -310,7 +310,8 @@ void TSectionPropertyPane::_sbExcludeClick()
     if (row < 0 || row >= m_batch.Count())
         return;
     std::string text = m_document.ShownText(m_batch.Entries(row).Ignore);
-    if (EditMaskList(window(), true, [this](QStringList& list) { FillExtensionList(list); }, text))
+    if (EditMaskList(
+            window(), true, [this](QStringList& list) { FillExtensionList(list); }, text))
         edIgnore->setText(QString::fromStdString(text));
 }
 

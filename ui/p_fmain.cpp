@@ -4,11 +4,12 @@
 #include "batch/p_BatchList.h"
 #include "controls/StyledMenu.h"
 #include "controls/vk_Button.h"
-#include "framework/FormTexts.h"
-#include "framework/HintNames.h"
 #include "core/AppStrings.h"
 #include "core/Questions.h"
 #include "core/vk_tools.h"
+#include "framework/Artwork.h"
+#include "framework/FormTexts.h"
+#include "framework/HintNames.h"
 #include "ui/BatchParametersPage.h"
 #include "ui/EditorButtons.h"
 #include "ui/LastRunPanel.h"
@@ -17,14 +18,13 @@
 #include "ui/SectionListView.h"
 #include "ui/SectionNaming.h"
 #include "ui/SectionPropertyPane.h"
-#include "framework/Artwork.h"
 #include "ui/p_fprogress.h"
 #include "ui/p_fwizard.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
-#include <QFontDatabase>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -184,7 +184,8 @@ void TFrmSaveZip::BuildWizardPage()
     auto* listLayout = new QVBoxLayout(PnList);
     listLayout->setContentsMargins(0, 0, 0, 0);
     listLayout->addWidget(lbBatchList);
-    PnProperties = new TSectionPropertyPane(*m_batch, *m_document, *m_model, [this] { return SelectedIndex(); }, SplitterWizard);
+    PnProperties = new TSectionPropertyPane(
+        *m_batch, *m_document, *m_model, [this] { return SelectedIndex(); }, SplitterWizard);
     SplitterWizard->addWidget(PnList);
     SplitterWizard->addWidget(PnProperties);
     SplitterWizard->setStretchFactor(1, 1);
@@ -333,7 +334,8 @@ void TFrmSaveZip::cmAddClick()
     if (!CanEdit())
         return;
     const std::string base = AppString(sNew);
-    const int row = AppendNamedSection(std::make_unique<TBatchEntry>(base, "", "", "*.*", "", false, false, true), base);
+    const int row =
+        AppendNamedSection(std::make_unique<TBatchEntry>(base, "", "", "*.*", "", false, false, true), base);
     lbBatchList->StartRename(row);
 }
 
@@ -453,4 +455,3 @@ void TFrmSaveZip::PopupMenuTaskPopup()
     for (QAction* command : {c.cmEditWizard, c.cmDelete, c.cmRename})
         command->setEnabled(editable);
 }
-

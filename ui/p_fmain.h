@@ -205,7 +205,7 @@ private:
     std::unique_ptr<TSectionListModel> m_model;
     int m_activePage = 0;
     bool m_batchMode = false;
-    bool m_syncPages = true;    // page changes convert between the Source text and the list
+    bool m_syncPages = true;       // page changes convert between the Source text and the list
     bool m_sourcePending = false;  // text was typed on the Source page that the list does not follow yet
     bool m_sourceReadOnly = false; // the Source text holds what the editor cannot keep
     bool m_runActive = false;

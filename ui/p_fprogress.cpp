@@ -3,9 +3,9 @@
 #include "batch/p_BatchList.h"
 #include "controls/vk_Button.h"
 #include "controls/vk_Component.h"
+#include "core/AppStrings.h"
 #include "framework/TvkLanguage.h"
 #include "framework/WindowTools.h"
-#include "core/AppStrings.h"
 #include "framework/vk_contexte.h"
 
 #include <QCloseEvent>
@@ -216,8 +216,8 @@ void TFrmSaveProgress::SetBatchPosition(int position)
     Flush();
 }
 
-void TFrmSaveProgress::StartSection(const std::string& name, const std::string& archive,
-                                    const std::string& directory, int maximum)
+void TFrmSaveProgress::StartSection(const std::string& name, const std::string& archive, const std::string& directory,
+                                    int maximum)
 {
     m_state.sectionName = name;
     m_state.archive = archive;

@@ -14,8 +14,8 @@
 // captions follow a change of language, and so do the texts of the run it shows that come from the
 // numbered strings.
 
-#include "framework/TvkForm.h"
 #include "core/UiInterfaces.h"
+#include "framework/TvkForm.h"
 
 #include <QElapsedTimer>
 #include <QWidget>

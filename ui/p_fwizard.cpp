@@ -3,11 +3,11 @@
 #include "batch/BatchDocument.h"
 #include "batch/p_BatchList.h"
 #include "controls/vk_Button.h"
-#include "framework/Artwork.h"
-#include "framework/DialogRunner.h"
 #include "core/AppStrings.h"
 #include "core/CoreErrors.h"
 #include "core/Questions.h"
+#include "framework/Artwork.h"
+#include "framework/DialogRunner.h"
 #include "ui/EditorButtons.h"
 #include "ui/FilePickers.h"
 #include "ui/MaskListDialog.h"
@@ -81,14 +81,16 @@ TfrmBatchWizard::TfrmBatchWizard(QWidget* parent) : TDlgAssistant(parent)
 
     _tsDir = AddPage(pgcMain, "_tsDir");
     QLabel* text = AddText(_tsDir, "lbSelectDir", "Select the directory where the files to save can be found.");
-    edSelectDir = AddField(_tsDir, "edSelectDir", text, &_sbDirectory, "_sbDirectory", QStyle::SP_DirOpenIcon, "Select directory");
+    edSelectDir = AddField(_tsDir, "edSelectDir", text, &_sbDirectory, "_sbDirectory", QStyle::SP_DirOpenIcon,
+                           "Select directory");
 
     _tsZip = AddPage(pgcMain, "_tsZip");
     rbCompress = AddRadio(_tsZip, "rbCompress", "&Zip the selected files");
     rbNoCompress = AddRadio(_tsZip, "rbNoCompress", "Copy the selected files to a &directory");
     rbCompress->setChecked(true);
     lbSelectZip = AddText(_tsZip, "lbSelectZip", "");
-    EdZipName = AddField(_tsZip, "EdZipName", lbSelectZip, &_sbZipName, "_sbZipName", QStyle::SP_DialogOpenButton, "Select Zip file");
+    EdZipName = AddField(_tsZip, "EdZipName", lbSelectZip, &_sbZipName, "_sbZipName", QStyle::SP_DialogOpenButton,
+                         "Select Zip file");
 
     _tsRecurse = AddPage(pgcMain, "_tsRecurse");
     AddText(_tsRecurse, "lbSelectRecurse", "Do you want to save files from subdirectories?");
@@ -100,13 +102,15 @@ TfrmBatchWizard::TfrmBatchWizard(QWidget* parent) : TDlgAssistant(parent)
     text = AddText(_tsInclude, "lbSelectSuffix",
                    "Select the list of files to be included in the archive (ex: *.doc;*.txt). You can leave it "
                    "empty to select all files if you want to specify only the files to exclude from the archive.");
-    edSelectSuffix = AddField(_tsInclude, "edSelectSuffix", text, &_sbAddFiles, "_sbAddFiles", QStyle::SP_FileDialogListView, "Add files");
+    edSelectSuffix = AddField(_tsInclude, "edSelectSuffix", text, &_sbAddFiles, "_sbAddFiles",
+                              QStyle::SP_FileDialogListView, "Add files");
 
     _tsExclude = AddPage(pgcMain, "_tsExclude");
     text = AddText(_tsExclude, "lbSelectIgnore",
                    "Select the list of files to be excluded from the archive (ex: *.~*;*.tmp). You can leave it "
                    "empty if you don't want to exclude files from the archive.");
-    edSelectIgnore = AddField(_tsExclude, "edSelectIgnore", text, &_sbExclude, "_sbExclude", QStyle::SP_FileDialogListView, "Exclude files");
+    edSelectIgnore = AddField(_tsExclude, "edSelectIgnore", text, &_sbExclude, "_sbExclude",
+                              QStyle::SP_FileDialogListView, "Exclude files");
 
     _tsFullName = AddPage(pgcMain, "_tsFullName");
     AddText(_tsFullName, "lbSelectFullName",
@@ -262,14 +266,16 @@ void TfrmBatchWizard::_sbZipNameClick()
 void TfrmBatchWizard::_sbAddFilesClick()
 {
     std::string text = edSelectSuffix->text().toStdString();
-    if (EditMaskList(this, false, [this](QStringList& list) { FillExtensionList(list); }, text))
+    if (EditMaskList(
+            this, false, [this](QStringList& list) { FillExtensionList(list); }, text))
         edSelectSuffix->setText(QString::fromStdString(text));
 }
 
 void TfrmBatchWizard::_sbExcludeClick()
 {
     std::string text = edSelectIgnore->text().toStdString();
-    if (EditMaskList(this, true, [this](QStringList& list) { FillExtensionList(list); }, text))
+    if (EditMaskList(
+            this, true, [this](QStringList& list) { FillExtensionList(list); }, text))
         edSelectIgnore->setText(QString::fromStdString(text));
 }
 

@@ -180,7 +180,8 @@ void VolumeWriter::ReadCentralDirectory(Source& src)
     src.zip64Locator = end.zip64Locator;
     // The volumes are written from the stated offsets: a directory elsewhere cannot be copied.
     if (end.displaced()) {
-        Fail(zipmsg::kVolumeWriteError, true, m_host.Text(zipmsg::kVolumeWriteError) + "the central directory is not where the end record says");
+        Fail(zipmsg::kVolumeWriteError, true,
+             m_host.Text(zipmsg::kVolumeWriteError) + "the central directory is not where the end record says");
     }
     src.directory.assign(src.centralSize, '\0');
     if (!source.read(src.centralOffset, src.directory.data(), src.directory.size())) {
@@ -213,7 +214,8 @@ void VolumeWriter::ReadCentralDirectory(Source& src)
         e.compressed = h.compressedSize;
         e.sourceOffset = h.localOffset;
         if (!src.byOffset.emplace(e.sourceOffset, src.table.size()).second) {
-            Fail(zipmsg::kVolumeWriteError, true, m_host.Text(zipmsg::kVolumeWriteError) + "two central directory entries share one local header");
+            Fail(zipmsg::kVolumeWriteError, true,
+                 m_host.Text(zipmsg::kVolumeWriteError) + "two central directory entries share one local header");
         }
         src.table.push_back(std::move(e));
     }
@@ -305,14 +307,16 @@ void VolumeWriter::CopyCentralDirectory(Source& src)
         if (h.zip64DiskAt != zipdir::CentralHeader::npos) {
             zipfmt::putU32(p + h.zip64DiskAt, static_cast<std::uint32_t>(entry.volume));
         } else if (entry.volume >= zipfmt::kMax16) {
-            Fail(zipmsg::kVolumeWriteError, true, m_host.Text(zipmsg::kVolumeWriteError) + "too many volumes for the archive's records");
+            Fail(zipmsg::kVolumeWriteError, true,
+                 m_host.Text(zipmsg::kVolumeWriteError) + "too many volumes for the archive's records");
         } else {
             zipfmt::putU16(p + zipfmt::central::kDiskStart, static_cast<std::uint16_t>(entry.volume));
         }
         if (h.zip64OffsetAt != zipdir::CentralHeader::npos) {
             zipfmt::putU64(p + h.zip64OffsetAt, entry.volumeOffset);
         } else if (entry.volumeOffset >= zipfmt::kMax32) {
-            Fail(zipmsg::kVolumeWriteError, true, m_host.Text(zipmsg::kVolumeWriteError) + "a volume offset passes 4 GiB");
+            Fail(zipmsg::kVolumeWriteError, true,
+                 m_host.Text(zipmsg::kVolumeWriteError) + "a volume offset passes 4 GiB");
         } else {
             zipfmt::putU32(p + zipfmt::central::kLocalHeaderOffset, static_cast<std::uint32_t>(entry.volumeOffset));
         }
@@ -366,13 +370,15 @@ void VolumeWriter::WriteEndRecords(Source& src, int centralDisk, std::uint64_t c
     }
     std::uint8_t* e = p + zip64Size;
     if (m_volume >= zipfmt::kMax16 || centralDisk >= zipfmt::kMax16) {
-        Fail(zipmsg::kVolumeWriteError, true, m_host.Text(zipmsg::kVolumeWriteError) + "too many volumes for the archive's records");
+        Fail(zipmsg::kVolumeWriteError, true,
+             m_host.Text(zipmsg::kVolumeWriteError) + "too many volumes for the archive's records");
     }
     zipfmt::putU16(e + zipfmt::endrec::kDiskNumber, static_cast<std::uint16_t>(m_volume));
     zipfmt::putU16(e + zipfmt::endrec::kCentralDisk, static_cast<std::uint16_t>(centralDisk));
     if (zipfmt::getU32(e + zipfmt::endrec::kCentralOffset) != zipfmt::kMax32) {
         if (centralOffset >= zipfmt::kMax32) {
-            Fail(zipmsg::kVolumeWriteError, true, m_host.Text(zipmsg::kVolumeWriteError) + "a volume offset passes 4 GiB");
+            Fail(zipmsg::kVolumeWriteError, true,
+                 m_host.Text(zipmsg::kVolumeWriteError) + "a volume offset passes 4 GiB");
         }
         zipfmt::putU32(e + zipfmt::endrec::kCentralOffset, static_cast<std::uint32_t>(centralOffset));
     }

@@ -14,8 +14,8 @@
 #include <cstring>
 #include <new>
 #include <sys/stat.h>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -330,7 +330,8 @@ void TZipComponent::Add()
     // The engine puts a new archive in place by renaming it over the old one: a new file identity.
     const auto identity = [](const std::string& path) {
         struct stat info = {};
-        return ::stat(path.c_str(), &info) == 0 ? std::make_pair(info.st_dev, info.st_ino) : std::make_pair(dev_t{}, ino_t{});
+        return ::stat(path.c_str(), &info) == 0 ? std::make_pair(info.st_dev, info.st_ino)
+                                                : std::make_pair(dev_t{}, ino_t{});
     };
     const auto before = identity(archivePath);
     try {

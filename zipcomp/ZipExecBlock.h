@@ -3,8 +3,8 @@
 // block owns every text and array it points to; all of it is freed with the object, so nothing
 // leaks when building or the engine call fails.
 
-#include "zipengine/ZipEngineApi.h"
 #include "zipcomp/ZipTypes.h"
+#include "zipengine/ZipEngineApi.h"
 
 #include <deque>
 #include <memory>

@@ -155,8 +155,8 @@ int evaluate(ByteSource& file, ByteView tail, std::uint64_t tailStart, std::size
             found = true;
         } else {
             std::uint8_t signature[4];
-            found = source.read(r.directoryStart, signature, sizeof signature) &&
-                    getU32(signature) == kCentralHeaderSig;
+            found =
+                source.read(r.directoryStart, signature, sizeof signature) && getU32(signature) == kCentralHeaderSig;
         }
     }
     if (found && commentFits) {

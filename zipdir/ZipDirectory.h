@@ -64,12 +64,12 @@ enum class Zip64State
 struct EndRecord
 {
     std::uint64_t fileSize = 0;
-    std::uint64_t offset = 0;          // of the end record
+    std::uint64_t offset = 0; // of the end record
     std::uint8_t raw[zipfmt::endrec::kSize] = {};
-    std::uint16_t commentLength = 0;   // as stated
-    std::string comment;               // the comment bytes the file holds (fewer when it ends sooner)
-    std::uint64_t dataEnd = 0;         // end of the record and its comment, at most the file size
-    std::uint64_t trailing = 0;        // bytes after that
+    std::uint16_t commentLength = 0; // as stated
+    std::string comment;             // the comment bytes the file holds (fewer when it ends sooner)
+    std::uint64_t dataEnd = 0;       // end of the record and its comment, at most the file size
+    std::uint64_t trailing = 0;      // bytes after that
     bool trailingAllZero = true;
 
     // The end record's fields; with a ZIP64 end record found, its values.
@@ -174,11 +174,11 @@ struct CentralHeader
 enum class HeaderFault
 {
     None,
-    Short,        // fewer than 46 bytes
-    Signature,    // no central header signature
-    NameShort,    // the name runs past the bytes
-    ExtraShort,   // the extra field does
-    CommentShort  // the comment does
+    Short,       // fewer than 46 bytes
+    Signature,   // no central header signature
+    NameShort,   // the name runs past the bytes
+    ExtraShort,  // the extra field does
+    CommentShort // the comment does
 };
 
 // Reads the fixed 46 bytes of a central header (signature, fields, lengths); name, extra field and

@@ -117,9 +117,9 @@ constexpr std::uint16_t kFlagUtf8 = 0x0800; // names and comments are UTF-8
 constexpr std::uint16_t kMethodStored = 0;
 constexpr std::uint16_t kMethodDeflated = 8;
 
-constexpr std::uint16_t kVersionDefault = 10;  // 1.0: stored
-constexpr std::uint16_t kVersionDeflate = 20;  // 2.0: deflate, folders, traditional encryption
-constexpr std::uint16_t kVersionZip64 = 45;    // 4.5: ZIP64 records
+constexpr std::uint16_t kVersionDefault = 10; // 1.0: stored
+constexpr std::uint16_t kVersionDeflate = 20; // 2.0: deflate, folders, traditional encryption
+constexpr std::uint16_t kVersionZip64 = 45;   // 4.5: ZIP64 records
 
 constexpr std::uint8_t kHostMsDos = 0;
 constexpr std::uint8_t kHostUnix = 3;
@@ -179,14 +179,14 @@ constexpr std::size_t kLocalHeaderOffset = 42; // u32 (0xFFFFFFFF: ZIP64)
 
 namespace endrec {
 constexpr std::size_t kSize = 22;
-constexpr std::size_t kSignature = 0;         // u32
-constexpr std::size_t kDiskNumber = 4;        // u16: number of this disk
-constexpr std::size_t kCentralDisk = 6;       // u16: disk where the central directory starts
-constexpr std::size_t kEntriesOnDisk = 8;     // u16 (0xFFFF: ZIP64)
-constexpr std::size_t kEntriesTotal = 10;     // u16 (0xFFFF: ZIP64)
-constexpr std::size_t kCentralSize = 12;      // u32 (0xFFFFFFFF: ZIP64)
-constexpr std::size_t kCentralOffset = 16;    // u32 (0xFFFFFFFF: ZIP64)
-constexpr std::size_t kCommentLength = 20;    // u16
+constexpr std::size_t kSignature = 0;      // u32
+constexpr std::size_t kDiskNumber = 4;     // u16: number of this disk
+constexpr std::size_t kCentralDisk = 6;    // u16: disk where the central directory starts
+constexpr std::size_t kEntriesOnDisk = 8;  // u16 (0xFFFF: ZIP64)
+constexpr std::size_t kEntriesTotal = 10;  // u16 (0xFFFF: ZIP64)
+constexpr std::size_t kCentralSize = 12;   // u32 (0xFFFFFFFF: ZIP64)
+constexpr std::size_t kCentralOffset = 16; // u32 (0xFFFFFFFF: ZIP64)
+constexpr std::size_t kCommentLength = 20; // u16
 constexpr std::size_t kMaxComment = 0xFFFF;
 // The end record must start within this many bytes of the end of the file.
 constexpr std::size_t kMaxSearch = kSize + kMaxComment;
@@ -281,11 +281,11 @@ inline void toDosDateTime(int year, int month, int day, int hour, int minute, in
 // Data descriptor fields, relative to the descriptor's start when it carries its signature (readers
 // must also accept descriptors written without it).
 namespace descriptor {
-constexpr std::size_t kSignature = 0;       // u32, optional
-constexpr std::size_t kCrc32 = 4;           // u32
-constexpr std::size_t kCompressedSize = 8;  // u32, or u64 in the 64-bit form
-constexpr std::size_t kSize32 = 12;         // u32 (32-bit form)
-constexpr std::size_t kSize64Field = 16;    // u64 (64-bit form): uncompressed
+constexpr std::size_t kSignature = 0;      // u32, optional
+constexpr std::size_t kCrc32 = 4;          // u32
+constexpr std::size_t kCompressedSize = 8; // u32, or u64 in the 64-bit form
+constexpr std::size_t kSize32 = 12;        // u32 (32-bit form)
+constexpr std::size_t kSize64Field = 16;   // u64 (64-bit form): uncompressed
 } // namespace descriptor
 
 // Extended timestamp (0x5455): one flags byte, then the times the flags announce, each a u32 of UTC

@@ -85,9 +85,9 @@ private:
 
     const std::uint8_t* m_data;
     std::size_t m_size;
-    std::size_t m_next = 0;   // next byte to load
+    std::size_t m_next = 0; // next byte to load
     std::uint64_t m_buffer = 0;
-    unsigned m_count = 0;     // bits loaded and not yet taken
+    unsigned m_count = 0; // bits loaded and not yet taken
     std::uint64_t m_taken = 0;
 };
 
@@ -170,12 +170,13 @@ constexpr std::array<std::uint16_t, 29> kLengthBase = {3,  4,  5,  6,  7,  8,  9
                                                        31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
 constexpr std::array<std::uint8_t, 29> kLengthExtra = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                                        2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr std::array<std::uint32_t, 30> kDistanceBase = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
-                                                         33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
+constexpr std::array<std::uint32_t, 30> kDistanceBase = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
+                                                         33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
                                                          1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
 constexpr std::array<std::uint8_t, 30> kDistanceExtra = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                                          6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-constexpr std::array<std::uint8_t, 19> kLengthCodeOrder = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+constexpr std::array<std::uint8_t, 19> kLengthCodeOrder = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                           11, 4,  12, 3, 13, 2, 14, 1, 15};
 
 // Reads the code lengths of a dynamic block and builds its two codes.
 bool readDynamicCodes(BitReader& in, PrefixCode& literals, PrefixCode& distances)

@@ -68,7 +68,8 @@ public:
     void sync();
 
     // Flushes, syncs and renames the file over the archive (keeping the old archive's permissions, and
-    // its owner and group where permitted; the usual permissions for a new file). Raises EngineError(ZIP_MSG_WRITE_FAILED or _REPLACE_FAILED).
+    // its owner and group where permitted; the usual permissions for a new file). Raises
+    // EngineError(ZIP_MSG_WRITE_FAILED or _REPLACE_FAILED).
     void commit();
 
 private:
@@ -83,9 +84,9 @@ private:
     dev_t m_dev = 0;
     ino_t m_ino = 0;
     std::vector<std::uint8_t> m_buffer;
-    std::uint64_t m_offset = 0;       // logical size of the archive so far
-    std::uint64_t m_flushed = 0;      // bytes of it already in the file
-    std::uint64_t m_bytesWritten = 0; // every byte handed to the system, for the write seam
+    std::uint64_t m_offset = 0;        // logical size of the archive so far
+    std::uint64_t m_flushed = 0;       // bytes of it already in the file
+    std::uint64_t m_bytesWritten = 0;  // every byte handed to the system, for the write seam
     std::uint64_t m_writebackFrom = 0; // bytes before it were handed to the disk's writeback
     std::optional<std::uint64_t> m_failAfter;
     bool m_committed = false;

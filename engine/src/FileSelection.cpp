@@ -430,8 +430,7 @@ void Walker::walk()
         const std::string prefix = listing.path == "/" ? "/" : listing.path + "/";
         const std::string name(listing.name(entry));
         if (entry.kind == FolderEntry::FolderLink) {
-            if (m_options.excludes.empty() ||
-                !excluded(prefix + name, relativeNameOf(prefix) + name, name)) {
+            if (m_options.excludes.empty() || !excluded(prefix + name, relativeNameOf(prefix) + name, name)) {
                 m_report(ZIP_MSG_DIR_LINK_SKIPPED, prefix + name + ": a link to a folder; not followed");
             }
             continue;

@@ -126,9 +126,8 @@ bool lookUp(int folderFd, const std::string& name, const FolderWalkRules& rules,
     entry.size = static_cast<std::uint64_t>(st.st_size);
     entry.mtime = st.st_mtime;
     entry.mode = st.st_mode;
-    entry.never = std::any_of(rules.never.begin(), rules.never.end(), [&st](const auto& file) {
-        return file.first == st.st_dev && file.second == st.st_ino;
-    });
+    entry.never = std::any_of(rules.never.begin(), rules.never.end(),
+                              [&st](const auto& file) { return file.first == st.st_dev && file.second == st.st_ino; });
     return true;
 }
 

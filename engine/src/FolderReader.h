@@ -50,8 +50,8 @@ static_assert(sizeof(FolderEntry) <= 32, "a name of a listing stays small");
 
 struct FolderListing
 {
-    std::string path;  // as given to the walk: no "/" at the end, except for "/" itself
-    int openError = 0; // errno when the folder could not be listed (then there are no entries)
+    std::string path;   // as given to the walk: no "/" at the end, except for "/" itself
+    int openError = 0;  // errno when the folder could not be listed (then there are no entries)
     bool empty = false; // listed, and nothing in it but what the walk never takes (hidden names)
     std::vector<FolderEntry> entries;
     std::string names; // the entries' names one after another

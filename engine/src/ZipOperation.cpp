@@ -69,7 +69,7 @@ struct PlanItem
     std::uint32_t index;        // first entry (Copy), file (AddFile) or folder (AddDirectory)
     std::int32_t existing = -1; // AddFile: the entry it replaces
     std::uint32_t firstJob = 0;
-    std::uint32_t count = 0;    // Copy: entries in the run; AddFile: its jobs
+    std::uint32_t count = 0; // Copy: entries in the run; AddFile: its jobs
 };
 
 class Operation

@@ -354,8 +354,9 @@ TEST_F(BatchRun, a_copy_walks_a_tree_deeper_than_the_open_file_limit)
     batch.sections.push_back(
         {"Deep", (tmp.path() / "copy").string(), false, (tmp.path() / "deep").string(), "", "", true, false});
     writeBatch(batchFile, batch);
-    const auto result = testkit::runProcess(
-        {"sh", "-c", "ulimit -n 1024 && exec \"$0\" \"$1\" /B", vorland(), batchFile}, {"DISPLAY=", "WAYLAND_DISPLAY="});
+    const auto result =
+        testkit::runProcess({"sh", "-c", "ulimit -n 1024 && exec \"$0\" \"$1\" /B", vorland(), batchFile},
+                            {"DISPLAY=", "WAYLAND_DISPLAY="});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     const std::string below = deep.string().substr((tmp.path() / "deep").string().size());
     EXPECT_EQ(testkit::readFile(tmp.path() / ("copy" + below) / "bottom.txt"), "bottom\n");
@@ -406,10 +407,8 @@ TEST_F(BatchRun, usage_switch_anywhere_prints_the_usage_and_does_nothing_else)
     }
     // After an option that begins with "--" nothing is a "/" switch: what cannot be read is refused
     // with the usage text, and nothing runs.
-    for (const auto& args : std::vector<std::vector<std::string>>{{batchFile, "--batch", "/B"},
-                                                                  {batchFile, "--bach"},
-                                                                  {"--status", batchFile, "--version"},
-                                                                  {"--status"}}) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {batchFile, "--batch", "/B"}, {batchFile, "--bach"}, {"--status", batchFile, "--version"}, {"--status"}}) {
         const auto result = run(args);
         EXPECT_EQ(result.exitCode, 2) << args.back();
         EXPECT_NE(result.err.find("/?, --help, -h : This text"), std::string::npos) << result.err;

@@ -261,7 +261,7 @@ TEST_F(BatchRunner, an_error_of_the_run_ends_it_and_clears_the_running_state)
 
 TEST(BatchRunnerWiring, a_prompter_installed_after_the_list_answers_the_list_and_its_component)
 {
-    TpxBatchList list; // built before any prompter exists, as a program may do
+    TpxBatchList list;    // built before any prompter exists, as a program may do
     TQueuedPrompter late; // installs itself as the application's prompter
     for (int i = 0; i < 3; ++i) {
         late.QueueConfirm(true);

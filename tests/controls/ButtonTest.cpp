@@ -147,9 +147,9 @@ TEST(Button, glyph_cell_follows_the_state)
         int expected;
     };
     const Case cases[] = {
-        {1, true, false, false, 0},  {1, false, false, false, 0}, {2, false, false, false, 1},
-        {2, true, true, false, 0},   {3, true, true, false, 2},   {3, false, false, false, 1},
-        {4, true, false, true, 3},   {3, true, false, true, 0},   {4, false, false, true, 1},
+        {1, true, false, false, 0}, {1, false, false, false, 0}, {2, false, false, false, 1},
+        {2, true, true, false, 0},  {3, true, true, false, 2},   {3, false, false, false, 1},
+        {4, true, false, true, 3},  {3, true, false, true, 0},   {4, false, false, true, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.cells << " cells, enabled " << c.enabled << ", down " << c.down

@@ -306,10 +306,12 @@ TEST(LabelLink, link_kinds_hand_their_prefix_and_the_caption)
 
 TEST(LabelLink, joined_addresses_become_urls_the_desktop_can_open)
 {
-    EXPECT_EQ(TvkLabelLink::UrlOf(QStringLiteral("http:\\\\www.example.org")), QUrl(QStringLiteral("http://www.example.org")));
+    EXPECT_EQ(TvkLabelLink::UrlOf(QStringLiteral("http:\\\\www.example.org")),
+              QUrl(QStringLiteral("http://www.example.org")));
     EXPECT_EQ(TvkLabelLink::UrlOf(QStringLiteral("https:www.example.org/a b")),
               QUrl(QStringLiteral("https://www.example.org/a%20b")));
-    EXPECT_EQ(TvkLabelLink::UrlOf(QStringLiteral("mailto:info@example.org")), QUrl(QStringLiteral("mailto:info@example.org")));
+    EXPECT_EQ(TvkLabelLink::UrlOf(QStringLiteral("mailto:info@example.org")),
+              QUrl(QStringLiteral("mailto:info@example.org")));
     EXPECT_EQ(TvkLabelLink::UrlOf(QStringLiteral("www.example.org")), QUrl(QStringLiteral("http://www.example.org")));
     EXPECT_EQ(TvkLabelLink::UrlOf(QStringLiteral("file:/tmp/x.txt")), QUrl(QStringLiteral("file:///tmp/x.txt")));
 }

@@ -1,8 +1,8 @@
 // Temporary files of a run that was killed (a new archive being written, a file being copied) are
 // removed by the next run, at once; those of a run that is still going are never touched.
 
-#include "faults/FaultKit.h"
 #include "core/FileOps.h"
+#include "faults/FaultKit.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // compresses them. The run finishes, every other file is backed up and the problem is reported.
 
 #include "batch/p_BatchList.h"
-#include "faults/FaultKit.h"
 #include "core/Questions.h"
+#include "faults/FaultKit.h"
 #include "testkit/CoreDoubles.h"
 #include "zipcomp/ZipComp.h"
 

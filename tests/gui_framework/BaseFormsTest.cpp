@@ -3,10 +3,10 @@
 // display of the message loop.
 #include "controls/vk_Button.h"
 #include "controls/vk_Component.h"
-#include "framework/TvkLanguage.h"
-#include "framework/VorlandApplication.h"
 #include "core/AppStrings.h"
 #include "core/CoreErrors.h"
+#include "framework/TvkLanguage.h"
+#include "framework/VorlandApplication.h"
 #include "framework/vk_contexte.h"
 #include "framework/vk_fBaseAPropos.h"
 #include "framework/vk_fBaseDialog.h"
@@ -169,15 +169,16 @@ TEST_F(BaseFormsTest, a_new_language_is_listed_unchecked_and_never_moves_or_hide
     EXPECT_EQ(dialogs.Labels.front(), QStringLiteral("Name :"));
     // Dutch sorts before French: French stays current at its new place.
     form.PopupMenuTaskPopup();
-    EXPECT_EQ(languageItems(form), (QStringList{QStringLiteral("English"), QStringLiteral("Dutch"), QStringLiteral("French*")}));
+    EXPECT_EQ(languageItems(form),
+              (QStringList{QStringLiteral("English"), QStringLiteral("Dutch"), QStringLiteral("French*")}));
     EXPECT_EQ(AppLanguage().CurrentLanguageName(), QStringLiteral("French"));
     // The template lists the framework's dialogs too, though none of them is open.
     QStringList lines;
     ASSERT_TRUE(ReadTextLines(user.FilePath(QStringLiteral("Dutch/CaptionList.txt")), lines));
     for (const char* key : {"FrmTestMain.", "frmBaseAboutBox.", "FrmBaseDialogList.", "FrmBaseSelectList."}) {
-        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
-                                [&](const QString& line) { return line.startsWith(QLatin1String(key)); }))
-            << key;
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const QString& line) {
+            return line.startsWith(QLatin1String(key));
+        })) << key;
     }
 
     // A language of a shipped translation's name would hide it: asked first, nothing made when declined.

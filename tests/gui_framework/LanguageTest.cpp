@@ -1,10 +1,10 @@
 // Languages: caption files read, applied by component name and dumped; the language list and its
 // folders; the numbered strings read at the moment of use; new and edited languages; about texts.
+#include "core/AppStrings.h"
+#include "core/CoreErrors.h"
 #include "framework/CaptionFile.h"
 #include "framework/TvkForm.h"
 #include "framework/TvkLanguage.h"
-#include "core/AppStrings.h"
-#include "core/CoreErrors.h"
 #include "tests/guikit/GuiTestKit.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 #include "tests/guikit/GuiTestKit.h"
 
-#include "framework/VorlandApplication.h"
 #include "core/Questions.h"
+#include "framework/VorlandApplication.h"
 #include "framework/vk_contexte.h"
 
 #include <QDir>

@@ -3,8 +3,8 @@
 // answers from a queue (so no test waits on a modal loop or starts an outside program; the prompter
 // is the core's, in testkit/CoreDoubles.h), and a fresh settings and languages folder per test.
 
-#include "framework/DialogProvider.h"
 #include "core/UiInterfaces.h"
+#include "framework/DialogProvider.h"
 #include "testkit/CoreDoubles.h"
 
 #include <QString>

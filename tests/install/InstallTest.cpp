@@ -135,11 +135,11 @@ TEST_F(InstallTest, debian_package_holds_the_licence_manual_metainfo_and_help)
 {
     testkit::TempDir out;
     // The Maintainer is the builder's; this one only shows that the variable reaches the package.
-    const auto pack = testkit::runProcess({env("VORLAND_CPACK"), "-G", "DEB", "-B", out.path().string(), "--config",
-                                           env("VORLAND_BUILD_DIR") + "/CPackConfig.cmake", "-D",
-                                           "CPACK_PACKAGE_CONTACT=Package test", "-D",
-                                           "CPACK_VORLAND_ALLOW_TEST_HOOKS=ON"},
-                                          {}, 600);
+    const auto pack =
+        testkit::runProcess({env("VORLAND_CPACK"), "-G", "DEB", "-B", out.path().string(), "--config",
+                             env("VORLAND_BUILD_DIR") + "/CPackConfig.cmake", "-D",
+                             "CPACK_PACKAGE_CONTACT=Package test", "-D", "CPACK_VORLAND_ALLOW_TEST_HOOKS=ON"},
+                            {}, 600);
     ASSERT_EQ(pack.exitCode, 0) << pack.out << pack.err;
     fs::path deb;
     for (const auto& entry : fs::directory_iterator(out.path())) {

@@ -33,7 +33,14 @@ QPixmap demoGlyph()
     return strip;
 }
 
-enum State { Normal, Hovered, Pressed, Disabled, Checked };
+enum State
+{
+    Normal,
+    Hovered,
+    Pressed,
+    Disabled,
+    Checked
+};
 
 void applyState(TvkButton* b, State s)
 {
@@ -85,9 +92,9 @@ QWidget* gallery(TScreenContext& ctx, const QStringList& rows,
 VORLAND_SCREEN(controls_button)
 {
     const QPixmap glyph = demoGlyph();
-    const QStringList rows{ctx.Tr("Single frame", "Cadre simple"), ctx.Tr("Flat", "Plat"),
+    const QStringList rows{ctx.Tr("Single frame", "Cadre simple"),      ctx.Tr("Flat", "Plat"),
                            ctx.Tr("Raised, glyph", "En relief, image"), ctx.Tr("Toolbar glyph", "Image de barre"),
-                           ctx.Tr("Glyph on top", "Image en haut"), ctx.Tr("Shadowed text", "Texte ombré")};
+                           ctx.Tr("Glyph on top", "Image en haut"),     ctx.Tr("Shadowed text", "Texte ombré")};
     QWidget* page = gallery(ctx, rows, [&](int row, State state, QWidget* parent) -> QWidget* {
         auto* b = new TvkButton(parent);
         b->setFixedSize(90, 27);

@@ -10,9 +10,9 @@
 #include "framework/vk_fBaseAPropos.h"
 #include "framework/vk_fBaseDialogueListe.h"
 #include "framework/vk_fbaseSelectList.h"
-#include "ui/ScheduleDialog.h"
 #include "testkit/TestKit.h"
 #include "ui/RestoreWindow.h"
+#include "ui/ScheduleDialog.h"
 #include "ui/p_fprogress.h"
 #include "ui/p_fwizard.h"
 
@@ -20,16 +20,16 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QLocale>
-#include <QTemporaryDir>
-#include <QTimeEdit>
 #include <QDialog>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QMenu>
-#include <QRadioButton>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTimeEdit>
 #include <QTreeWidget>
 
 #include <initializer_list>
@@ -52,9 +52,7 @@ VORLAND_SCREEN(wizard)
 {
     screens::UseLanguage(ctx);
     screens::TSampleBatch sample;
-    const auto page = [&](TfrmBatchWizard& w, const char* name) {
-        ctx.Save(QString::fromLatin1(name), &w);
-    };
+    const auto page = [&](TfrmBatchWizard& w, const char* name) { ctx.Save(QString::fromLatin1(name), &w); };
     screens::WithDialogs(
         [&](QDialog& dialog) -> int {
             if (auto* list = qobject_cast<TFrmBaseDialogList*>(&dialog)) {

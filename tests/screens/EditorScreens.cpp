@@ -172,8 +172,7 @@ VORLAND_SCREEN(main_window)
     // Open (the file dialog answered with the sample batch): the new batch kept the parameters, so
     // the window asks about it first (answered No); then the caption names the file.
     screens::AnswerNextOpen(QString::fromStdString(sample.FileName()));
-    screens::WithDialogs([&](QDialog& dialog) { return answerBox(dialog, QMessageBox::No); },
-                         [&] { w.sbOpenClick(); });
+    screens::WithDialogs([&](QDialog& dialog) { return answerBox(dialog, QMessageBox::No); }, [&] { w.sbOpenClick(); });
     ctx.Save(QStringLiteral("after-open"), &w);
 
     // An edit, then New: the batch differs from its file, so the window asks first.

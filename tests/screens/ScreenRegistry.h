@@ -29,10 +29,7 @@ public:
     const QString& Language() const { return m_language; }
     bool French() const { return m_language == QLatin1String("fr"); }
     // Picks the text of the current language.
-    QString Tr(const char* english, const char* french) const
-    {
-        return QString::fromUtf8(French() ? french : english);
-    }
+    QString Tr(const char* english, const char* french) const { return QString::fromUtf8(French() ? french : english); }
 
     // Shows the widget if it is hidden, lets pending events run, and writes its picture to
     // <out>/<screen>-<name>.<lang>.png. A window gets a plain title bar with its caption above it;
@@ -66,7 +63,7 @@ struct TScreenEntry
 bool RegisterScreen(const char* name, TScreenFunction build);
 std::vector<TScreenEntry>& RegisteredScreens();
 
-#define VORLAND_SCREEN(id)                                                                                     \
-    static void id##_screen(TScreenContext& ctx);                                                              \
-    [[maybe_unused]] static const bool id##_registered = RegisterScreen(#id, id##_screen);                      \
+#define VORLAND_SCREEN(id)                                                                                             \
+    static void id##_screen(TScreenContext& ctx);                                                                      \
+    [[maybe_unused]] static const bool id##_registered = RegisterScreen(#id, id##_screen);                             \
     static void id##_screen(TScreenContext& ctx)

@@ -1,9 +1,9 @@
 #include "ScreenSupport.h"
 
 #include "batch/p_BatchList.h"
+#include "core/Questions.h"
 #include "framework/FrameworkInit.h"
 #include "framework/TvkLanguage.h"
-#include "core/Questions.h"
 #include "framework/vk_contexte.h"
 
 #include <QDialog>
@@ -100,8 +100,8 @@ void UseHelpPage()
 void UseLanguage(const TScreenContext& ctx)
 {
     TvkLanguage& language = AppLanguage();
-    const QString user = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-                         QStringLiteral("/vorland/Languages");
+    const QString user =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/vorland/Languages");
     language.SetSearchFolders({user, SourceLanguagesFolder()});
     language.LoadLanguageList();
     UseHelpPage();

@@ -5,13 +5,13 @@
 #include "batch/RunStateFiles.h"
 #include "batch/ScheduleInstaller.h"
 #include "batch/p_BatchList.h"
+#include "core/AppStrings.h"
+#include "core/Questions.h"
 #include "framework/CaptionFile.h"
 #include "framework/DialogProvider.h"
 #include "framework/DialogRunner.h"
 #include "framework/FormTexts.h"
 #include "framework/TvkLanguage.h"
-#include "core/AppStrings.h"
-#include "core/Questions.h"
 #include "framework/vk_contexte.h"
 #include "framework/vk_fBaseAPropos.h"
 #include "framework/vk_fBaseDialogueListe.h"
@@ -19,21 +19,21 @@
 #include "testkit/TestKit.h"
 #include "ui/EditorTestKit.h"
 #include "ui/LastRunPanel.h"
-#include "ui/ScheduleDialog.h"
 #include "ui/RestoreWindow.h"
+#include "ui/ScheduleDialog.h"
 #include "ui/p_fmain.h"
 #include "ui/p_fprogress.h"
 #include "ui/p_fwizard.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
 #include <QFileInfo>
 #include <QLibraryInfo>
-#include <QMessageBox>
-#include <QAbstractButton>
 #include <QMenu>
+#include <QMessageBox>
 #include <QStackedWidget>
 #include <QTabWidget>
 
@@ -259,8 +259,8 @@ TEST_F(Translation, every_caption_and_hint_of_every_window_has_a_french_text)
     // The windows the program shows, each under the key its caption-file lines use.
     for (const char* key : {"FrmSaveZip", "FrmSaveProgress", "frmBaseAboutBox", "FrmBaseDialogList",
                             "FrmBaseSelectList", "frmBatchWizard", "FrmRunProblems", "FrmSchedule", "FrmRestore"})
-        EXPECT_TRUE(keys.contains(QString::fromLatin1(key))) << key << " was not checked; checked: "
-                                                             << keys.join(u' ').toStdString();
+        EXPECT_TRUE(keys.contains(QString::fromLatin1(key)))
+            << key << " was not checked; checked: " << keys.join(u' ').toStdString();
     EXPECT_GT(checked, 60);
     EXPECT_TRUE(untranslated.isEmpty()) << "no French text for:\n" << untranslated.join(u'\n').toStdString();
 }
@@ -324,10 +324,12 @@ TEST_F(Translation, accelerators_are_unique_where_they_can_be_pressed_in_both_la
 {
     forEachWindow([&](TWindowUnderTest& under) {
         EXPECT_TRUE(acceleratorClashes(under.window).isEmpty())
-            << under.key.toStdString() << " in English:\n" << acceleratorClashes(under.window).join(u'\n').toStdString();
+            << under.key.toStdString() << " in English:\n"
+            << acceleratorClashes(under.window).join(u'\n').toStdString();
         useFrench();
         EXPECT_TRUE(acceleratorClashes(under.window).isEmpty())
-            << under.key.toStdString() << " in French:\n" << acceleratorClashes(under.window).join(u'\n').toStdString();
+            << under.key.toStdString() << " in French:\n"
+            << acceleratorClashes(under.window).join(u'\n').toStdString();
         useEnglish();
     });
 }

@@ -41,10 +41,10 @@ std::string randomBytes(std::size_t size, std::uint32_t seed);
 
 struct ProcessResult
 {
-    int exitCode = -1;   // exit code, or 128 + signal number when killed by a signal
+    int exitCode = -1; // exit code, or 128 + signal number when killed by a signal
     bool timedOut = false;
-    std::string out;     // standard output
-    std::string err;     // standard error
+    std::string out; // standard output
+    std::string err; // standard error
 };
 
 // Runs argv[0] (searched on PATH when it has no "/") with the arguments, standard input from

@@ -1,14 +1,14 @@
 // Every input control and button of the editor's windows has a name for assistive technology: the
 // accessible tree of each window, on each page, is walked and a nameless one fails the test.
+#include "batch/ScheduleInstaller.h"
 #include "framework/TvkLanguage.h"
 #include "framework/vk_fBaseAPropos.h"
 #include "framework/vk_fBaseDialogueListe.h"
 #include "framework/vk_fbaseSelectList.h"
-#include "batch/ScheduleInstaller.h"
 #include "testkit/TestKit.h"
+#include "ui/EditorTestKit.h"
 #include "ui/ScheduleDialog.h"
 #include "ui/SectionListView.h"
-#include "ui/EditorTestKit.h"
 #include "ui/p_fmain.h"
 #include "ui/p_fwizard.h"
 
@@ -54,8 +54,8 @@ void CollectNameless(QAccessibleInterface* node, QStringList& nameless, int& nam
     if (NeedsName(node->role())) {
         if (node->text(QAccessible::Name).trimmed().isEmpty()) {
             QObject* object = node->object();
-            nameless.append((object != nullptr ? object->objectName() : QStringLiteral("?")) + " ("
-                            + QString::number(node->role(), 16) + ")");
+            nameless.append((object != nullptr ? object->objectName() : QStringLiteral("?")) + " (" +
+                            QString::number(node->role(), 16) + ")");
         } else {
             ++named;
         }

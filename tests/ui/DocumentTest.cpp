@@ -2,18 +2,18 @@
 // the Source page, the modification test, the settings kept between runs, start-up, closing and the
 // runs started from the window (with the real engine).
 #include "batch/p_BatchList.h"
-#include "framework/FrameworkInit.h"
 #include "core/CoreErrors.h"
+#include "framework/FrameworkInit.h"
 #include "framework/vk_contexte.h"
-#include "tests/guikit/GuiTestKit.h"
 #include "testkit/TestKit.h"
-#include "zipcomp/ZipComp.h"
+#include "tests/guikit/GuiTestKit.h"
+#include "ui/BatchParametersPage.h"
 #include "ui/EditorTestKit.h"
 #include "ui/FilePickers.h"
-#include "ui/BatchParametersPage.h"
 #include "ui/MainWindowCommands.h"
 #include "ui/SectionPropertyPane.h"
 #include "ui/p_fmain.h"
+#include "zipcomp/ZipComp.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -22,8 +22,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QTimer>
@@ -252,7 +252,10 @@ TEST_F(Document, SavingOnTheSourcePageWritesTheTextAsTypedAndLeavingItReloadsThe
 TEST_F(Document, TheSourcePageKeepsEveryByteNobodyTypedAndRefusesWhatTheFileCannotHold)
 {
     // A no-break space and a line separator in folder names, and the final blank line.
-    const QByteArray odd = kParameters + Section("odd", "/z/o.zip", "/data/My\xC2\xA0" "Docs/a\xE2\x80\xA8" "b");
+    const QByteArray odd = kParameters + Section("odd", "/z/o.zip",
+                                                 "/data/My\xC2\xA0"
+                                                 "Docs/a\xE2\x80\xA8"
+                                                 "b");
     const QString file = folder.Write(QStringLiteral("odd.vrl"), odd);
     window->SetFileName(file.toStdString());
     ShowPage(2);
@@ -270,7 +273,9 @@ TEST_F(Document, TheSourcePageKeepsEveryByteNobodyTypedAndRefusesWhatTheFileCann
     QTextCursor cursor(window->idBatch->document());
     cursor.insertText(QStringLiteral("; typed\n"));
     ShowPage(0);
-    EXPECT_EQ(window->BatchList().Entries(0).Dir, "/data/My\xC2\xA0" "Docs/a\xE2\x80\xA8" "b");
+    EXPECT_EQ(window->BatchList().Entries(0).Dir, "/data/My\xC2\xA0"
+                                                  "Docs/a\xE2\x80\xA8"
+                                                  "b");
     ShowPage(2);
     window->sbSaveClick();
     EXPECT_EQ(ReadAll(file).toStdString(), odd.toStdString());
@@ -483,8 +488,8 @@ TEST_F(Document, ZipItOnTheSourcePageRunsTheTextAndCommandsAreOffDuringTheRun)
     window->FormCreate(false);
     QCoreApplication::removePostedEvents(window.get());
     ShowPage(2);
-    window->idBatch->setPlainText(QString::fromUtf8(
-        kParameters + Section("typed", archive.toUtf8(), QFileInfo(src).absolutePath().toUtf8())));
+    window->idBatch->setPlainText(
+        QString::fromUtf8(kParameters + Section("typed", archive.toUtf8(), QFileInfo(src).absolutePath().toUtf8())));
     window->idBatch->document()->setModified(true);
     bool openEnabledDuringRun = true;
     bool sourceReadOnlyDuringRun = false;
@@ -507,9 +512,9 @@ TEST_F(Document, ZipItOnTheSourcePageRunsTheTextAndCommandsAreOffDuringTheRun)
 TEST_F(Document, ProblemsOfARunAreListedInOneDialog)
 {
     window->BatchList().After = "false";
-    window->BatchList().AddEntry(std::make_unique<TBatchEntry>("gone", folder.FilePath(QStringLiteral("g.zip")).toStdString(),
-                                                               folder.FilePath(QStringLiteral("missing")).toStdString(),
-                                                               "*.*", "", true, false, true));
+    window->BatchList().AddEntry(std::make_unique<TBatchEntry>(
+        "gone", folder.FilePath(QStringLiteral("g.zip")).toStdString(),
+        folder.FilePath(QStringLiteral("missing")).toStdString(), "*.*", "", true, false, true));
     window->RefreshBatch();
     QString listed;
     answers.Then([&](QDialog& dialog) {
@@ -530,10 +535,9 @@ TEST_F(Document, ZipSectionRunsTheSelectedSectionOnly)
     const QString second = folder.FilePath(QStringLiteral("second.zip"));
     window->BatchList().Before = "touch " + folder.FilePath(QStringLiteral("before-ran")).toStdString();
     for (const QString& zip : {first, second})
-        window->BatchList().AddEntry(std::make_unique<TBatchEntry>(QFileInfo(zip).baseName().toStdString(),
-                                                                   zip.toStdString(),
-                                                                   QFileInfo(src).absolutePath().toStdString(), "*.*",
-                                                                   "", true, false, true));
+        window->BatchList().AddEntry(
+            std::make_unique<TBatchEntry>(QFileInfo(zip).baseName().toStdString(), zip.toStdString(),
+                                          QFileInfo(src).absolutePath().toStdString(), "*.*", "", true, false, true));
     window->RefreshBatch();
     window->SelectSection(1);
     window->cmZipSectionClick();

@@ -151,8 +151,8 @@ TEST_F(LinksTest, awkward_paths_come_back_whole_from_the_exec_line)
 {
     const std::string batch = home("odd \"name\" $HOME `x` back\\slash 100%/new\nline.vrl");
     const std::string target = home("bin dir/vor land");
-    const std::string made = CreateShortcut(target, home("Desktop"), BatchShortcutName(batch),
-                                            BatchShortcutArguments(batch));
+    const std::string made =
+        CreateShortcut(target, home("Desktop"), BatchShortcutName(batch), BatchShortcutArguments(batch));
     EXPECT_EQ(execWords(key(made, "Exec")), (std::vector<std::string>{target, batch, "/B"}));
     EXPECT_EQ(key(made, "Name"), "new\\nline Vorland");
     // A batch file named like a switch is still passed as a file.

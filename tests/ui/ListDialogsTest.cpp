@@ -4,11 +4,11 @@
 #include "framework/vk_fbaseSelectList.h"
 #include "ui/EditorTestKit.h"
 
+#include "controls/vk_Button.h"
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
-#include "controls/vk_Button.h"
 
 #include <gtest/gtest.h>
 

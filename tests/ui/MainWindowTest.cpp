@@ -5,17 +5,18 @@
 #include "framework/vk_fBaseDialogueListe.h"
 #include "framework/vk_fbaseSelectList.h"
 #include "testkit/TestKit.h"
+#include "tests/guikit/GuiTestKit.h"
 #include "ui/BatchParametersPage.h"
+#include "ui/EditorTestKit.h"
 #include "ui/MainWindowCommands.h"
 #include "ui/RestoreWindow.h"
 #include "ui/SectionListModel.h"
 #include "ui/SectionListView.h"
 #include "ui/SectionPropertyPane.h"
-#include "tests/guikit/GuiTestKit.h"
-#include "ui/EditorTestKit.h"
 #include "ui/p_fmain.h"
 #include "ui/p_fwizard.h"
 
+#include "controls/vk_Button.h"
 #include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
@@ -24,12 +25,11 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QRadioButton>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
-#include <QTreeWidget>
 #include <QTest>
-#include "controls/vk_Button.h"
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -50,8 +50,8 @@ protected:
 
     void AddSection(const std::string& name, const std::string& dir = "", bool recurse = false)
     {
-        Batch().AddEntry(std::make_unique<TBatchEntry>(name, "/z/" + name + ".zip", dir, "*.*", "", recurse, false,
-                                                       true));
+        Batch().AddEntry(
+            std::make_unique<TBatchEntry>(name, "/z/" + name + ".zip", dir, "*.*", "", recurse, false, true));
         window->RefreshBatch();
     }
 
@@ -432,8 +432,9 @@ TEST_F(MainWindow, the_menu_holds_the_command_table_in_order)
     QStringList names;
     for (QAction* action : window->PopupMenu->actions())
         names.append(action->objectName());
-    const QStringList expected{"cmZipIt", "_N2", "cmOpen", "cmNew", "cmSave", "cmSaveAs", "cmBatchShortcut", "cmSchedule",
-                               "_NWizard1", "cmWizard", "cmAdd", "_cmBatchSection", "_NWizard2", "cmView", "_N1"};
+    const QStringList expected{"cmZipIt",         "_N2",        "cmOpen",    "cmNew",    "cmSave", "cmSaveAs",
+                               "cmBatchShortcut", "cmSchedule", "_NWizard1", "cmWizard", "cmAdd",  "_cmBatchSection",
+                               "_NWizard2",       "cmView",     "_N1"};
     EXPECT_EQ(names.mid(0, expected.size()), expected);
     QStringList sub;
     for (QAction* action : Commands()._cmBatchSection->actions())
@@ -572,7 +573,8 @@ TEST(RestoreWindow, copies_back_the_checked_files_and_asks_once_about_existing_o
         return restore::ExistingRule::Replace;
     };
     // The folder's box carries its files along; one of them unchecked again stays out.
-    for (const auto& [name, state] : {std::pair{"docs", Qt::Checked}, {"b.txt", Qt::Unchecked}, {"c.txt", Qt::Checked}}) {
+    for (const auto& [name, state] :
+         {std::pair{"docs", Qt::Checked}, {"b.txt", Qt::Unchecked}, {"c.txt", Qt::Checked}}) {
         const auto found = window.tvEntries->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
         ASSERT_EQ(found.size(), 1) << name;
         found.front()->setCheckState(0, state);

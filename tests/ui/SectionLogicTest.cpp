@@ -3,10 +3,10 @@
 // list dialog.
 #include "batch/p_BatchList.h"
 #include "testkit/TestKit.h"
+#include "ui/EditorTestKit.h"
 #include "ui/ExtensionProposals.h"
 #include "ui/MaskListDialog.h"
 #include "ui/SectionNaming.h"
-#include "ui/EditorTestKit.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The section wizard: its button rules on every page, copy mode skipping the path-name page both
 // ways, Enter moving on only without Shift or Alt, and what ExecuteBatchWizard stores.
-#include "tests/guikit/GuiTestKit.h"
 #include "batch/p_BatchList.h"
 #include "controls/vk_Button.h"
 #include "framework/vk_fBaseDialogueListe.h"
 #include "framework/vk_fbaseSelectList.h"
 #include "testkit/TestKit.h"
+#include "tests/guikit/GuiTestKit.h"
 #include "ui/EditorTestKit.h"
 #include "ui/p_fwizard.h"
 

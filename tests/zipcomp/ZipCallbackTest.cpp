@@ -199,9 +199,13 @@ TEST_F(ZipCallbackTest, password_handler_answers_are_cut_and_capped)
 
 TEST_F(ZipCallbackTest, password_dialogs_go_through_the_prompter)
 {
-    for (const auto& [result, text] : std::vector<std::pair<PasswordResult, std::string>>{
-             {PasswordResult::Ok, "secret"}, {PasswordResult::Ok, "secret"}, {PasswordResult::Ok, "one"},
-             {PasswordResult::Ok, "two"}, {PasswordResult::CancelAll, ""}, {PasswordResult::Ok, "plain"}}) {
+    for (const auto& [result, text] :
+         std::vector<std::pair<PasswordResult, std::string>>{{PasswordResult::Ok, "secret"},
+                                                             {PasswordResult::Ok, "secret"},
+                                                             {PasswordResult::Ok, "one"},
+                                                             {PasswordResult::Ok, "two"},
+                                                             {PasswordResult::CancelAll, ""},
+                                                             {PasswordResult::Ok, "plain"}}) {
         prompter.QueuePassword(result, text);
     }
     auto d = RunScript({"8 1 1 0 1 new", "8 1 1 0 1 differ", "8 0 1 0 1 all", "8 0 1 0 1 plain"});

@@ -1,5 +1,5 @@
-#include "zipcomp/ZipBuilder.h"
 #include "zipdir/ZipDirectory.h"
+#include "zipcomp/ZipBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -190,9 +190,9 @@ TEST(ZipDirectory, central_headers_with_zip64_values_and_their_faults)
     EXPECT_EQ(h.zip64Missing, zipdir::kMissingCompressed | zipdir::kMissingOffset);
     EXPECT_EQ(h.compressedSize, zipfmt::kMax32);
 
-    for (const auto& [cut, fault] : {std::pair{std::size_t{45}, HeaderFault::Short},
-                                     std::pair{std::size_t{50}, HeaderFault::NameShort},
-                                     std::pair{std::size_t{46 + 9 + 2}, HeaderFault::CommentShort}}) {
+    for (const auto& [cut, fault] :
+         {std::pair{std::size_t{45}, HeaderFault::Short}, std::pair{std::size_t{50}, HeaderFault::NameShort},
+          std::pair{std::size_t{46 + 9 + 2}, HeaderFault::CommentShort}}) {
         EXPECT_EQ(zipdir::readCentralHeader(zipfmt::ByteView(directory.data(), cut), h), fault) << cut;
     }
     std::string bad = directory;

@@ -63,29 +63,33 @@ extern "C" {
 /* Suffixes stored without compression, in the order of the component's store-suffix set.
  * The store-suffix text is "." + suffix for each member present, joined by ":". */
 #define ZIP_STORE_SUFFIX_COUNT 18
-#define ZIP_STORE_SUFFIXES {"gif", "png", "z", "zip", "zoo", "arc", "lzh", "arj", "taz", \
-                            "tgz", "lha", "rar", "ace", "cab", "gz", "gzip", "jar", "exe"}
+#define ZIP_STORE_SUFFIXES                                                                                             \
+    {                                                                                                                  \
+        "gif", "png", "z", "zip", "zoo", "arc", "lzh", "arj", "taz", "tgz", "lha", "rar", "ace", "cab", "gz", "gzip",  \
+            "jar", "exe"                                                                                               \
+    }
 
 /* Callback action codes (ZipCallbackRec::Action). A20 and A24 are Arg1 and Arg2. */
-enum ZipCallbackAction {
-    ZIP_ACTION_NEW_FILE = 1,       /* a file starts: Text = stored name, A24 = its size (see Size64) */
-    ZIP_ACTION_PROGRESS = 2,       /* A24 = bytes done since the previous report (at least every MiB
-                                      and at the file's end) */
-    ZIP_ACTION_END_OF_BATCH = 3,   /* all is done */
-    ZIP_ACTION_MESSAGE = 4,        /* Text = message naming the file and the cause; A20 = code
-                                      (ZipEngineMessageCode, 0 for information only) */
-    ZIP_ACTION_TOTAL_FILES = 5,    /* A24 = number of files to process */
-    ZIP_ACTION_TOTAL_SIZE = 6,     /* A24 = total bytes to process (see Size64) */
-    ZIP_ACTION_NEW_NAME = 7,       /* Text = entry name; answer: A20 = 1 and Text = new name */
-    ZIP_ACTION_PASSWORD = 8,       /* password needed: A20 bit 0 = enter twice (new password),
-                                      A24 = repeat count, IsZipAction; answer: A20 = 1 and Text =
-                                      password (at most 80 characters), A20 = 0 for none; Action set
-                                      to 0 means cancel-all */
-    ZIP_ACTION_CRC_ERROR = 9,      /* extraction only */
-    ZIP_ACTION_OVERWRITE = 10,     /* extraction only */
-    ZIP_ACTION_SKIPPED = 11,       /* extraction only */
-    ZIP_ACTION_FILE_COMMENT = 12,  /* Text = entry name; answer: A20 = 1 and Text = comment */
-    ZIP_ACTION_STREAM_MEMORY = 13  /* stream operations only; never used by this system */
+enum ZipCallbackAction
+{
+    ZIP_ACTION_NEW_FILE = 1,      /* a file starts: Text = stored name, A24 = its size (see Size64) */
+    ZIP_ACTION_PROGRESS = 2,      /* A24 = bytes done since the previous report (at least every MiB
+                                     and at the file's end) */
+    ZIP_ACTION_END_OF_BATCH = 3,  /* all is done */
+    ZIP_ACTION_MESSAGE = 4,       /* Text = message naming the file and the cause; A20 = code
+                                     (ZipEngineMessageCode, 0 for information only) */
+    ZIP_ACTION_TOTAL_FILES = 5,   /* A24 = number of files to process */
+    ZIP_ACTION_TOTAL_SIZE = 6,    /* A24 = total bytes to process (see Size64) */
+    ZIP_ACTION_NEW_NAME = 7,      /* Text = entry name; answer: A20 = 1 and Text = new name */
+    ZIP_ACTION_PASSWORD = 8,      /* password needed: A20 bit 0 = enter twice (new password),
+                                     A24 = repeat count, IsZipAction; answer: A20 = 1 and Text =
+                                     password (at most 80 characters), A20 = 0 for none; Action set
+                                     to 0 means cancel-all */
+    ZIP_ACTION_CRC_ERROR = 9,     /* extraction only */
+    ZIP_ACTION_OVERWRITE = 10,    /* extraction only */
+    ZIP_ACTION_SKIPPED = 11,      /* extraction only */
+    ZIP_ACTION_FILE_COMMENT = 12, /* Text = entry name; answer: A20 = 1 and Text = comment */
+    ZIP_ACTION_STREAM_MEMORY = 13 /* stream operations only; never used by this system */
 };
 
 /* Codes of action 4 (Arg1). The component keeps the low byte as its ErrCode and the whole value
@@ -93,13 +97,14 @@ enum ZipCallbackAction {
  * is skipped and the rest goes on), except the notices ZIP_MSG_INFO and ZIP_MSG_DIR_LINK_SKIPPED,
  * which tell what was done and are no problem; codes from ZIP_MSG_FATAL_FIRST on stop the operation
  * and leave the previous archive untouched. */
-enum ZipEngineMessageCode {
-    ZIP_MSG_INFO = 0,            /* information (verbose output); no problem */
-    ZIP_MSG_FILE_SKIPPED = 1,    /* a chosen file vanished or cannot be read; it was skipped */
-    ZIP_MSG_FILE_CHANGED = 2,    /* a file changed size while it was read; stored as read */
-    ZIP_MSG_MOVE_FAILED = 3,     /* a moved file could not be deleted after the archive was complete */
-    ZIP_MSG_DIR_UNREADABLE = 4,  /* a folder could not be listed; its files were skipped */
-    ZIP_MSG_NOTHING_TO_DO = 5,   /* no file matched; the archive was not changed */
+enum ZipEngineMessageCode
+{
+    ZIP_MSG_INFO = 0,             /* information (verbose output); no problem */
+    ZIP_MSG_FILE_SKIPPED = 1,     /* a chosen file vanished or cannot be read; it was skipped */
+    ZIP_MSG_FILE_CHANGED = 2,     /* a file changed size while it was read; stored as read */
+    ZIP_MSG_MOVE_FAILED = 3,      /* a moved file could not be deleted after the archive was complete */
+    ZIP_MSG_DIR_UNREADABLE = 4,   /* a folder could not be listed; its files were skipped */
+    ZIP_MSG_NOTHING_TO_DO = 5,    /* no file matched; the archive was not changed */
     ZIP_MSG_DIR_LINK_SKIPPED = 6, /* a symbolic link to a folder was not followed; a notice, not a problem */
     ZIP_MSG_FATAL_FIRST = 16,
     ZIP_MSG_BAD_PARAMS = 16,     /* the block is not valid (wrong check value, missing archive path) */
@@ -127,14 +132,15 @@ typedef int32_t (*ZipCallbackFn)(struct ZipCallbackRec* record);
 
 /* The record of one callback. The engine owns it; the component reads it and writes answers into
  * it before returning. */
-typedef struct ZipCallbackRec {
-    void* Handle;          /* 0 [0]: not read */
-    void* Caller;          /* 8 [4]: the Caller pointer of the block, copied */
-    int32_t RecordVersion; /* 16 [8]: ZIP_CALLBACK_RECORD_WIDE when Size64 is filled, else 0 */
-    int32_t IsZipAction;   /* 20 [12]: action 8 only: nonzero for an add operation */
-    int32_t Action;        /* 24 [16]: ZipCallbackAction; action 8 answer 0 = cancel-all */
-    int32_t Arg1;          /* 28 [20]: A20, first argument / first answer */
-    int32_t Arg2;          /* 32 [24]: A24, second argument / second answer (sizes cut to 32 bits) */
+typedef struct ZipCallbackRec
+{
+    void* Handle;                      /* 0 [0]: not read */
+    void* Caller;                      /* 8 [4]: the Caller pointer of the block, copied */
+    int32_t RecordVersion;             /* 16 [8]: ZIP_CALLBACK_RECORD_WIDE when Size64 is filled, else 0 */
+    int32_t IsZipAction;               /* 20 [12]: action 8 only: nonzero for an add operation */
+    int32_t Action;                    /* 24 [16]: ZipCallbackAction; action 8 answer 0 = cancel-all */
+    int32_t Arg1;                      /* 28 [20]: A20, first argument / first answer */
+    int32_t Arg2;                      /* 32 [24]: A24, second argument / second answer (sizes cut to 32 bits) */
     char Text[ZIP_CALLBACK_TEXT_SIZE]; /* 36 [28]: file name or message in; answer text out */
     /* Extension of this engine (RecordVersion >= 1): the full 64-bit value of A24 for actions 1, 2
      * and 6, so files and archives past 2 GiB are reported exactly. */
@@ -146,82 +152,85 @@ typedef struct ZipCallbackRec {
  * Recurse and Encrypt are not consulted on their own). An encrypting record without Password uses the
  * block's Password, and when that is absent too the engine asks once with action 8. */
 /* One file specification, built from one line of FSpecArgs. */
-typedef struct ZipSpecData {
-    const char* FileSpec; /* 0 [0]: path pattern, without its leading marker and "<" part */
-    int32_t Reserved4;    /* 8 [4] */
-    int32_t Reserved8;    /* 12 [8] */
-    const char* Password; /* 16 [12]: this file specification's password; null for none */
-    int32_t Encrypt;      /* 24 [16]: 0, -1, or 0xFFFF when the line has its own password */
-    uint16_t Recurse;     /* 28 [20]: 0xFFFF to recurse, 0 not to */
-    uint16_t Reserved22;  /* 30 [22] */
-    int32_t Reserved24[3]; /* 32 [24] */
-    const char* RootDir;  /* 48 [36]: base directory of a relative pattern (ends with the separator); null: none */
+typedef struct ZipSpecData
+{
+    const char* FileSpec;   /* 0 [0]: path pattern, without its leading marker and "<" part */
+    int32_t Reserved4;      /* 8 [4] */
+    int32_t Reserved8;      /* 12 [8] */
+    const char* Password;   /* 16 [12]: this file specification's password; null for none */
+    int32_t Encrypt;        /* 24 [16]: 0, -1, or 0xFFFF when the line has its own password */
+    uint16_t Recurse;       /* 28 [20]: 0xFFFF to recurse, 0 not to */
+    uint16_t Reserved22;    /* 30 [22] */
+    int32_t Reserved24[3];  /* 32 [24] */
+    const char* RootDir;    /* 48 [36]: base directory of a relative pattern (ends with the separator); null: none */
     int32_t Reserved40[16]; /* 56 [40] to the end: 120 [104] bytes */
 } ZipSpecData;
 
 /* The parameter block of engines of version 151 or more: 272 [216] bytes. */
-typedef struct ZipExecParams {
-    void* Handle;                 /* 0 [0]: main window handle; null when unattended */
-    void* Caller;                 /* 8 [4]: opaque, copied into every callback record */
-    int32_t Version;              /* 16 [8]: ZIP_ENGINE_INTERFACE_VERSION */
-    ZipCallbackFn Callback;       /* 24 [12] */
-    int32_t Trace;                /* 32 [16]: flag */
-    const char* Password;         /* 40 [20]: at most 81 characters; null when empty */
-    const char* StoreSuffixes;    /* 48 [24]: ".gif:.png:..."; null when empty */
-    int32_t Encrypt;              /* 56 [28]: flag */
-    int32_t HiddenFiles;          /* 60 [32]: flag: include hidden files and folders */
-    int32_t Volume;               /* 64 [36]: flag */
-    int32_t Reserved40;           /* 68 [40]: 0 */
-    int32_t NoDirEntries;         /* 72 [44]: flag: store no directory entries */
-    int32_t Reserved48;           /* 76 [48]: 0 */
-    int32_t Verbose;              /* 80 [52]: flag */
-    int32_t AlwaysTrue56;         /* 84 [56]: -1 */
-    int32_t Level;                /* 88 [60]: 0 to 9 */
-    int32_t Reserved64;           /* 92 [64]: 0 */
-    int32_t Reserved68;           /* 96 [68]: 0 */
-    int32_t JunkDirNames;         /* 100 [72]: flag: store file names without their path */
-    uint16_t Recurse;             /* 104 [76]: 0xFFFF to recurse */
-    uint16_t Reserved78;          /* 106 [78]: 0 */
-    int32_t AlwaysTrue80;         /* 108 [80]: -1 */
-    int32_t ForceDOS;             /* 112 [84]: flag */
-    int32_t Move;                 /* 116 [88]: flag: delete the sources once the archive is in place */
-    int32_t Reserved92;           /* 120 [92]: 0 */
-    int32_t Update;               /* 124 [96]: flag */
-    int32_t Freshen;              /* 128 [100]: flag; 0 when Update is set */
-    int32_t Reserved104;          /* 132 [104]: 0 */
-    int32_t ZipTime;              /* 136 [108]: flag */
-    uint8_t Date[8];              /* 140 [112]: never set */
-    int32_t SpecCount;            /* 148 [120]: number of ZipSpecData at Specs */
-    const char* ArchivePath;      /* 152 [124]: the archive to write */
-    const char* TempDir;          /* 160 [128]: folder for the temporary archive; null: the archive's folder */
-    const char* ArchiveComment;   /* 168 [132]: comment to keep; null when none (160 and later) */
-    uint16_t ArchiveOnly;         /* 176 [136] */
-    uint16_t ResetArchive;        /* 178 [138] */
-    ZipSpecData* Specs;           /* 184 [140] */
-    int32_t Reserved144;          /* 192 [144]: 0 */
-    int32_t ExcludeCount;         /* 196 [148] */
-    const char* const* Excludes;  /* 200 [152]: ExcludeCount exclusion masks */
-    int32_t StreamFields[8];      /* 208 [156]: memory streams; never used, 0 */
-    int32_t AllowUndo;            /* 240 [188]: flag */
-    uint16_t CodePage;            /* 244 [192]: 2 = OEM names, else 0 */
-    uint16_t Rebuild;             /* 246 [194]: this engine's addition, 0 in the original layout: 1
-                                     to write the archive from nothing. The entries, comment and
-                                     leading data of an existing archive are not kept (it is not
-                                     even read); it is replaced, like an update, only once the new
-                                     one is complete, and stays as it is when nothing was added. */
-    uint16_t Verify;              /* 248 [196]: this engine's addition, 0 in the original layout: 1
-                                     to read the new archive back from the disk before it replaces
-                                     the old one: every entry written by this call decompressed and
-                                     its CRC and size checked, every local header against the
-                                     directory. A mismatch ends the call with ZIP_MSG_VERIFY_FAILED.
-                                     Nothing written, nothing read. */
-    uint8_t Reserved198[14];      /* 250 [198] */
-    int32_t Check;                /* 264 [212]: ZIP_EXEC_CHECK_VALUE */
+typedef struct ZipExecParams
+{
+    void* Handle;                /* 0 [0]: main window handle; null when unattended */
+    void* Caller;                /* 8 [4]: opaque, copied into every callback record */
+    int32_t Version;             /* 16 [8]: ZIP_ENGINE_INTERFACE_VERSION */
+    ZipCallbackFn Callback;      /* 24 [12] */
+    int32_t Trace;               /* 32 [16]: flag */
+    const char* Password;        /* 40 [20]: at most 81 characters; null when empty */
+    const char* StoreSuffixes;   /* 48 [24]: ".gif:.png:..."; null when empty */
+    int32_t Encrypt;             /* 56 [28]: flag */
+    int32_t HiddenFiles;         /* 60 [32]: flag: include hidden files and folders */
+    int32_t Volume;              /* 64 [36]: flag */
+    int32_t Reserved40;          /* 68 [40]: 0 */
+    int32_t NoDirEntries;        /* 72 [44]: flag: store no directory entries */
+    int32_t Reserved48;          /* 76 [48]: 0 */
+    int32_t Verbose;             /* 80 [52]: flag */
+    int32_t AlwaysTrue56;        /* 84 [56]: -1 */
+    int32_t Level;               /* 88 [60]: 0 to 9 */
+    int32_t Reserved64;          /* 92 [64]: 0 */
+    int32_t Reserved68;          /* 96 [68]: 0 */
+    int32_t JunkDirNames;        /* 100 [72]: flag: store file names without their path */
+    uint16_t Recurse;            /* 104 [76]: 0xFFFF to recurse */
+    uint16_t Reserved78;         /* 106 [78]: 0 */
+    int32_t AlwaysTrue80;        /* 108 [80]: -1 */
+    int32_t ForceDOS;            /* 112 [84]: flag */
+    int32_t Move;                /* 116 [88]: flag: delete the sources once the archive is in place */
+    int32_t Reserved92;          /* 120 [92]: 0 */
+    int32_t Update;              /* 124 [96]: flag */
+    int32_t Freshen;             /* 128 [100]: flag; 0 when Update is set */
+    int32_t Reserved104;         /* 132 [104]: 0 */
+    int32_t ZipTime;             /* 136 [108]: flag */
+    uint8_t Date[8];             /* 140 [112]: never set */
+    int32_t SpecCount;           /* 148 [120]: number of ZipSpecData at Specs */
+    const char* ArchivePath;     /* 152 [124]: the archive to write */
+    const char* TempDir;         /* 160 [128]: folder for the temporary archive; null: the archive's folder */
+    const char* ArchiveComment;  /* 168 [132]: comment to keep; null when none (160 and later) */
+    uint16_t ArchiveOnly;        /* 176 [136] */
+    uint16_t ResetArchive;       /* 178 [138] */
+    ZipSpecData* Specs;          /* 184 [140] */
+    int32_t Reserved144;         /* 192 [144]: 0 */
+    int32_t ExcludeCount;        /* 196 [148] */
+    const char* const* Excludes; /* 200 [152]: ExcludeCount exclusion masks */
+    int32_t StreamFields[8];     /* 208 [156]: memory streams; never used, 0 */
+    int32_t AllowUndo;           /* 240 [188]: flag */
+    uint16_t CodePage;           /* 244 [192]: 2 = OEM names, else 0 */
+    uint16_t Rebuild;            /* 246 [194]: this engine's addition, 0 in the original layout: 1
+                                    to write the archive from nothing. The entries, comment and
+                                    leading data of an existing archive are not kept (it is not
+                                    even read); it is replaced, like an update, only once the new
+                                    one is complete, and stays as it is when nothing was added. */
+    uint16_t Verify;             /* 248 [196]: this engine's addition, 0 in the original layout: 1
+                                    to read the new archive back from the disk before it replaces
+                                    the old one: every entry written by this call decompressed and
+                                    its CRC and size checked, every local header against the
+                                    directory. A mismatch ends the call with ZIP_MSG_VERIFY_FAILED.
+                                    Nothing written, nothing read. */
+    uint8_t Reserved198[14];     /* 250 [198] */
+    int32_t Check;               /* 264 [212]: ZIP_EXEC_CHECK_VALUE */
 } ZipExecParams;
 
 /* The block of engines of version 150 or less: the fields up to SpecCount and ArchivePath as in
  * ZipExecParams, the check value, then the file specification lines verbatim. */
-typedef struct ZipLegacyExecParams {
+typedef struct ZipLegacyExecParams
+{
     void* Handle;
     void* Caller;
     int32_t Version;
@@ -252,9 +261,9 @@ typedef struct ZipLegacyExecParams {
     int32_t Reserved104;
     int32_t ZipTime;
     uint8_t Date[8];
-    int32_t SpecCount;            /* 148 [120] */
-    const char* ArchivePath;      /* 152 [124] */
-    int32_t Check;                /* 160 [128]: ZIP_EXEC_CHECK_VALUE */
+    int32_t SpecCount;                       /* 148 [120] */
+    const char* ArchivePath;                 /* 152 [124] */
+    int32_t Check;                           /* 160 [128]: ZIP_EXEC_CHECK_VALUE */
     const char* Specs[ZIP_LEGACY_MAX_SPECS]; /* 168 [132] */
 } ZipLegacyExecParams;
 
@@ -268,14 +277,14 @@ typedef int32_t (*GetZipEngineVersionFn)(void);
 #define ZIP_ENGINE_ASSERT(condition, text) _Static_assert(condition, text)
 #endif
 #if UINTPTR_MAX == 0xFFFFFFFFFFFFFFFFu
-#define ZIP_ENGINE_AT(type, field, at64, at32) \
+#define ZIP_ENGINE_AT(type, field, at64, at32)                                                                         \
     ZIP_ENGINE_ASSERT(offsetof(type, field) == (at64), #type "." #field " is not at " #at64)
 ZIP_ENGINE_ASSERT(sizeof(ZipExecParams) == 272, "ZipExecParams is not 272 bytes");
 ZIP_ENGINE_ASSERT(sizeof(ZipSpecData) == 120, "ZipSpecData is not 120 bytes");
 ZIP_ENGINE_ASSERT(sizeof(ZipCallbackRec) == 560, "ZipCallbackRec is not 560 bytes");
 ZIP_ENGINE_ASSERT(sizeof(ZipLegacyExecParams) == 168 + 8 * ZIP_LEGACY_MAX_SPECS, "ZipLegacyExecParams size");
 #elif UINTPTR_MAX == 0xFFFFFFFFu
-#define ZIP_ENGINE_AT(type, field, at64, at32) \
+#define ZIP_ENGINE_AT(type, field, at64, at32)                                                                         \
     ZIP_ENGINE_ASSERT(offsetof(type, field) == (at32), #type "." #field " is not at " #at32)
 ZIP_ENGINE_ASSERT(sizeof(ZipExecParams) == 216, "ZipExecParams is not 216 bytes");
 ZIP_ENGINE_ASSERT(sizeof(ZipSpecData) == 104, "ZipSpecData is not 104 bytes");

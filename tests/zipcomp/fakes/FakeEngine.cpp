@@ -142,8 +142,8 @@ void DumpBlock(std::ostream& out, void* params)
     out << "CodePage=" << b.CodePage << "\n";
     out << "Rebuild=" << b.Rebuild << "\n";
     out << "FullReservedZero="
-        << (b.Reserved144 == 0 && AllZero(b.StreamFields, sizeof b.StreamFields) &&
-            b.Verify == 0 && AllZero(b.Reserved198, sizeof b.Reserved198))
+        << (b.Reserved144 == 0 && AllZero(b.StreamFields, sizeof b.StreamFields) && b.Verify == 0 &&
+            AllZero(b.Reserved198, sizeof b.Reserved198))
         << "\n";
 #endif
 }

@@ -1,2 +1,2 @@
 #include "batch/p_BatchList.h"
-  #  include "ui/p_fmain.h"
+#include "ui/p_fmain.h"
