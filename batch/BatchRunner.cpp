@@ -21,6 +21,7 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+#include <system_error>
 
 namespace {
 
@@ -207,6 +208,17 @@ void TpxBatchList::ReportProblemLine(TRunProblem kind, const std::string& text, 
     if (m_observer != nullptr) {
         m_observer->Problem(text);
     }
+}
+
+bool TpxBatchList::MakeFolder(const std::string& folder, TRunProblem kind)
+{
+    std::string error;
+    int cause = 0;
+    if (ForceDirectories(folder, error, cause)) {
+        return true;
+    }
+    ReportRunProblem(kind, sCannotCreateFolder, {folder, std::generic_category().message(cause)});
+    return false;
 }
 
 void TpxBatchList::RunBatchCommand(bool before, const std::string& commandLine)
@@ -404,9 +416,7 @@ void TpxBatchList::ZipSection(const TBatchEntry& entry)
     }
     // A bare archive name has no folder part: this raises "Unable to create directory" and ends the
     // run before the engine is called.
-    std::string error;
-    if (!ForceDirectories(ExtractFileDir(archive), error)) {
-        ReportRunProblem(TRunProblem::ZipError, error);
+    if (!MakeFolder(ExtractFileDir(archive), TRunProblem::ZipError)) {
         return;
     }
     const int problemsBefore = m_sectionProblems;
@@ -432,9 +442,7 @@ void TpxBatchList::CopySection(const TBatchEntry& entry)
     BuildMaskList(entry, entry.Ignore, ExcludeMasks, true);
 
     const std::string target = AbsolutePath(entry.Zip);
-    std::string error;
-    if (!ForceDirectories(target, error)) {
-        ReportRunProblem(TRunProblem::TargetUnusable, error);
+    if (!MakeFolder(target, TRunProblem::TargetUnusable)) {
         return;
     }
     TargetDir = target;
@@ -519,9 +527,7 @@ void TpxBatchList::CopyFoundFile(const std::string& fullPath, const TSearchRec& 
     const std::string target = TargetDir + fullPath.substr(SourceDir == "/" ? 0 : SourceDir.size());
     const std::string folder = ExtractFileDir(target);
     if (folder != m_lastTargetFolder) {
-        std::string error;
-        if (!ForceDirectories(folder, error)) {
-            ReportRunProblem(TRunProblem::CopyFailed, error);
+        if (!MakeFolder(folder, TRunProblem::CopyFailed)) {
             return;
         }
         m_lastTargetFolder = folder;

@@ -222,6 +222,9 @@ private:
     // (the editor's problems dialog) in the user's language.
     void ReportRunProblem(TRunProblem kind, int number, std::initializer_list<std::string_view> arguments);
     void ReportProblemLine(TRunProblem kind, const std::string& text, const std::string& localText);
+    // Makes the folder with its missing parents; false, with the problem line reported as `kind`,
+    // when it cannot be made.
+    bool MakeFolder(const std::string& folder, TRunProblem kind);
     void RunBatchCommand(bool before, const std::string& commandLine);
     // Raises an error when the parameter section was loaded with a defect.
     void CheckParameters() const;

@@ -116,6 +116,7 @@ constexpr TDefaultText kDefaultTexts[] = {
     {169, "%1: cannot follow the link: %2; skipped"},
     {170, "Cannot read \"%1\": %2"},
     {171, "%1: changed size while it was read; copied as read"},
+    {172, "Unable to create directory \"%1\": %2"},
 
     // 200 to 259: verifying and restoring.
     {200, "%s: %s does not read back as it was written (%s); the previous archive was kept"},

@@ -110,6 +110,7 @@ enum TAppString : int
     sLinkNotFollowed = 169,
     sCannotReadFolder = 170,
     sFileChangedWhileCopied = 171,
+    sCannotCreateFolder = 172,
 
     // 200 to 259: verifying and restoring.
     sVerifyEntryFailed = 200,

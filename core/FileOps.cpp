@@ -437,28 +437,28 @@ std::string AbsolutePath(const std::string& path)
     return result;
 }
 
-bool ForceDirectories(const std::string& dir, std::string& error)
+bool ForceDirectories(const std::string& dir, std::string& error, int& cause)
 {
     if (dir.empty()) {
         throw EVorlandError("Unable to create directory");
     }
     // The folders are found missing from the end of the path upwards and made from the top down:
     // one call each, at any depth the path length allows (no count of levels is imposed).
-    const auto isDirectory = [](const std::string& path, int& cause) {
+    const auto isDirectory = [](const std::string& path, int& why) {
         struct stat info = {};
         if (::stat(path.c_str(), &info) != 0) {
-            cause = errno;
+            why = errno;
             return false;
         }
-        cause = S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
-        return cause == 0;
+        why = S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+        return why == 0;
     };
     std::string path = dir;
     while (path.size() > 1 && path.back() == '/') {
         path.pop_back();
     }
     std::vector<std::size_t> missing; // lengths of the missing folders' paths, deepest first
-    int cause = 0;
+    cause = 0;
     for (std::string upper = path; !isDirectory(upper, cause);) {
         if (cause != ENOENT) {
             break;
@@ -482,6 +482,12 @@ bool ForceDirectories(const std::string& dir, std::string& error)
         return false;
     }
     return true;
+}
+
+bool ForceDirectories(const std::string& dir, std::string& error)
+{
+    int cause = 0;
+    return ForceDirectories(dir, error, cause);
 }
 
 bool ForceDirectories(const std::string& dir)

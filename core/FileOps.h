@@ -39,7 +39,8 @@ bool DeleteFiles(const std::string& path, bool confirm = false, bool progress = 
 // Creates the folder with all its missing parents; nothing is done for an existing folder. A
 // relative path is taken from the current folder. An empty path raises EVorlandError "Unable to
 // create directory" (an archive name without any folder part asks for exactly that). Other failures
-// return false with the cause in `error`.
+// return false with the cause in `error` (and its errno value in `cause`).
+bool ForceDirectories(const std::string& dir, std::string& error, int& cause);
 bool ForceDirectories(const std::string& dir, std::string& error);
 bool ForceDirectories(const std::string& dir);
 

@@ -1,5 +1,6 @@
 #include "core/UiInterfaces.h"
 #include "restore/ArchiveRestore.h"
+#include "testkit/CoreDoubles.h"
 #include "testkit/TestKit.h"
 
 #include <gtest/gtest.h>
@@ -218,26 +219,6 @@ TEST(RestoreCommand, existing_files_are_skipped_replaced_or_kept_beside)
     EXPECT_EQ(readFile(out / "f.txt"), "archived");
 }
 
-namespace {
-
-struct SilentView : IProgressView
-{
-    void Show() override {}
-    void Hide() override {}
-    void SetBatchMax(int) override {}
-    void SetBatchPosition(int) override {}
-    void StartSection(const std::string&, const std::string&, const std::string&, int) override {}
-    void SetZipPosition(int) override {}
-    void ArchiveComplete() override {}
-    void StartFile(const std::string&, int) override {}
-    void SetFilePosition(int) override {}
-    void FileComplete() override {}
-    void ReportProblem(const std::string& text) override { problems.push_back(text); }
-    std::vector<std::string> problems;
-};
-
-} // namespace
-
 TEST(RestoreCore, a_stop_mid_restore_leaves_no_partial_file_under_any_name)
 {
     TempDir dir;
@@ -250,7 +231,7 @@ TEST(RestoreCore, a_stop_mid_restore_leaves_no_partial_file_under_any_name)
     request.destination = dir / "out";
     int polls = 0;
     request.stopRequested = [&polls] { return ++polls > 5; };
-    SilentView view;
+    TQuietProgressView view;
     const restore::ReadOutcome outcome = restore::restoreArchive(engine, request, view);
     EXPECT_TRUE(outcome.stopped);
     EXPECT_EQ(outcome.exitCode(), 3);
