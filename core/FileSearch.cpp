@@ -156,52 +156,81 @@ struct Walker
         return found;
     }
 
-    // Walks one directory (`dir` ends with "/"); files only, or subtrees first and then files. The
-    // folder is read whole and closed before its subfolders are walked, so the walk holds one open
-    // folder at a time at any depth.
-    void walk(const std::string& dir, bool recurse, bool isTop)
+    // One folder of the walk: its subfolders still to walk and its files, reported once they are.
+    struct Folder
     {
+        std::string dir; // ends with "/"
         std::vector<std::string> subdirs;
+        std::size_t next = 0;
         std::vector<FoundFile> found;
         bool pushed = false;
-        {
-            const auto handle = open(dir, isTop);
-            if (!handle) {
-                return;
+    };
+
+    // Reads the folder `dir` whole and closes it; false when it is not walked (it cannot be opened,
+    // is left out, or was met already on this path).
+    bool enter(const std::string& dir, bool recurse, bool isTop, Folder& folder)
+    {
+        folder.dir = dir;
+        const auto handle = open(dir, isTop);
+        if (!handle) {
+            return false;
+        }
+        const int fd = ::dirfd(handle.get());
+        struct stat self = {};
+        if (recurse && ::fstat(fd, &self) == 0) {
+            const auto id = std::make_pair(self.st_dev, self.st_ino);
+            if (leaveOut && id == leftOut) {
+                return false;
             }
-            const int fd = ::dirfd(handle.get());
-            struct stat self = {};
-            if (recurse && ::fstat(fd, &self) == 0) {
-                const auto id = std::make_pair(self.st_dev, self.st_ino);
-                if (leaveOut && id == leftOut) {
-                    return;
+            if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) {
+                fail(dir, ELOOP);
+                return false;
+            }
+            ancestors.push_back(id);
+            folder.pushed = true;
+        }
+        std::vector<std::pair<std::string, unsigned char>> files;
+        readNames(handle.get(), dir, recurse, folder.subdirs, files);
+        std::sort(files.begin(), files.end());
+        folder.found.reserve(files.size());
+        for (const auto& [name, type] : files) {
+            folder.found.push_back(lookAt(fd, dir, name, type));
+        }
+        std::sort(folder.subdirs.begin(), folder.subdirs.end());
+        return true;
+    }
+
+    // Walks the folder `top` (ending with "/"): files only, or subtrees first and then files. Each
+    // folder is read whole and closed before its subfolders are walked, and the folders being
+    // walked are kept on a list rather than the call stack, so any depth takes one open folder and
+    // no stack.
+    void walk(const std::string& top, bool recurse)
+    {
+        std::vector<Folder> walking;
+        Folder first;
+        if (!enter(top, recurse, true, first)) {
+            return;
+        }
+        walking.push_back(std::move(first));
+        while (!walking.empty()) {
+            if (Folder& folder = walking.back(); folder.next < folder.subdirs.size()) {
+                const std::string sub = folder.dir + folder.subdirs[folder.next++] + "/";
+                Folder child;
+                if (enter(sub, true, false, child)) {
+                    walking.push_back(std::move(child));
                 }
-                if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) {
-                    fail(dir, ELOOP);
-                    return;
+                continue;
+            }
+            const Folder done = std::move(walking.back());
+            walking.pop_back();
+            for (const FoundFile& file : done.found) {
+                if (file.report) {
+                    onFile(done.dir + file.record.Name, file.record);
                 }
-                ancestors.push_back(id);
-                pushed = true;
             }
-            std::vector<std::pair<std::string, unsigned char>> files;
-            readNames(handle.get(), dir, recurse, subdirs, files);
-            std::sort(files.begin(), files.end());
-            found.reserve(files.size());
-            for (const auto& [name, type] : files) {
-                found.push_back(lookAt(fd, dir, name, type));
+            if (done.pushed) {
+                ancestors.pop_back();
             }
-        }
-        std::sort(subdirs.begin(), subdirs.end());
-        for (const std::string& sub : subdirs) {
-            walk(dir + sub + "/", true, false);
-        }
-        for (const FoundFile& file : found) {
-            if (file.report) {
-                onFile(dir + file.record.Name, file.record);
-            }
-        }
-        if (pushed) {
-            ancestors.pop_back();
         }
     }
 };
@@ -225,7 +254,7 @@ void search(const std::string& pathMask, bool recurse, const TFoundFileProc& onF
         walker.leaveOut = true;
         walker.leftOut = std::make_pair(folder.st_dev, folder.st_ino);
     }
-    walker.walk(dir, recurse, true);
+    walker.walk(dir, recurse);
 }
 
 } // namespace
