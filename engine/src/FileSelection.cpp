@@ -38,14 +38,14 @@ std::string currentFolder()
     return buffer.c_str();
 }
 
-// Where and what one file specification walks.
+// Where and what one file spec walks.
 struct SpecWalk
 {
     std::string full; // the normalised path pattern
     std::string folder;
     std::size_t nameAt = 0; // where its name pattern begins in `full`; "*" when it names a folder
     bool namesFolder = false;
-    std::string base; // normalised base folder of a relative specification; empty when absolute
+    std::string base; // normalised base folder of a relative spec; empty when absolute
     bool recurse = false;
     int group = -1; // its SpecGroup, when it shares its walk
 
@@ -56,7 +56,7 @@ struct SpecWalk
     }
 };
 
-// What a walk of several specifications found for one of them, kept until its turn comes.
+// What a walk of several specs found for one of them, kept until its turn comes.
 struct FoundItem
 {
     std::uint32_t folder = 0; // the folder record
@@ -64,15 +64,15 @@ struct FoundItem
     FolderEntry entry;
 };
 
-// Specifications that walk the same folder alike are walked once: each file goes to the first of
+// Specs that walk the same folder alike are walked once: each file goes to the first of
 // them whose name pattern matches it, and each takes its files when its turn comes, so the files and
-// their order are those of one walk per specification. Matching costs the length of the patterns,
+// their order are those of one walk per spec. Matching costs the length of the patterns,
 // not a walk of the tree per pattern.
 struct SpecGroup
 {
     std::vector<int> specs; // in their order
     // Patterns without wildcards, by their name in lower case (the matcher ignores the case of a to z),
-    // with the specifications naming them in order; and the patterns with wildcards, in order.
+    // with the specs naming them in order; and the patterns with wildcards, in order.
     std::unordered_map<std::string, std::vector<int>> literals;
     std::vector<std::pair<int, std::string_view>> wildcards;
     bool walked = false;
@@ -90,7 +90,7 @@ struct SpecGroup
         const auto it = literals.find(lowerAscii(name));
         return it == literals.end() ? nullptr : &it->second;
     }
-    // The first specification whose pattern matches the name; -1 for none.
+    // The first spec whose pattern matches the name; -1 for none.
     int firstMatch(std::string_view name) const
     {
         const std::vector<int>* named = literalSpecs(name);
@@ -123,10 +123,10 @@ public:
 private:
     SpecWalk resolve(const SelectionSpec& spec) const;
     void runSpec(int index, const SpecWalk& how, SpecGroup* group);
-    // Walks the group once, at the turn of its first specification, which takes its files as they
+    // Walks the group once, at the turn of its first spec, which takes its files as they
     // come; what the others take is kept in m_found until their turn.
     void walkGroup(SpecGroup& group, const SpecWalk& how);
-    // Whether the file passes what every specification asks of a file besides its name.
+    // Whether the file passes what every spec asks of a file besides its name.
     bool mayTake(const SourceFolder& folder, const std::string& name, const FolderEntry& entry) const;
     // Goes through the folders of the walk, into each folder as it comes in its listing, to any
     // depth (the listings above are kept, no folder stays open).
@@ -149,17 +149,17 @@ private:
     // Files taken, by full path and by stored name (item numbers into m_selection.files).
     NameTable m_seenPaths;
     NameTable m_seenNames;
-    // Whether two files may get one stored name: with several specifications, with names stripped of
+    // Whether two files may get one stored name: with several specs, with names stripped of
     // their folders, or when a walk leaves the base folder (its paths outside are stored in full and
     // may meet relative names). Otherwise every path gives its own name and no index is needed.
     bool m_checkNames = true;
     std::unordered_set<std::string> m_seenDirs;
-    // State of the file specification being walked.
+    // State of the file spec being walked.
     int m_spec = 0;
-    std::string m_base; // normalised base folder of a relative specification; empty when absolute
+    std::string m_base; // normalised base folder of a relative spec; empty when absolute
     std::size_t m_matched = 0;
     FolderReader* m_reader = nullptr;
-    // The group being walked, and what its walk found, by specification.
+    // The group being walked, and what its walk found, by spec.
     const SpecGroup* m_group = nullptr;
     std::vector<std::vector<FoundItem>> m_found;
     std::vector<bool> m_namedFileSeen; // a pattern without wildcards met a file it names
@@ -315,7 +315,7 @@ void Walker::consider(std::uint32_t folderIndex, const std::string& name, const 
     ++m_matched;
     const auto& files = m_selection.files;
     const auto nameOf = [this](std::uint32_t item) { return m_selection.name(m_selection.files[item]); };
-    // One specification reaches each path once; only several may reach one twice.
+    // One spec reaches each path once; only several may reach one twice.
     const bool severalSpecs = m_options.specs.size() > 1;
     const std::uint64_t pathHash = hashName(name, folder.pathHash);
     if (severalSpecs && m_seenPaths.find(pathHash, [&](std::uint32_t item) {
@@ -398,7 +398,7 @@ void Walker::addEmptyFolder(const std::string& path)
 
 void Walker::walk()
 {
-    // The listings from the specification's folder down to the one gone through, with where each
+    // The listings from the spec's folder down to the one gone through, with where each
     // one is and the record of its folder.
     std::vector<FolderListing> levels;
     std::vector<std::size_t> next;
@@ -412,7 +412,7 @@ void Walker::walk()
         const FolderListing& listing = levels.back();
         if (next.back() == listing.entries.size()) {
             if (listing.empty && levels.size() > 1) {
-                addEmptyFolder(listing.path); // the walk is that of the first specification that sees it
+                addEmptyFolder(listing.path); // the walk is that of the first spec that sees it
             }
             levels.pop_back();
             next.pop_back();

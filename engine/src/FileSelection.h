@@ -1,5 +1,5 @@
 #pragma once
-// Choosing the files of one operation from the file specifications and exclusions of the block.
+// Choosing the files of one operation from the file specs and exclusions of the block.
 
 #include <cstdint>
 #include <ctime>
@@ -21,7 +21,7 @@ struct SourceFile
     std::int64_t mtime = 0;
     std::uint32_t folder = 0;    // its folder in Selection::folders
     std::uint32_t mode = 0;      // permissions and file type (of the link's target for links)
-    std::uint32_t specIndex = 0; // the file specification that chose it (for its password)
+    std::uint32_t specIndex = 0; // the file spec that chose it (for its password)
     std::uint32_t nameAt = 0;    // its name (without folders) in Selection::names
     std::uint16_t nameLength = 0;
 };
@@ -45,7 +45,7 @@ struct SourceDirectory
     std::uint32_t mode = 0;
 };
 
-// One file specification, already taken from the block.
+// One file spec, already taken from the block.
 struct SelectionSpec
 {
     std::string pattern; // path pattern: folder part and name pattern
@@ -108,7 +108,7 @@ struct Selection
 // Reports a problem with a file or folder (the code and a text naming it) and goes on.
 using SelectionReport = std::function<void(int code, const std::string& text)>;
 
-// Walks the specifications, into folders to any depth. Unreadable folders (also those whose path is
+// Walks the specs, into folders to any depth. Unreadable folders (also those whose path is
 // too long to open) and duplicate names are reported and skipped; links to folders are not followed
 // and are reported as notices. The report is called on the calling thread only, in the order of the
 // walk whatever walkThreads is.

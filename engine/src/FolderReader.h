@@ -63,7 +63,7 @@ struct FolderListing
 struct FolderWalkRules
 {
     std::string_view namePattern; // files taken only when their name matches; outlives the reader
-    // When set, decides instead of namePattern (the patterns of several file specifications walked
+    // When set, decides instead of namePattern (the patterns of several file specs walked
     // at once); called from the workers, so it must be safe to call from any thread.
     std::function<bool(std::string_view name)> nameFilter;
     bool matches(std::string_view name) const;

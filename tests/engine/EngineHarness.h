@@ -24,7 +24,7 @@ struct Callback
 struct EngineOptions
 {
     std::string archive;
-    std::string rootDir;            // base of relative specifications
+    std::string rootDir;            // base of relative specs
     std::vector<std::string> specs; // lines with the component's markers (">", "|", "<password")
     std::vector<std::string> excludes;
     int level = 9;

@@ -198,7 +198,7 @@ TEST(EngineUpdate, recursion_names_and_exclusions)
     ASSERT_EQ(runEngine(options).result, 2);
     EXPECT_EQ(names(entryDigests(options.archive)), (std::vector<std::string>{"a.txt", "b.txt"}));
 
-    // Stripped names, no folder entries, and a file named by two specifications stored once.
+    // Stripped names, no folder entries, and a file named by two specs stored once.
     options.excludes.clear();
     options.archive = dir / "junk.zip";
     options.junkNames = true;
@@ -211,7 +211,7 @@ TEST(EngineUpdate, recursion_names_and_exclusions)
     ASSERT_EQ(runEngine(options).result, 3);
     EXPECT_EQ(names(entryDigests(options.archive)), (std::vector<std::string>{"a.txt", "b.txt", "sub/c.txt"}));
 
-    // An absolute specification stores the full path without its leading "/".
+    // An absolute spec stores the full path without its leading "/".
     options.noDirEntries = true;
     options.archive = dir / "abs.zip";
     options.specs = {(dir / "src/sub") + "/c.txt"};
@@ -649,11 +649,11 @@ TEST(EngineUpdate, entries_kept_out_of_their_order_in_the_file_or_apart_from_eac
     EXPECT_EQ(testkit::runProcess({"unzip", "-Z1", dir / "t.zip"}).out, listing);
 }
 
-TEST(EngineUpdate, one_specification_walking_out_of_its_base_stores_each_name_once)
+TEST(EngineUpdate, one_spec_walking_out_of_its_base_stores_each_name_once)
 {
     // "../*" from the base walks the folder above it: files outside the base are stored with their full
     // path, files inside it relative to it, and the two can meet. The first one met is stored; the
-    // other is reported and skipped, as for two specifications.
+    // other is reported and skipped, as for two specs.
     TempDir dir;
     const std::string outside = dir / "top/y.txt";
     writeFile(outside, "outside\n");

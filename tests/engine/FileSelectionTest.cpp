@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 
 struct Outcome
 {
-    std::vector<std::string> files; // stored name, full path, size, time, mode, specification
+    std::vector<std::string> files; // stored name, full path, size, time, mode, spec
     std::vector<std::string> directories;
     std::vector<std::string> reports;
 };
@@ -181,8 +181,8 @@ TEST(FileSelection, walk_read_ahead_on_threads_chooses_and_reports_as_the_caller
     plain.specs[0].pattern = "*";
     plain.excludes = {"d102/*", "f11.txt", "*.dat"};
 
-    // Several specifications with names stripped of their folders: one name from many folders,
-    // reported in the order of the walk; a specification naming nothing; hidden files taken.
+    // Several specs with names stripped of their folders: one name from many folders,
+    // reported in the order of the walk; a spec naming nothing; hidden files taken.
     SelectionOptions stripped = treeOptions(temp, tree);
     stripped.specs.push_back({"f1*", temp.path().string(), true});
     stripped.specs.push_back({"d100/missing.txt", temp.path().string(), true});
@@ -268,7 +268,7 @@ TEST(FileSelection, folders_removed_while_the_walk_reads_ahead_are_reported_or_m
     }
 }
 
-TEST(FileSelection, specifications_of_one_folder_walked_once_take_what_a_walk_each_would_in_their_order)
+TEST(FileSelection, specs_of_one_folder_walked_once_take_what_a_walk_each_would_in_their_order)
 {
     testkit::TempDir temp;
     for (const char* name : {"a.txt", "b.LOG", "a", "sub/b.log", "sub/a", "sub/c.txt", "x/a.bin", "empty/"}) {
@@ -279,7 +279,7 @@ TEST(FileSelection, specifications_of_one_folder_walked_once_take_what_a_walk_ea
     for (const char* pattern : {"*.txt", "B.log", "*.log", "*.txt", "missing.txt", "a.*", "sub/c.txt", "a", "*"}) {
         options.specs.push_back({pattern, temp.path().string(), true});
     }
-    // Each specification alone, the paths an earlier one took left out: what they take together.
+    // Each spec alone, the paths an earlier one took left out: what they take together.
     std::vector<std::string> expected;
     std::vector<std::string> expectedReports;
     for (std::size_t i = 0; i < options.specs.size(); ++i) {

@@ -51,7 +51,7 @@ extern "C" {
 #define ZIP_ENGINE_LEGACY_MAX_VERSION 150
 /* Value of the Check field, the last field of both blocks. */
 #define ZIP_EXEC_CHECK_VALUE 7
-/* Number of file specification pointers in the legacy block. */
+/* Number of file spec pointers in the legacy block. */
 #define ZIP_LEGACY_MAX_SPECS 4097
 /* Size of the text buffer of a callback record, the terminating NUL included. */
 #define ZIP_CALLBACK_TEXT_SIZE 512
@@ -151,13 +151,13 @@ typedef struct ZipCallbackRec
  * caller copies the block's values into every record unless the line overrides them, so the block's
  * Recurse and Encrypt are not consulted on their own). An encrypting record without Password uses the
  * block's Password, and when that is absent too the engine asks once with action 8. */
-/* One file specification, built from one line of FSpecArgs. */
+/* One file spec, built from one line of FSpecArgs. */
 typedef struct ZipSpecData
 {
     const char* FileSpec;   /* 0 [0]: path pattern, without its leading marker and "<" part */
     int32_t Reserved4;      /* 8 [4] */
     int32_t Reserved8;      /* 12 [8] */
-    const char* Password;   /* 16 [12]: this file specification's password; null for none */
+    const char* Password;   /* 16 [12]: this file spec's password; null for none */
     int32_t Encrypt;        /* 24 [16]: 0, -1, or 0xFFFF when the line has its own password */
     uint16_t Recurse;       /* 28 [20]: 0xFFFF to recurse, 0 not to */
     uint16_t Reserved22;    /* 30 [22] */
@@ -228,7 +228,7 @@ typedef struct ZipExecParams
 } ZipExecParams;
 
 /* The block of engines of version 150 or less: the fields up to SpecCount and ArchivePath as in
- * ZipExecParams, the check value, then the file specification lines verbatim. */
+ * ZipExecParams, the check value, then the file spec lines verbatim. */
 typedef struct ZipLegacyExecParams
 {
     void* Handle;
