@@ -81,22 +81,6 @@ private:
 
 // ---- construction of the run's members ----
 
-class TNullProgressView : public IProgressView
-{
-public:
-    void Show() override {}
-    void Hide() override {}
-    void SetBatchMax(int) override {}
-    void SetBatchPosition(int) override {}
-    void StartSection(const std::string&, const std::string&, const std::string&, int) override {}
-    void SetZipPosition(int) override {}
-    void ArchiveComplete() override {}
-    void StartFile(const std::string&, int) override {}
-    void SetFilePosition(int) override {}
-    void FileComplete() override {}
-    void ReportProblem(const std::string&) override {}
-};
-
 // Hands every question to the list's prompter, or to the application's when the list has none,
 // looked up when the question is asked. Without either, the unattended answers.
 class TPrompterLink : public IPrompter

@@ -33,6 +33,24 @@ public:
     virtual void ReportNotice(const std::string& text) { (void)text; }
 };
 
+// A progress view that shows nothing: for runs without a display, and for work that reports no
+// progress of its own.
+class TNullProgressView : public IProgressView
+{
+public:
+    void Show() override {}
+    void Hide() override {}
+    void SetBatchMax(int) override {}
+    void SetBatchPosition(int) override {}
+    void StartSection(const std::string&, const std::string&, const std::string&, int) override {}
+    void SetZipPosition(int) override {}
+    void ArchiveComplete() override {}
+    void StartFile(const std::string&, int) override {}
+    void SetFilePosition(int) override {}
+    void FileComplete() override {}
+    void ReportProblem(const std::string&) override {}
+};
+
 // Answers of ConfirmYesNoCancel, with the platform's codes.
 enum class YesNoCancel
 {

@@ -265,20 +265,7 @@ void reportUnreadable(Session& s)
 bool listArchive(const ZipEngineLibrary& engine, const std::string& archive, std::vector<ArchiveItem>& items,
                  std::string& why)
 {
-    struct QuietView : IProgressView
-    {
-        void Show() override {}
-        void Hide() override {}
-        void SetBatchMax(int) override {}
-        void SetBatchPosition(int) override {}
-        void StartSection(const std::string&, const std::string&, const std::string&, int) override {}
-        void SetZipPosition(int) override {}
-        void ArchiveComplete() override {}
-        void StartFile(const std::string&, int) override {}
-        void SetFilePosition(int) override {}
-        void FileComplete() override {}
-        void ReportProblem(const std::string&) override {}
-    } view;
+    TNullProgressView view;
     RestoreRequest request;
     request.archive = archive;
     Session s(request, view);

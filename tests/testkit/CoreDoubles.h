@@ -62,19 +62,9 @@ public:
 
 // A progress view that shows nothing and keeps the problems reported to it; tests override what
 // they look at.
-class TQuietProgressView : public IProgressView
+class TQuietProgressView : public TNullProgressView
 {
 public:
-    void Show() override {}
-    void Hide() override {}
-    void SetBatchMax(int) override {}
-    void SetBatchPosition(int) override {}
-    void StartSection(const std::string&, const std::string&, const std::string&, int) override {}
-    void SetZipPosition(int) override {}
-    void ArchiveComplete() override {}
-    void StartFile(const std::string&, int) override {}
-    void SetFilePosition(int) override {}
-    void FileComplete() override {}
     void ReportProblem(const std::string& text) override { Problems.push_back(text); }
 
     std::vector<std::string> Problems;
