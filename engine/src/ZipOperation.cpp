@@ -1,24 +1,16 @@
 #include "ZipOperation.h"
 
-#include "ArchiveReader.h"
-#include "ArchiveWriter.h"
-#include "Compression.h"
 #include "EngineError.h"
-#include "FileLayer.h"
-#include "FileSelection.h"
 #include "NameTable.h"
+#include "Operation.h"
 #include "ReadBack.h"
-#include "TraditionalCrypto.h"
 #include "pathrules/PathRules.h"
 #include "zipformat/ZipRecords.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <libdeflate.h>
-#include <memory>
 #include <optional>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 #include <unordered_map>
 #include <unordered_set>
@@ -28,10 +20,6 @@ namespace zipengine {
 using namespace zipfmt;
 
 namespace {
-
-// A streamed file gets a ZIP64 local header when it may come this close to 4 GiB (the encryption
-// header and rounding included).
-constexpr std::uint64_t kZip64Margin = 1024;
 
 std::string text(const char* value)
 {
@@ -48,88 +36,10 @@ std::string lowerAscii(std::string s)
     return s;
 }
 
-struct SpecSecurity
-{
-    bool encrypt = false;
-    std::string password; // empty: ask
-};
+// The mark of an entry no chosen file replaces.
+constexpr std::uint32_t kNotReplaced = 0xFFFFFFFFu;
 
-enum class ItemKind
-{
-    Copy,
-    AddFile,
-    AddDirectory
-};
-
-// One step of writing the new archive, in order: a run of entries kept (one item for a run, so an
-// update that keeps most entries plans a few items), a new file or a folder entry.
-struct PlanItem
-{
-    ItemKind kind;
-    std::uint32_t index;        // first entry (Copy), file (AddFile) or folder (AddDirectory)
-    std::int32_t existing = -1; // AddFile: the entry it replaces
-    std::uint32_t firstJob = 0;
-    std::uint32_t count = 0; // Copy: entries in the run; AddFile: its jobs
-};
-
-class Operation
-{
-public:
-    Operation(const ZipExecParams& block, CallbackChannel& channel) : m_block(block), m_channel(channel) {}
-    std::int32_t run();
-
-private:
-    void readBlock();
-    // Removes stale temporary archives and reads the archive (refused when it is not one).
-    void openArchive();
-    void reportChoiceProblems();
-    // Gives each new file its compression jobs and counts them; false when the plan adds nothing.
-    bool makeJobs(std::uint64_t& fileCount, std::uint64_t& totalBytes);
-    void writePlan();
-    void deleteMovedFiles();
-    // True when the entry does not hold the file as it is now: another size, or another time at the
-    // best precision the entry keeps (the second of its exact time, else the 2-second MS-DOS slot).
-    bool isStale(const SourceFile& file, const ExistingEntry& entry) const;
-    void plan();
-    void resolvePasswords();
-    void addFile(const PlanItem& item);
-    void addStreamed(const PlanItem& item, CentralRecord& record, const std::string* password);
-    bool restoreStored(const SourceFile& file, CentralRecord& record, const std::string* password);
-    void skipFile(const PlanItem& item, const std::string& why);
-    void releaseJobs(std::size_t first, std::size_t count);
-    bool storedBySuffix(std::string_view name) const;
-    std::uint16_t methodFlags(bool deflated) const;
-
-    const ZipExecParams& m_block;
-    CallbackChannel& m_channel;
-    FaultSeams m_seams;
-    std::string m_archivePath; // the archive, links followed
-    std::string m_namedPath;   // the archive as the block names it
-    std::string m_tempDir;
-    int m_level = 9;
-    bool m_update = false;
-    bool m_freshen = false;
-    bool m_move = false;
-    bool m_rebuild = false;
-    bool m_verify = false;
-    SelectionOptions m_selectionOptions;
-    std::vector<SpecSecurity> m_security;
-    std::vector<std::string> m_storeSuffixes;
-
-    std::unique_ptr<ExistingArchive> m_archive;
-    Selection m_selection;
-    std::vector<PlanItem> m_plan;
-    std::vector<Job> m_jobs;
-    CompressionPool* m_pool = nullptr;
-    ArchiveWriter* m_writer = nullptr;
-    std::vector<std::uint32_t> m_written; // files stored in this run (for the move flag)
-    // Entries after the first of the same name (written by other tools), by the index of the first:
-    // replacing a name replaces them all, so no reader finds a stale copy.
-    std::unordered_map<long, std::vector<std::size_t>> m_duplicates;
-    std::vector<std::pair<int, std::string>> m_choiceProblems; // reported after the totals
-    std::int32_t m_added = 0;
-    bool m_emptyFoldersAdded = false; // the plan adds entries of empty folders
-};
+} // namespace
 
 void Operation::readBlock()
 {
@@ -210,15 +120,6 @@ bool Operation::storedBySuffix(std::string_view name) const
     return std::find(m_storeSuffixes.begin(), m_storeSuffixes.end(), suffix) != m_storeSuffixes.end();
 }
 
-std::uint16_t Operation::methodFlags(bool deflated) const
-{
-    if (!deflated) {
-        return 0;
-    }
-    // Bits 1 and 2 tell readers how hard the deflater worked.
-    return m_level >= 8 ? 0x0002 : m_level == 2 ? 0x0004 : m_level == 1 ? 0x0006 : 0;
-}
-
 bool Operation::isStale(const SourceFile& file, const ExistingEntry& entry) const
 {
     const zipdir::CentralHeader header = m_archive->header(entry);
@@ -236,19 +137,11 @@ bool Operation::isStale(const SourceFile& file, const ExistingEntry& entry) cons
     return file.mtime != entryUtc;
 }
 
-void Operation::plan()
+Operation::Changes Operation::findChanges() const
 {
     const auto& files = m_selection.files;
     const std::size_t existingCount = m_archive ? m_archive->entries().size() : 0;
-    constexpr std::uint32_t kNotReplaced = 0xFFFFFFFFu;
-    std::vector<std::uint32_t> replacedBy;
-    std::vector<bool> dropped;
-    if (m_archive) {
-        for (const auto& [first, other] : m_archive->duplicates()) {
-            m_duplicates[first].push_back(other);
-        }
-    }
-    std::vector<std::uint32_t> newFiles;
+    Changes changes;
     for (std::size_t i = 0; i < files.size(); ++i) {
         const long entry =
             m_archive ? m_archive->find(m_selection.storedFolder(files[i]), m_selection.name(files[i])) : -1;
@@ -261,21 +154,30 @@ void Operation::plan()
             continue;
         }
         if (known) {
-            if (replacedBy.empty()) {
-                replacedBy.assign(existingCount, kNotReplaced);
-                dropped.assign(existingCount, false);
+            if (changes.replacedBy.empty()) {
+                changes.replacedBy.assign(existingCount, kNotReplaced);
+                changes.dropped.assign(existingCount, false);
             }
-            replacedBy[static_cast<std::size_t>(entry)] = static_cast<std::uint32_t>(i);
+            changes.replacedBy[static_cast<std::size_t>(entry)] = static_cast<std::uint32_t>(i);
             if (const auto more = m_duplicates.find(entry); more != m_duplicates.end()) {
                 for (const std::size_t other : more->second) {
-                    dropped[other] = true;
+                    changes.dropped[other] = true;
                 }
             }
         } else {
-            newFiles.push_back(static_cast<std::uint32_t>(i));
+            changes.newFiles.push_back(static_cast<std::uint32_t>(i));
         }
     }
-    const auto inArchive = [this](const std::string& name) { return m_archive && m_archive->find(name) >= 0; };
+    return changes;
+}
+
+bool Operation::inArchive(const std::string& name) const
+{
+    return m_archive && m_archive->find(name) >= 0;
+}
+
+std::vector<std::uint32_t> Operation::findNewFolders() const
+{
     // Empty folders the archive lacks. The archive's own folder (empty until the archive is there)
     // is left out, as the archive is.
     const std::string archiveFolder = m_archivePath.substr(0, m_archivePath.rfind('/') + 1);
@@ -293,9 +195,14 @@ void Operation::plan()
             newFolders.push_back(i);
         }
     }
-    if (replacedBy.empty() && newFiles.empty() && newFolders.empty()) {
-        return; // nothing to write
-    }
+    return newFolders;
+}
+
+void Operation::planKeptAndReplaced(const Changes& changes)
+{
+    const std::size_t existingCount = m_archive ? m_archive->entries().size() : 0;
+    const auto& replacedBy = changes.replacedBy;
+    const auto& dropped = changes.dropped;
     for (std::size_t i = 0; i < existingCount; ++i) {
         if (!replacedBy.empty() && replacedBy[i] != kNotReplaced) {
             m_plan.push_back({ItemKind::AddFile, replacedBy[i], static_cast<std::int32_t>(i)});
@@ -308,6 +215,10 @@ void Operation::plan()
             }
         }
     }
+}
+
+void Operation::planNewEntries(const std::vector<std::uint32_t>& newFiles, const std::vector<std::uint32_t>& newFolders)
+{
     // Folder entries for the folders on the paths of new files, and for empty folders, that the
     // archive lacks.
     std::unordered_map<std::string, std::size_t> folders;
@@ -325,6 +236,7 @@ void Operation::plan()
             m_plan.push_back({ItemKind::AddDirectory, static_cast<std::uint32_t>(it->second)});
         }
     };
+    const auto& files = m_selection.files;
     std::uint32_t lastFolder = NameTable::kNone;
     for (const std::uint32_t i : newFiles) {
         // Files of one folder follow one another: its folders are looked at once.
@@ -337,6 +249,22 @@ void Operation::plan()
     for (const std::uint32_t i : newFolders) {
         addFoldersOf(m_selection.directories[i].storedName);
     }
+}
+
+void Operation::plan()
+{
+    if (m_archive) {
+        for (const auto& [first, other] : m_archive->duplicates()) {
+            m_duplicates[first].push_back(other);
+        }
+    }
+    const Changes changes = findChanges();
+    const std::vector<std::uint32_t> newFolders = findNewFolders();
+    if (changes.replacedBy.empty() && changes.newFiles.empty() && newFolders.empty()) {
+        return; // nothing to write
+    }
+    planKeptAndReplaced(changes);
+    planNewEntries(changes.newFiles, newFolders);
     m_emptyFoldersAdded = !newFolders.empty();
 }
 
@@ -360,210 +288,6 @@ void Operation::resolvePasswords()
         }
         security.password = *asked;
     }
-}
-
-void Operation::releaseJobs(std::size_t first, std::size_t count)
-{
-    for (std::size_t i = first; i < first + count; ++i) {
-        m_pool->waitFor(i);
-        m_pool->release(i);
-    }
-}
-
-void Operation::skipFile(const PlanItem& item, const std::string& why)
-{
-    const SourceFile& file = m_selection.files[item.index];
-    std::string message = m_selection.fullPath(file) + ": " + why + "; skipped";
-    if (item.existing >= 0) {
-        message += ", the version already in the archive was kept";
-    }
-    m_channel.message(ZIP_MSG_FILE_SKIPPED, message);
-    if (item.existing >= 0) {
-        // Kept as it was: the entry and any others of its name.
-        m_writer->copyRun(*m_archive, static_cast<std::size_t>(item.existing), 1);
-        if (const auto more = m_duplicates.find(item.existing); more != m_duplicates.end()) {
-            for (const std::size_t other : more->second) {
-                m_writer->copyRun(*m_archive, other, 1);
-            }
-        }
-    }
-}
-
-void Operation::addFile(const PlanItem& item)
-{
-    const SourceFile& file = m_selection.files[item.index];
-    Job& first = m_pool->waitFor(item.firstJob);
-    if (first.result.error != 0 || (first.chunked && first.result.shrank)) {
-        const std::string why = first.result.error != 0 ? "cannot read it: " + errnoText(first.result.error)
-                                                        : "it became shorter while it was read";
-        releaseJobs(item.firstJob, item.count);
-        skipFile(item, why);
-        return;
-    }
-    const std::string storedName = m_selection.storedName(file);
-    m_channel.newFile(storedName, file.size);
-    const auto& security = m_security[static_cast<std::size_t>(file.specIndex)];
-    const std::string* password = security.encrypt ? &security.password : nullptr;
-    CentralRecord record = makeRecord(storedName, file.mtime, file.mode, false);
-    if (password != nullptr) {
-        record.flags |= kFlagEncrypted;
-        record.versionNeeded = kVersionDeflate;
-    }
-    if (first.chunked) {
-        addStreamed(item, record, password);
-        return;
-    }
-    JobResult& result = first.result;
-    record.method = result.deflated ? kMethodDeflated : kMethodStored;
-    record.flags |= methodFlags(result.deflated);
-    if (result.deflated) {
-        record.versionNeeded = kVersionDeflate;
-    }
-    record.crc = result.crc;
-    record.size = result.inputSize;
-    record.compressedSize = result.data.size() + (password != nullptr ? kTraditionalHeaderSize : 0);
-    m_writer->beginEntry(record, false, true);
-    if (password != nullptr) {
-        TraditionalCipher cipher(*password);
-        std::uint8_t header[kTraditionalHeaderSize];
-        cipher.makeHeader(static_cast<std::uint8_t>(record.crc >> 24), header);
-        m_writer->data(header, sizeof header);
-        cipher.encrypt(result.data.data(), result.data.size());
-    }
-    // The data goes out in steps matching the progress reports (at least one per MiB read).
-    const std::uint64_t steps = std::max<std::uint64_t>(1, (result.inputSize + kChunkSize - 1) / kChunkSize);
-    std::size_t written = 0;
-    for (std::uint64_t step = 1; step <= steps; ++step) {
-        const auto upTo = static_cast<std::size_t>(result.data.size() * step / steps);
-        m_writer->data(result.data.data() + written, upTo - written);
-        written = upTo;
-        const std::uint64_t inputDone = result.inputSize * step / steps - result.inputSize * (step - 1) / steps;
-        m_channel.progress(inputDone, step == steps);
-    }
-    const bool changed = result.grew || result.shrank;
-    m_pool->release(item.firstJob);
-    m_writer->endEntry(record);
-    ++m_added;
-    m_written.push_back(item.index);
-    if (changed) {
-        m_channel.message(ZIP_MSG_FILE_CHANGED,
-                          m_selection.fullPath(file) + ": changed size while it was read; stored as read");
-    }
-}
-
-void Operation::addStreamed(const PlanItem& item, CentralRecord& record, const std::string* password)
-{
-    const SourceFile& file = m_selection.files[item.index];
-    const bool store = m_jobs[item.firstJob].store;
-    record.method = store ? kMethodStored : kMethodDeflated;
-    record.flags |= methodFlags(!store);
-    if (!store) {
-        record.versionNeeded = kVersionDeflate;
-    }
-    if (password != nullptr) {
-        // The CRC is known only at the end: the check byte comes from the time, sizes follow the data.
-        record.flags |= kFlagDataDescriptor;
-    }
-    const bool zip64Local = file.size + kZip64Margin >= kMax32;
-    m_writer->beginEntry(record, zip64Local, false);
-    std::optional<TraditionalCipher> cipher;
-    if (password != nullptr) {
-        cipher.emplace(*password);
-        std::uint8_t header[kTraditionalHeaderSize];
-        cipher->makeHeader(static_cast<std::uint8_t>(record.dosTime >> 8), header);
-        m_writer->data(header, sizeof header);
-    }
-    std::uint32_t crc = 0;
-    std::uint64_t size = 0;
-    std::uint64_t compressed = 0;
-    bool grew = false;
-    for (std::size_t i = 0; i < item.count; ++i) {
-        Job& job = m_pool->waitFor(item.firstJob + i);
-        JobResult& result = job.result;
-        if (result.error != 0 || result.shrank) {
-            const std::string why = result.error != 0 ? "cannot read it: " + errnoText(result.error)
-                                                      : "it became shorter while it was read";
-            releaseJobs(item.firstJob + i, item.count - i);
-            m_writer->abandonEntry();
-            skipFile(item, why);
-            return;
-        }
-        // Stored chunks arrive without history, so the data is exactly the chunk.
-        if (cipher) {
-            cipher->encrypt(result.data.data(), result.data.size());
-        }
-        m_writer->data(result.data.data(), result.data.size());
-        crc = combineCrc(crc, result.crc, result.inputSize);
-        size += result.inputSize;
-        compressed += result.data.size();
-        grew = grew || result.grew;
-        m_pool->release(item.firstJob + i);
-        m_channel.progress(job.length, i + 1 == item.count);
-    }
-    if (!store && compressed >= size) {
-        // Deflate did not shrink it: store it instead, reading it once more.
-        m_writer->abandonEntry();
-        record.method = kMethodStored;
-        record.flags &= static_cast<std::uint16_t>(~0x0006u);
-        if (!restoreStored(file, record, password)) {
-            skipFile(item, "cannot read it again: " + errnoText(errno));
-            return;
-        }
-    } else {
-        record.crc = crc;
-        record.size = size;
-        record.compressedSize = compressed + (cipher ? kTraditionalHeaderSize : 0);
-        m_writer->endEntry(record);
-    }
-    ++m_added;
-    m_written.push_back(item.index);
-    if (grew) {
-        m_channel.message(ZIP_MSG_FILE_CHANGED,
-                          m_selection.fullPath(file) + ": grew while it was read; stored as first seen");
-    }
-}
-
-bool Operation::restoreStored(const SourceFile& file, CentralRecord& record, const std::string* password)
-{
-    const int fd = openSourceFile(m_selection.fullPath(file), m_seams);
-    if (fd < 0) {
-        return false;
-    }
-    const bool zip64Local = file.size + kZip64Margin >= kMax32;
-    m_writer->beginEntry(record, zip64Local, false);
-    std::optional<TraditionalCipher> cipher;
-    if (password != nullptr) {
-        cipher.emplace(*password);
-        std::uint8_t header[kTraditionalHeaderSize];
-        cipher->makeHeader(static_cast<std::uint8_t>(record.dosTime >> 8), header);
-        m_writer->data(header, sizeof header);
-    }
-    std::vector<std::uint8_t> block(kChunkSize);
-    std::uint32_t crc = 0;
-    std::uint64_t done = 0;
-    while (done < file.size) {
-        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), file.size - done));
-        const ssize_t n = readFully(fd, block.data(), want, done);
-        if (n <= 0) {
-            const int error = n < 0 ? errno : EIO;
-            close(fd);
-            m_writer->abandonEntry();
-            errno = error;
-            return false;
-        }
-        crc = libdeflate_crc32(crc, block.data(), static_cast<std::size_t>(n));
-        if (cipher) {
-            cipher->encrypt(block.data(), static_cast<std::size_t>(n));
-        }
-        m_writer->data(block.data(), static_cast<std::size_t>(n));
-        done += static_cast<std::uint64_t>(n);
-    }
-    close(fd);
-    record.crc = crc;
-    record.size = done;
-    record.compressedSize = done + (cipher ? kTraditionalHeaderSize : 0);
-    m_writer->endEntry(record);
-    return true;
 }
 
 void Operation::openArchive()
@@ -622,31 +346,6 @@ bool Operation::makeJobs(std::uint64_t& fileCount, std::uint64_t& totalBytes)
     return anyNew;
 }
 
-void Operation::writePlan()
-{
-    const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
-    CompressionPool pool(m_jobs, m_level, m_seams, threads);
-    m_pool = &pool;
-    for (const auto& item : m_plan) {
-        switch (item.kind) {
-        case ItemKind::Copy:
-            m_writer->copyRun(*m_archive, item.index, item.count);
-            break;
-        case ItemKind::AddDirectory: {
-            const SourceDirectory& folder = m_selection.directories[item.index];
-            CentralRecord record = makeRecord(folder.storedName, folder.mtime, folder.mode, true);
-            m_writer->beginEntry(record, false, true);
-            m_writer->endEntry(record);
-            break;
-        }
-        case ItemKind::AddFile:
-            addFile(item);
-            break;
-        }
-    }
-    m_pool = nullptr;
-}
-
 void Operation::deleteMovedFiles()
 {
     // The new archive is in place: a stop asked for now ends the deletions, not the operation.
@@ -659,23 +358,66 @@ void Operation::deleteMovedFiles()
     }
 }
 
-std::int32_t Operation::run()
+void Operation::chooseFiles()
 {
-    readBlock();
-    m_seams = FaultSeams::fromEnvironment();
-    openArchive();
-
     // Problems met while choosing are reported after the totals, which open every operation.
     m_selection = selectFiles(m_selectionOptions, [this](int code, const std::string& message) {
         // The callback carries the start of a text: a name as long as a mask of any length is not kept whole.
         m_choiceProblems.emplace_back(code, message.substr(0, ZIP_CALLBACK_TEXT_SIZE));
     });
+}
+
+void Operation::reportNothingChosen()
+{
+    m_channel.totals(0, 0);
+    reportChoiceProblems();
+    m_channel.message(ZIP_MSG_NOTHING_TO_DO,
+                      "nothing to do: no file matches the specifications; " + m_archivePath + " was not changed");
+    m_channel.endOfBatch();
+}
+
+bool Operation::writeArchive(TempArchive& temp)
+{
+    ArchiveWriter writer(temp);
+    m_writer = &writer;
+    if (m_archive && m_archive->prefixSize() > 0) {
+        // Whatever precedes the zip part stays as it is; every offset written after it counts from
+        // the start of the file, as the old archive's did.
+        m_archive->copyTo(temp, 0, m_archive->prefixSize());
+    }
+    writePlan();
+    if (m_added == 0 && !m_emptyFoldersAdded) {
+        m_writer = nullptr;
+        return false;
+    }
+    std::string comment = m_block.ArchiveComment != nullptr ? text(m_block.ArchiveComment)
+                          : m_archive                       ? m_archive->comment()
+                                                            : std::string();
+    writer.finish(comment);
+    m_writer = nullptr;
+    return true;
+}
+
+void Operation::readBackWritten(TempArchive& temp)
+{
+    temp.sync();
+    std::vector<ReadBackEntry> written;
+    for (const std::uint32_t index : m_written) {
+        const SourceFile& file = m_selection.files[index];
+        const SpecSecurity& security = m_security[static_cast<std::size_t>(file.specIndex)];
+        written.push_back({m_selection.storedName(file), security.encrypt ? security.password : std::string()});
+    }
+    readBack(temp.path(), written);
+}
+
+std::int32_t Operation::run()
+{
+    readBlock();
+    m_seams = FaultSeams::fromEnvironment();
+    openArchive();
+    chooseFiles();
     if (m_selection.files.empty() && m_selection.emptyFolders.empty()) {
-        m_channel.totals(0, 0);
-        reportChoiceProblems();
-        m_channel.message(ZIP_MSG_NOTHING_TO_DO,
-                          "nothing to do: no file matches the specifications; " + m_archivePath + " was not changed");
-        m_channel.endOfBatch();
+        reportNothingChosen();
         return 0;
     }
     plan();
@@ -692,33 +434,14 @@ std::int32_t Operation::run()
     resolvePasswords();
 
     TempArchive temp(m_archivePath, m_tempDir, m_seams);
-    ArchiveWriter writer(temp);
-    m_writer = &writer;
-    if (m_archive && m_archive->prefixSize() > 0) {
-        // Whatever precedes the zip part stays as it is; every offset written after it counts from
-        // the start of the file, as the old archive's did.
-        m_archive->copyTo(temp, 0, m_archive->prefixSize());
-    }
-    writePlan();
-    if (m_added == 0 && !m_emptyFoldersAdded) {
+    if (!writeArchive(temp)) {
         // Every file to add was skipped: the old archive (if any) stays as it is.
         m_channel.endOfBatch();
         return 0;
     }
-    std::string comment = m_block.ArchiveComment != nullptr ? text(m_block.ArchiveComment)
-                          : m_archive                       ? m_archive->comment()
-                                                            : std::string();
-    writer.finish(comment);
     m_archive.reset();
     if (m_verify) {
-        temp.sync();
-        std::vector<ReadBackEntry> written;
-        for (const std::uint32_t index : m_written) {
-            const SourceFile& file = m_selection.files[index];
-            const SpecSecurity& security = m_security[static_cast<std::size_t>(file.specIndex)];
-            written.push_back({m_selection.storedName(file), security.encrypt ? security.password : std::string()});
-        }
-        readBack(temp.path(), written);
+        readBackWritten(temp);
     }
     temp.commit();
 
@@ -732,8 +455,6 @@ std::int32_t Operation::run()
     m_channel.endOfBatch();
     return m_added;
 }
-
-} // namespace
 
 std::int32_t runZipOperation(const ZipExecParams& block, CallbackChannel& channel)
 {
