@@ -235,6 +235,87 @@ CopyFailure copyContent(int in, int out, ContentHash* hash = nullptr)
     }
 }
 
+// Opens the source of a copy and reads its metadata into `st`; -1 with `error` set on failure.
+int openCopySource(const std::string& source, struct stat& st, std::string& error)
+{
+    const FaultSeam& seam = faultSeam();
+    if (seam.active && !seam.readMatch.empty() && source.find(seam.readMatch) != std::string::npos) {
+        error = systemText("Cannot open", source, EACCES);
+        return -1;
+    }
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        error = systemText("Cannot open", source, errno);
+        return -1;
+    }
+    if (::fstat(in, &st) != 0) {
+        error = systemText("Cannot read", source, errno);
+        ::close(in);
+        return -1;
+    }
+    return in;
+}
+
+// The text of a failed copyContent, whose errno is `cause`.
+std::string copyFailureText(CopyFailure failure, const std::string& source, const std::string& target, int cause)
+{
+    switch (failure) {
+    case CopyFailure::Read:
+        return systemText("Cannot read", source, cause);
+    case CopyFailure::Write:
+        return systemText("Cannot write", target, cause);
+    case CopyFailure::Either:
+        return "Cannot copy \"" + source + "\" to" + systemText("", target, cause);
+    case CopyFailure::None:
+        break;
+    }
+    return std::string();
+}
+
+// Gives the copy the source's permission bits and times.
+bool keepModeAndTime(int out, const struct stat& st, const std::string& target, std::string& error)
+{
+    if (::fchmod(out, st.st_mode & 07777) != 0) {
+        error = systemText("Cannot set the permissions of", target, errno);
+        return false;
+    }
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    if (::futimens(out, times) != 0) {
+        error = systemText("Cannot set the time of", target, errno);
+        return false;
+    }
+    return true;
+}
+
+// Syncs the copy, drops its cached pages and reads it back: true when it hashes as `expected`. A
+// mismatch sets `verifyFailed`, a failure to read back sets `error`.
+bool verifyCopy(int out, std::uint64_t expected, const std::string& target, std::string& error, bool* verifyFailed)
+{
+    std::uint64_t copied = 0;
+    bool ok = ::fdatasync(out) == 0;
+    if (ok) {
+        ::posix_fadvise(out, 0, 0, POSIX_FADV_DONTNEED);
+#ifdef VORLAND_TEST_HOOKS
+        const char* damage = std::getenv("VORLAND_FAULT_VERIFY");
+        if (damage != nullptr && std::strcmp(damage, "flip-copy") == 0) {
+            flipMiddleByte(out);
+        }
+#endif
+        ok = hashFile(out, copied);
+    }
+    if (!ok) {
+        error = systemText("Cannot read back", target, errno);
+        return false;
+    }
+    if (copied != expected) {
+        if (verifyFailed != nullptr) {
+            *verifyFailed = true;
+        }
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool CopyFileKeepTime(const std::string& source, const std::string& target, std::string& error, bool verify,
@@ -243,22 +324,11 @@ bool CopyFileKeepTime(const std::string& source, const std::string& target, std:
     if (verifyFailed != nullptr) {
         *verifyFailed = false;
     }
-    const FaultSeam& seam = faultSeam();
-    if (seam.active && !seam.readMatch.empty() && source.find(seam.readMatch) != std::string::npos) {
-        error = systemText("Cannot open", source, EACCES);
-        return false;
-    }
-    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
-        error = systemText("Cannot open", source, errno);
-        return false;
-    }
     struct stat st
     {
     };
-    if (::fstat(in, &st) != 0) {
-        error = systemText("Cannot read", source, errno);
-        ::close(in);
+    const int in = openCopySource(source, st, error);
+    if (in < 0) {
         return false;
     }
     std::string dir = ExtractFileDir(target);
@@ -274,57 +344,14 @@ bool CopyFileKeepTime(const std::string& source, const std::string& target, std:
         return false;
     }
 
-    bool ok = true;
     ContentHash hash;
-    switch (copyContent(in, out, verify ? &hash : nullptr)) {
-    case CopyFailure::None:
-        break;
-    case CopyFailure::Read:
-        error = systemText("Cannot read", source, errno);
-        ok = false;
-        break;
-    case CopyFailure::Write:
-        error = systemText("Cannot write", target, errno);
-        ok = false;
-        break;
-    case CopyFailure::Either:
-        error = "Cannot copy \"" + source + "\" to" + systemText("", target, errno);
-        ok = false;
-        break;
+    const CopyFailure failure = copyContent(in, out, verify ? &hash : nullptr);
+    bool ok = failure == CopyFailure::None;
+    if (!ok) {
+        error = copyFailureText(failure, source, target, errno);
     }
-    if (ok && ::fchmod(out, st.st_mode & 07777) != 0) {
-        error = systemText("Cannot set the permissions of", target, errno);
-        ok = false;
-    }
-    if (ok) {
-        const timespec times[2] = {st.st_atim, st.st_mtim};
-        if (::futimens(out, times) != 0) {
-            error = systemText("Cannot set the time of", target, errno);
-            ok = false;
-        }
-    }
-    if (ok && verify) {
-        std::uint64_t copied = 0;
-        ok = ::fdatasync(out) == 0;
-        if (ok) {
-            ::posix_fadvise(out, 0, 0, POSIX_FADV_DONTNEED);
-#ifdef VORLAND_TEST_HOOKS
-            const char* damage = std::getenv("VORLAND_FAULT_VERIFY");
-            if (damage != nullptr && std::strcmp(damage, "flip-copy") == 0) {
-                flipMiddleByte(out);
-            }
-#endif
-            ok = hashFile(out, copied);
-        }
-        if (!ok) {
-            error = systemText("Cannot read back", target, errno);
-        } else if (copied != hash.value()) {
-            ok = false;
-            if (verifyFailed != nullptr) {
-                *verifyFailed = true;
-            }
-        }
-    }
+    ok = ok && keepModeAndTime(out, st, target, error);
+    ok = ok && (!verify || verifyCopy(out, hash.value(), target, error, verifyFailed));
     if (::close(out) != 0 && ok) {
         error = systemText("Cannot write", target, errno);
         ok = false;

@@ -59,8 +59,21 @@ TfrmBaseAboutBox::TfrmBaseAboutBox(QWidget* parent) : QDialog(parent)
     _pnAbout->setObjectName(QStringLiteral("_pnAbout"));
     _pnAbout->setFrameStyle(QFrame::Panel | QFrame::Raised);
     outer->addWidget(_pnAbout, 1);
-
     auto* grid = new QGridLayout(_pnAbout);
+    makeTitleRow(grid);
+    makeAboutText(grid, makeFieldRows(grid));
+    makeButtons(outer);
+    makePopupMenu();
+
+    resize(kDesignWidth, kDesignHeight);
+    setMinimumWidth(kMinimumWidth);
+    FormCreate();
+    // Enter closes the box: the focus starts on OK, not on the first link (Enter would open it).
+    OKButton->setFocus();
+}
+
+void TfrmBaseAboutBox::makeTitleRow(QGridLayout* grid)
+{
     ProgramIcon = makeLabel(_pnAbout, "ProgramIcon", QString());
     ProgramIcon->setAlignment(Qt::AlignCenter);
     ProgramIcon->setFixedSize(kIconSize + 8, kIconSize + 8);
@@ -79,7 +92,10 @@ TfrmBaseAboutBox::TfrmBaseAboutBox(QWidget* parent) : QDialog(parent)
     grid->addWidget(ProgramIcon, 0, 0);
     grid->addWidget(_ProductName, 0, 1);
     grid->addWidget(ImageBrand, 0, 2, 1, 1, Qt::AlignRight);
+}
 
+int TfrmBaseAboutBox::makeFieldRows(QGridLayout* grid)
+{
     _lbVersion = makeLabel(_pnAbout, "_lbVersion", QStringLiteral("Version"));
     _lbNoVersion = makeLabel(_pnAbout, "_lbNoVersion", QString());
     _lbVersion->setBuddy(_lbNoVersion);
@@ -100,7 +116,11 @@ TfrmBaseAboutBox::TfrmBaseAboutBox(QWidget* parent) : QDialog(parent)
         grid->addWidget(value, row, 1, 1, 2);
         ++row;
     }
+    return row;
+}
 
+void TfrmBaseAboutBox::makeAboutText(QGridLayout* grid, int row)
+{
     moAPropos = new QPlainTextEdit(_pnAbout);
     moAPropos->setObjectName(QStringLiteral("moAPropos"));
     moAPropos->setReadOnly(true);
@@ -110,7 +130,10 @@ TfrmBaseAboutBox::TfrmBaseAboutBox(QWidget* parent) : QDialog(parent)
     grid->addWidget(moAPropos, row, 0, 1, 3);
     grid->setRowStretch(row, 1);
     grid->setColumnStretch(1, 1);
+}
 
+void TfrmBaseAboutBox::makeButtons(QVBoxLayout* outer)
+{
     OKButton = new TvkButton(QStringLiteral("OK"), this);
     OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->SetDefault(true);
@@ -120,7 +143,10 @@ TfrmBaseAboutBox::TfrmBaseAboutBox(QWidget* parent) : QDialog(parent)
     ImageBottom = makeLabel(this, "ImageBottom", QString());
     ImageBottom->setAlignment(Qt::AlignCenter);
     outer->addWidget(ImageBottom);
+}
 
+void TfrmBaseAboutBox::makePopupMenu()
+{
     PopupMenu = new QMenu(this);
     PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
     cmEdit = new QAction(QStringLiteral("Edit about file"), this);
@@ -129,12 +155,6 @@ TfrmBaseAboutBox::TfrmBaseAboutBox(QWidget* parent) : QDialog(parent)
     connect(cmEdit, &QAction::triggered, this, &TfrmBaseAboutBox::cmEditClick);
     connect(moAPropos, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& position) { PopupMenu->popup(moAPropos->viewport()->mapToGlobal(position)); });
-
-    resize(kDesignWidth, kDesignHeight);
-    setMinimumWidth(kMinimumWidth);
-    FormCreate();
-    // Enter closes the box: the focus starts on OK, not on the first link (Enter would open it).
-    OKButton->setFocus();
 }
 
 void TfrmBaseAboutBox::FormCreate()

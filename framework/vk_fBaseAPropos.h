@@ -10,9 +10,11 @@
 class QAbstractButton;
 class QAction;
 class QFrame;
+class QGridLayout;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
+class QVBoxLayout;
 class TvkButton;
 class TvkLabel;
 class TvkLabelLink;
@@ -60,5 +62,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Parts of the box, made in this order (which is the order of the focus chain).
+    void makeTitleRow(QGridLayout* grid);
+    // The version, mail, home page and licence rows; returns the next free row.
+    int makeFieldRows(QGridLayout* grid);
+    void makeAboutText(QGridLayout* grid, int row);
+    void makeButtons(QVBoxLayout* outer);
+    void makePopupMenu();
     void FormCreate();
 };
