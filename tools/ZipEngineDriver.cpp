@@ -92,11 +92,9 @@ int usage()
     return kExitUsage;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// Fills the block's settings from the command line; false on a usage error.
+bool readArguments(int argc, char** argv, ZipBlockSettings& settings)
 {
-    ZipBlockSettings settings;
     settings.callback = onCallback;
     settings.howToDelete = DeleteOpts::htdFinal;
     settings.options = {AddOpt::AddDirNames, AddOpt::AddSeparateDirs};
@@ -142,7 +140,7 @@ int main(int argc, char** argv)
         } else if (arg == "-q") {
             g_state.quiet = true;
         } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
-            return usage();
+            return false;
         } else if (settings.archivePath.empty()) {
             settings.archivePath = arg;
         } else {
@@ -150,7 +148,7 @@ int main(int argc, char** argv)
         }
     }
     if (settings.archivePath.empty()) {
-        return usage();
+        return false;
     }
     if (suffixes == "default") {
         // The program's default: every suffix but "exe".
@@ -158,10 +156,21 @@ int main(int argc, char** argv)
             settings.storeSuffixes.Include(static_cast<AddStoreExt>(i));
         }
     } else if (!ZipExecBlock::StoreSuffixSet(suffixes, settings.storeSuffixes)) {
-        return usage();
+        return false;
     }
     if (!settings.rootDir.empty() && settings.rootDir.back() != '/') {
         settings.rootDir += '/';
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ZipBlockSettings settings;
+    if (!readArguments(argc, argv, settings)) {
+        return usage();
     }
 
     const std::string library = ownFolder() + "/libzipengine.so";

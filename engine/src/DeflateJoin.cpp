@@ -232,6 +232,45 @@ bool readDynamicCodes(BitReader& in, PrefixCode& literals, PrefixCode& distances
            distances.build(lengths.data() + literalCount, distanceCount, true);
 }
 
+// Walks the codes of one compressed block up to its end code, counting the bytes they make into
+// `produced`; false when a code is invalid, a distance reaches before the start or more than
+// `expectedSize` bytes would be made.
+bool walkCodedBlock(BitReader& in, const PrefixCode& lit, const PrefixCode& dist, std::uint64_t& produced,
+                    std::uint64_t expectedSize)
+{
+    for (;;) {
+        const std::uint16_t symbol = lit.decode(in);
+        if (symbol < 256) {
+            // Every symbol takes bits and makes output, so a stream read past its end ends
+            // here at the latest.
+            if (++produced > expectedSize) {
+                return false;
+            }
+            continue;
+        }
+        if (symbol == 256) {
+            return true;
+        }
+        if (symbol > 285) {
+            return false; // kInvalid, or a length code that does not exist
+        }
+        const unsigned l = symbol - 257;
+        const std::uint64_t length = kLengthBase[l] + in.take(kLengthExtra[l]);
+        const std::uint16_t d = dist.decode(in);
+        if (d >= 30) {
+            return false;
+        }
+        const std::uint64_t distance = kDistanceBase[d] + in.take(kDistanceExtra[d]);
+        if (distance > produced) {
+            return false;
+        }
+        produced += length;
+        if (produced > expectedSize || !in.ok()) {
+            return false;
+        }
+    }
+}
+
 } // namespace
 
 bool findDeflateShape(const std::vector<std::uint8_t>& stream, std::uint64_t expectedSize, DeflateShape& shape)
@@ -281,36 +320,8 @@ bool findDeflateShape(const std::vector<std::uint8_t>& stream, std::uint64_t exp
             } else if (type != 2 || !readDynamicCodes(in, literals, distances)) {
                 return false;
             }
-            for (;;) {
-                const std::uint16_t symbol = lit->decode(in);
-                if (symbol < 256) {
-                    // Every symbol takes bits and makes output, so a stream read past its end ends
-                    // here at the latest.
-                    if (++produced > expectedSize) {
-                        return false;
-                    }
-                    continue;
-                }
-                if (symbol == 256) {
-                    break;
-                }
-                if (symbol > 285) {
-                    return false; // kInvalid, or a length code that does not exist
-                }
-                const unsigned l = symbol - 257;
-                const std::uint64_t length = kLengthBase[l] + in.take(kLengthExtra[l]);
-                const std::uint16_t d = dist->decode(in);
-                if (d >= 30) {
-                    return false;
-                }
-                const std::uint64_t distance = kDistanceBase[d] + in.take(kDistanceExtra[d]);
-                if (distance > produced) {
-                    return false;
-                }
-                produced += length;
-                if (produced > expectedSize || !in.ok()) {
-                    return false;
-                }
+            if (!walkCodedBlock(in, *lit, *dist, produced, expectedSize)) {
+                return false;
             }
         }
         if (!in.ok() || produced > expectedSize) {
