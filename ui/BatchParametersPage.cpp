@@ -42,6 +42,13 @@ TBatchParametersPage::TBatchParametersPage(TpxBatchList& batch, const TBatchDocu
     setObjectName(QStringLiteral("tsBatch"));
     setMinimumWidth(kMinWidth);
 
+    MakeControls();
+    LayOutControls();
+    ConnectHandlers();
+}
+
+void TBatchParametersPage::MakeControls()
+{
     lbPasswd = new QLabel(QStringLiteral("Pa&ssword"), this);
     lbPasswd->setObjectName(QStringLiteral("lbPasswd"));
     edPassword = new QLineEdit(this);
@@ -85,7 +92,10 @@ TBatchParametersPage::TBatchParametersPage(TpxBatchList& batch, const TBatchDocu
     rbRebuild->setObjectName(QStringLiteral("rbRebuild"));
     cbVerify = new QCheckBox(QStringLiteral("&Test archives after writing"), this);
     cbVerify->setObjectName(QStringLiteral("cbVerify"));
+}
 
+void TBatchParametersPage::LayOutControls()
+{
     auto* grid = new QGridLayout(this);
     grid->setColumnStretch(1, 1);
     grid->addWidget(lbPasswd, 0, 0);
@@ -102,7 +112,10 @@ TBatchParametersPage::TBatchParametersPage(TpxBatchList& batch, const TBatchDocu
     grid->addWidget(rbRebuild, 6, 1);
     grid->addWidget(cbVerify, 7, 1);
     grid->setRowStretch(8, 1);
+}
 
+void TBatchParametersPage::ConnectHandlers()
+{
     connect(edPassword, &QLineEdit::textChanged, this, &TBatchParametersPage::edPasswordChange);
     connect(edBefore, &QLineEdit::textChanged, this, &TBatchParametersPage::edBeforeChange);
     connect(edAfter, &QLineEdit::textChanged, this, &TBatchParametersPage::edAfterChange);

@@ -51,6 +51,10 @@ public:
     QCheckBox* cbVerify = nullptr;
 
 private:
+    // Parts of the constructor: the controls, their grid, their handlers.
+    void MakeControls();
+    void LayOutControls();
+    void ConnectHandlers();
     void PickProgram(QLineEdit* field);
     // The field's text as the batch stores it, into `stored`; else why it cannot be ("" when it can).
     QString Storable(const QLineEdit* field, std::string& stored) const;

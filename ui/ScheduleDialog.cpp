@@ -61,6 +61,20 @@ TFrmSchedule::TFrmSchedule(TScheduleInstaller& installer, QWidget* parent) : QDi
         connect(kind, &QRadioButton::toggled, this, &TFrmSchedule::kindChanged);
     }
 
+    makeTimeFields(outer);
+    makeCrontabFields(outer);
+    outer->addStretch(1);
+    makeButtons(outer);
+
+    showCurrent();
+    showCrontabLine(false);
+    kindChanged();
+    showStatus();
+    AppLanguage().TranslateForm(this);
+}
+
+void TFrmSchedule::makeTimeFields(QVBoxLayout* outer)
+{
     auto* when = new QGridLayout;
     lbDay = named(new QLabel(QStringLiteral("Da&y:"), this), "lbDay");
     cbDay = named(new QComboBox(this), "cbDay");
@@ -78,7 +92,10 @@ TFrmSchedule::TFrmSchedule(TScheduleInstaller& installer, QWidget* parent) : QDi
     when->addWidget(edTime, 1, 1);
     when->setColumnStretch(2, 1);
     outer->addLayout(when);
+}
 
+void TFrmSchedule::makeCrontabFields(QVBoxLayout* outer)
+{
     _lbStatus = named(new QLabel(this), "_lbStatus");
     _lbStatus->setWordWrap(true);
     _lbStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -95,8 +112,10 @@ TFrmSchedule::TFrmSchedule(TScheduleInstaller& installer, QWidget* parent) : QDi
     cron->addWidget(edCrontab, 1);
     cron->addWidget(btCopy);
     outer->addLayout(cron);
-    outer->addStretch(1);
+}
 
+void TFrmSchedule::makeButtons(QVBoxLayout* outer)
+{
     auto* buttons = new QHBoxLayout;
     btApply = named(new QPushButton(QStringLiteral("&Apply"), this), "btApply");
     btApply->setDefault(true);
@@ -108,7 +127,10 @@ TFrmSchedule::TFrmSchedule(TScheduleInstaller& installer, QWidget* parent) : QDi
     connect(btApply, &QPushButton::clicked, this, &TFrmSchedule::btApplyClick);
     connect(btCopy, &QPushButton::clicked, this, &TFrmSchedule::btCopyClick);
     connect(btClose, &QPushButton::clicked, this, &QDialog::accept);
+}
 
+void TFrmSchedule::showCurrent()
+{
     const TSchedule current = m_installer.Current();
     rbOff->setChecked(current.Kind == TScheduleKind::Off);
     rbDaily->setChecked(current.Kind == TScheduleKind::Daily);
@@ -116,10 +138,6 @@ TFrmSchedule::TFrmSchedule(TScheduleInstaller& installer, QWidget* parent) : QDi
     cbDay->setCurrentIndex(current.Weekday);
     // A new schedule proposes a quiet hour of the evening.
     edTime->setTime(current.Kind == TScheduleKind::Off ? QTime(20, 0) : QTime(current.Hour, current.Minute));
-    showCrontabLine(false);
-    kindChanged();
-    showStatus();
-    AppLanguage().TranslateForm(this);
 }
 
 void TFrmSchedule::kindChanged()

@@ -14,6 +14,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTimeEdit;
+class QVBoxLayout;
 class TScheduleInstaller;
 
 class TFrmSchedule : public QDialog
@@ -43,6 +44,12 @@ public:
     void btCopyClick();
 
 private:
+    // Parts of the constructor, in the order of the dialog from top to bottom.
+    void makeTimeFields(QVBoxLayout* outer);
+    void makeCrontabFields(QVBoxLayout* outer);
+    void makeButtons(QVBoxLayout* outer);
+    // Sets the controls to the schedule in place.
+    void showCurrent();
     // The schedule the controls show.
     TSchedule chosen() const;
     void kindChanged();

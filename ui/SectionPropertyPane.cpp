@@ -38,6 +38,14 @@ TSectionPropertyPane::TSectionPropertyPane(TpxBatchList& batch, const TBatchDocu
     setObjectName(QStringLiteral("PnProperties"));
     setMinimumSize(kMinWidth, kMinHeight);
 
+    MakeControls();
+    LayOutControls();
+    ConnectHandlers();
+    UpdateZipNameCaption();
+}
+
+void TSectionPropertyPane::MakeControls()
+{
     const auto label = [this](const char* name, const char* caption) {
         auto* widget = new QLabel(QString::fromLatin1(caption), this);
         widget->setObjectName(QLatin1String(name));
@@ -78,7 +86,10 @@ TSectionPropertyPane::TSectionPropertyPane(TpxBatchList& batch, const TBatchDocu
     _lbProblem->setWordWrap(true);
     _lbProblem->setForegroundRole(QPalette::Highlight);
     _lbProblem->hide();
+}
 
+void TSectionPropertyPane::LayOutControls()
+{
     auto* grid = new QGridLayout(this);
     grid->setColumnStretch(1, 1);
     grid->addWidget(lbName, 0, 0);
@@ -105,7 +116,10 @@ TSectionPropertyPane::TSectionPropertyPane(TpxBatchList& batch, const TBatchDocu
                         edSuffix, _sbAddFiles, edIgnore,     _sbExclude,  cbRecurse, cbDirName};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
+}
 
+void TSectionPropertyPane::ConnectHandlers()
+{
     connect(edName, &QLineEdit::textChanged, this, &TSectionPropertyPane::edNameChange);
     connect(edDir, &QLineEdit::textChanged, this, &TSectionPropertyPane::edDirChange);
     connect(cbSaveToZip, &QCheckBox::toggled, this, &TSectionPropertyPane::cbSaveToZipClick);
@@ -125,7 +139,6 @@ TSectionPropertyPane::TSectionPropertyPane(TpxBatchList& batch, const TBatchDocu
                 Fill();
         });
     }
-    UpdateZipNameCaption();
 }
 
 int TSectionPropertyPane::EditableRow() const

@@ -72,6 +72,10 @@ public:
     QLabel* _lbProblem = nullptr;
 
 private:
+    // Parts of the constructor: the controls, their grid and focus order, their handlers.
+    void MakeControls();
+    void LayOutControls();
+    void ConnectHandlers();
     // A stored value for the screen.
     QString Shown(const std::string& stored) const;
     // The field's text, trimmed, as the batch stores it; false (and the reason shown) when it cannot be.

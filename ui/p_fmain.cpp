@@ -95,22 +95,7 @@ TFrmSaveZip::TFrmSaveZip(QWidget* parent)
     PageControl->setObjectName(QStringLiteral("PageControl"));
     BuildWizardPage();
     tsBatch = new TBatchParametersPage(*m_batch, *m_document, PageControl);
-    tsSource = new QWidget(PageControl);
-    tsSource->setObjectName(QStringLiteral("tsSource"));
-    idBatch = new QPlainTextEdit(tsSource);
-    idBatch->setObjectName(QStringLiteral("idBatch"));
-    idBatch->setLineWrapMode(QPlainTextEdit::NoWrap);
-    idBatch->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    idBatch->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    idBatch->setToolTip(QStringLiteral("Text of the batch file"));
-    NameByHint(idBatch);
-    idBatch->setContextMenuPolicy(Qt::CustomContextMenu);
-    cmCommands = new QAction(QStringLiteral("Co&mmands"), this);
-    cmCommands->setObjectName(QStringLiteral("cmCommands"));
-    cmCommands->setMenu(PopupMenu);
-    auto* sourceLayout = new QVBoxLayout(tsSource);
-    sourceLayout->setContentsMargins(0, 0, 0, 0);
-    sourceLayout->addWidget(idBatch);
+    BuildSourcePage();
     PageControl->addTab(tsWizard, QStringLiteral("&Wizard"));
     PageControl->addTab(tsBatch, QStringLiteral("&Parameters"));
     PageControl->addTab(tsSource, QStringLiteral("S&ource"));
@@ -120,29 +105,7 @@ TFrmSaveZip::TFrmSaveZip(QWidget* parent)
     PnLastRun = new TLastRunPanel(this);
     layout->addWidget(PnLastRun);
 
-    TMainWindowCommands& c = *Commands;
-    connect(c.cmZipIt, &QAction::triggered, this, &TFrmSaveZip::sbZipItClick);
-    connect(c.cmOpen, &QAction::triggered, this, &TFrmSaveZip::sbOpenClick);
-    connect(c.cmNew, &QAction::triggered, this, &TFrmSaveZip::sbNouveauClick);
-    connect(c.cmSave, &QAction::triggered, this, &TFrmSaveZip::sbSaveClick);
-    connect(c.cmSaveAs, &QAction::triggered, this, &TFrmSaveZip::sbEnregistrerSousClick);
-    connect(c.cmBatchShortcut, &QAction::triggered, this, &TFrmSaveZip::cmBatchShortcutClick);
-    connect(c.cmSchedule, &QAction::triggered, this, &TFrmSaveZip::cmScheduleClick);
-    connect(c.cmWizard, &QAction::triggered, this, &TFrmSaveZip::cmWizardClick);
-    connect(c.cmAdd, &QAction::triggered, this, &TFrmSaveZip::cmAddClick);
-    connect(c.cmEditWizard, &QAction::triggered, this, &TFrmSaveZip::cmEditWizardClick);
-    connect(c.cmDelete, &QAction::triggered, this, &TFrmSaveZip::cmDeleteClick);
-    connect(c.cmRename, &QAction::triggered, this, &TFrmSaveZip::cmRenameClick);
-    connect(c.cmSelectZipfile, &QAction::triggered, PnProperties, &TSectionPropertyPane::_sbZipNameClick);
-    connect(c.cmSelectDirectoryToZip, &QAction::triggered, PnProperties, &TSectionPropertyPane::_sbDirectoryClick);
-    connect(c.cmZipSection, &QAction::triggered, this, &TFrmSaveZip::cmZipSectionClick);
-    connect(c.cmRestore, &QAction::triggered, this, &TFrmSaveZip::cmRestoreClick);
-    connect(c.cmView, &QMenu::aboutToShow, this, &TFrmSaveZip::cmViewClick);
-    connect(c.cmReport, &QAction::triggered, this, &TFrmSaveZip::cmReportClick);
-    connect(c.cmList, &QAction::triggered, this, &TFrmSaveZip::cmListClick);
-    connect(c.cmIcon, &QAction::triggered, this, &TFrmSaveZip::cmIconClick);
-    connect(c.cmSmallIcon, &QAction::triggered, this, &TFrmSaveZip::cmSmallIconClick);
-
+    ConnectCommands();
     connect(lbBatchList, &TSectionListView::SelectionChanged, this, &TFrmSaveZip::lbBatchListClick);
     connect(lbBatchList, &TSectionListView::DeleteRequested, this, &TFrmSaveZip::cmDeleteClick);
     connect(lbBatchList, &TSectionListView::WizardRequested, this, &TFrmSaveZip::cmEditWizardClick);
@@ -166,6 +129,52 @@ TFrmSaveZip::~TFrmSaveZip()
     // The views go before the model and the batch list they show.
     delete PageControl;
     PageControl = nullptr;
+}
+
+void TFrmSaveZip::BuildSourcePage()
+{
+    tsSource = new QWidget(PageControl);
+    tsSource->setObjectName(QStringLiteral("tsSource"));
+    idBatch = new QPlainTextEdit(tsSource);
+    idBatch->setObjectName(QStringLiteral("idBatch"));
+    idBatch->setLineWrapMode(QPlainTextEdit::NoWrap);
+    idBatch->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    idBatch->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    idBatch->setToolTip(QStringLiteral("Text of the batch file"));
+    NameByHint(idBatch);
+    idBatch->setContextMenuPolicy(Qt::CustomContextMenu);
+    cmCommands = new QAction(QStringLiteral("Co&mmands"), this);
+    cmCommands->setObjectName(QStringLiteral("cmCommands"));
+    cmCommands->setMenu(PopupMenu);
+    auto* sourceLayout = new QVBoxLayout(tsSource);
+    sourceLayout->setContentsMargins(0, 0, 0, 0);
+    sourceLayout->addWidget(idBatch);
+}
+
+void TFrmSaveZip::ConnectCommands()
+{
+    TMainWindowCommands& c = *Commands;
+    connect(c.cmZipIt, &QAction::triggered, this, &TFrmSaveZip::sbZipItClick);
+    connect(c.cmOpen, &QAction::triggered, this, &TFrmSaveZip::sbOpenClick);
+    connect(c.cmNew, &QAction::triggered, this, &TFrmSaveZip::sbNouveauClick);
+    connect(c.cmSave, &QAction::triggered, this, &TFrmSaveZip::sbSaveClick);
+    connect(c.cmSaveAs, &QAction::triggered, this, &TFrmSaveZip::sbEnregistrerSousClick);
+    connect(c.cmBatchShortcut, &QAction::triggered, this, &TFrmSaveZip::cmBatchShortcutClick);
+    connect(c.cmSchedule, &QAction::triggered, this, &TFrmSaveZip::cmScheduleClick);
+    connect(c.cmWizard, &QAction::triggered, this, &TFrmSaveZip::cmWizardClick);
+    connect(c.cmAdd, &QAction::triggered, this, &TFrmSaveZip::cmAddClick);
+    connect(c.cmEditWizard, &QAction::triggered, this, &TFrmSaveZip::cmEditWizardClick);
+    connect(c.cmDelete, &QAction::triggered, this, &TFrmSaveZip::cmDeleteClick);
+    connect(c.cmRename, &QAction::triggered, this, &TFrmSaveZip::cmRenameClick);
+    connect(c.cmSelectZipfile, &QAction::triggered, PnProperties, &TSectionPropertyPane::_sbZipNameClick);
+    connect(c.cmSelectDirectoryToZip, &QAction::triggered, PnProperties, &TSectionPropertyPane::_sbDirectoryClick);
+    connect(c.cmZipSection, &QAction::triggered, this, &TFrmSaveZip::cmZipSectionClick);
+    connect(c.cmRestore, &QAction::triggered, this, &TFrmSaveZip::cmRestoreClick);
+    connect(c.cmView, &QMenu::aboutToShow, this, &TFrmSaveZip::cmViewClick);
+    connect(c.cmReport, &QAction::triggered, this, &TFrmSaveZip::cmReportClick);
+    connect(c.cmList, &QAction::triggered, this, &TFrmSaveZip::cmListClick);
+    connect(c.cmIcon, &QAction::triggered, this, &TFrmSaveZip::cmIconClick);
+    connect(c.cmSmallIcon, &QAction::triggered, this, &TFrmSaveZip::cmSmallIconClick);
 }
 
 void TFrmSaveZip::BuildWizardPage()

@@ -194,6 +194,10 @@ private:
     void WriteSettings();
 
     void BuildWizardPage();
+    // The Source page: the batch file's text.
+    void BuildSourcePage();
+    // The commands' actions to their handlers.
+    void ConnectCommands();
     void BuildToolbar();
     // Appends the section, names it after `base` with a number when taken, and selects it.
     int AppendNamedSection(std::unique_ptr<class TBatchEntry> section, const std::string& base);
