@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QListView>
 #include <QStackedLayout>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTreeView>
 
@@ -31,9 +32,43 @@ public:
         --m_openEditors;
         QStyledItemDelegate::destroyEditor(editor, index);
     }
+    // A list of tens of thousands of sections is laid out in one go, and the style's own measure
+    // lays out each name as a paragraph. A one-line name beside its icon is as wide as its text
+    // plus what the style adds around any text, measured once per font and icon size.
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        if ((item.features & QStyleOptionViewItem::WrapText) != 0 ||
+            item.decorationPosition != QStyleOptionViewItem::Left || item.text.contains(QChar::LineSeparator) ||
+            item.text.contains(QLatin1Char('\n'))) {
+            return QStyledItemDelegate::sizeHint(option, index);
+        }
+        if (!m_frame.isValid() || item.font != m_font || item.decorationSize != m_decorationSize ||
+            item.features != m_features) {
+            QStyleOptionViewItem sample = item;
+            sample.text = QStringLiteral("M");
+            const QStyle* style = item.widget != nullptr ? item.widget->style() : nullptr;
+            if (style == nullptr) {
+                return QStyledItemDelegate::sizeHint(option, index);
+            }
+            const QSize size = style->sizeFromContents(QStyle::CT_ItemViewItem, &sample, QSize(), item.widget);
+            // Two pixels more than measured: the style rounds a whole name's width up, the font's advance
+            // to the nearest pixel.
+            m_frame = QSize(size.width() - item.fontMetrics.horizontalAdvance(sample.text) + 2, size.height());
+            m_font = item.font;
+            m_decorationSize = item.decorationSize;
+            m_features = item.features;
+        }
+        return {m_frame.width() + item.fontMetrics.horizontalAdvance(item.text), m_frame.height()};
+    }
 
 private:
     int& m_openEditors;
+    mutable QSize m_frame;
+    mutable QFont m_font;
+    mutable QSize m_decorationSize;
+    mutable QStyleOptionViewItem::ViewItemFeatures m_features;
 };
 
 void SetUpView(QAbstractItemView* view, QItemSelectionModel* selection)

@@ -27,6 +27,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
@@ -497,6 +498,36 @@ TEST_F(MainWindow, view_styles_numbered_0_to_3_and_the_checked_view_item)
     EXPECT_TRUE(Commands().cmReport->isChecked());
     window->SetViewStyle(9);
     EXPECT_EQ(window->ViewStyle(), 2);
+}
+
+TEST_F(MainWindow, list_entries_are_as_wide_as_the_style_measures_their_names)
+{
+    for (const char* name : {"A", "WWWWWWWWWWWWWWWW", "iiiiiiiiiiiii", "Sauvegarde \xc3\xa9t\xc3\xa9 \xe2\x80\x94 n\xc2\xb0 42",
+                             "Photos 2026 (RAW + JPEG) / \xc3\x86\xc3\x98\xc3\x85"}) {
+        AddSection(name);
+    }
+    Show();
+    for (int style : {1, 2}) {
+        window->SetViewStyle(style);
+        QAbstractItemView* view = window->lbBatchList->ActiveView();
+        auto widths = [&] {
+            view->doItemsLayout();
+            std::vector<int> result;
+            for (int row = 0; row < Batch().Count(); ++row)
+                result.push_back(view->visualRect(view->model()->index(row, 0)).width());
+            return result;
+        };
+        const std::vector<int> quick = widths();
+        QAbstractItemDelegate* own = view->itemDelegate();
+        QStyledItemDelegate measured;
+        view->setItemDelegate(&measured);
+        const std::vector<int> exact = widths();
+        view->setItemDelegate(own);
+        for (std::size_t row = 0; row < exact.size(); ++row) {
+            EXPECT_GE(quick[row], exact[row]) << "style " << style << ", row " << row;
+            EXPECT_LE(quick[row], exact[row] + 4) << "style " << style << ", row " << row;
+        }
+    }
 }
 
 TEST_F(MainWindow, delete_and_f2_keys_in_the_section_list)
