@@ -502,8 +502,9 @@ TEST_F(MainWindow, view_styles_numbered_0_to_3_and_the_checked_view_item)
 
 TEST_F(MainWindow, list_entries_are_as_wide_as_the_style_measures_their_names)
 {
-    for (const char* name : {"A", "WWWWWWWWWWWWWWWW", "iiiiiiiiiiiii", "Sauvegarde \xc3\xa9t\xc3\xa9 \xe2\x80\x94 n\xc2\xb0 42",
-                             "Photos 2026 (RAW + JPEG) / \xc3\x86\xc3\x98\xc3\x85"}) {
+    for (const char* name :
+         {"A", "WWWWWWWWWWWWWWWW", "iiiiiiiiiiiii", "Sauvegarde \xc3\xa9t\xc3\xa9 \xe2\x80\x94 n\xc2\xb0 42",
+          "Photos 2026 (RAW + JPEG) / \xc3\x86\xc3\x98\xc3\x85"}) {
         AddSection(name);
     }
     Show();
