@@ -38,6 +38,48 @@ TDlgAssistant::TDlgAssistant(QWidget* parent) : QDialog(parent)
     RegisterForm(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowContextHelpButtonHint);
 
+    MakeLeftPanel();
+
+    pnlRight = new QWidget(this);
+    pnlRight->setObjectName(QStringLiteral("pnlRight"));
+    pgcMain = new QStackedWidget(pnlRight);
+    pgcMain->setObjectName(QStringLiteral("pgcMain"));
+    auto* rightLayout = new QVBoxLayout(pnlRight);
+    rightLayout->addWidget(pgcMain);
+
+    pnlBevel = new QWidget(this);
+    pnlBevel->setObjectName(QStringLiteral("pnlBevel"));
+    bvlPied = new QFrame(pnlBevel);
+    bvlPied->setObjectName(QStringLiteral("bvlPied"));
+    bvlPied->setFrameShape(QFrame::HLine);
+    bvlPied->setFrameShadow(QFrame::Sunken);
+    auto* bevelLayout = new QVBoxLayout(pnlBevel);
+    bevelLayout->setContentsMargins(0, 0, 0, 0);
+    bevelLayout->addWidget(bvlPied);
+
+    MakeButtonPanel();
+
+    auto* top = new QHBoxLayout;
+    top->setContentsMargins(0, 0, 0, 0);
+    top->setSpacing(0);
+    top->addWidget(pnlLeft);
+    top->addWidget(pnlRight, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addLayout(top, 1);
+    layout->addWidget(pnlBevel);
+    layout->addWidget(pnlBottom);
+
+    connect(btPrecedent, &TvkButton::clicked, this, &TDlgAssistant::btPrecedentClick);
+    connect(btSuivant, &TvkButton::clicked, this, &TDlgAssistant::btSuivantClick);
+    connect(btAnnuler, &TvkButton::clicked, this, &TDlgAssistant::btAnnulerClick);
+    connect(btTerminer, &TvkButton::clicked, this, &TDlgAssistant::btTerminerClick);
+    connect(pgcMain, &QStackedWidget::currentChanged, this, [this](int index) { PageChanged(index); });
+}
+
+void TDlgAssistant::MakeLeftPanel()
+{
     pnlLeft = new QFrame(this);
     pnlLeft->setObjectName(QStringLiteral("pnlLeft"));
     pnlLeft->setFixedWidth(kLeftWidth);
@@ -59,24 +101,10 @@ TDlgAssistant::TDlgAssistant(QWidget* parent) : QDialog(parent)
     auto* leftLayout = new QVBoxLayout(pnlLeft);
     leftLayout->addWidget(pnlBitmap, 0, Qt::AlignHCenter | Qt::AlignTop);
     leftLayout->addStretch();
+}
 
-    pnlRight = new QWidget(this);
-    pnlRight->setObjectName(QStringLiteral("pnlRight"));
-    pgcMain = new QStackedWidget(pnlRight);
-    pgcMain->setObjectName(QStringLiteral("pgcMain"));
-    auto* rightLayout = new QVBoxLayout(pnlRight);
-    rightLayout->addWidget(pgcMain);
-
-    pnlBevel = new QWidget(this);
-    pnlBevel->setObjectName(QStringLiteral("pnlBevel"));
-    bvlPied = new QFrame(pnlBevel);
-    bvlPied->setObjectName(QStringLiteral("bvlPied"));
-    bvlPied->setFrameShape(QFrame::HLine);
-    bvlPied->setFrameShadow(QFrame::Sunken);
-    auto* bevelLayout = new QVBoxLayout(pnlBevel);
-    bevelLayout->setContentsMargins(0, 0, 0, 0);
-    bevelLayout->addWidget(bvlPied);
-
+void TDlgAssistant::MakeButtonPanel()
+{
     pnlBottom = new QWidget(this);
     pnlBottom->setObjectName(QStringLiteral("pnlBottom"));
     pnlBottom->setFixedHeight(kBottomHeight);
@@ -94,24 +122,6 @@ TDlgAssistant::TDlgAssistant(QWidget* parent) : QDialog(parent)
     bottomLayout->addWidget(btTerminer);
     bottomLayout->addSpacing(12);
     bottomLayout->addWidget(btAnnuler);
-
-    auto* top = new QHBoxLayout;
-    top->setContentsMargins(0, 0, 0, 0);
-    top->setSpacing(0);
-    top->addWidget(pnlLeft);
-    top->addWidget(pnlRight, 1);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addLayout(top, 1);
-    layout->addWidget(pnlBevel);
-    layout->addWidget(pnlBottom);
-
-    connect(btPrecedent, &TvkButton::clicked, this, &TDlgAssistant::btPrecedentClick);
-    connect(btSuivant, &TvkButton::clicked, this, &TDlgAssistant::btSuivantClick);
-    connect(btAnnuler, &TvkButton::clicked, this, &TDlgAssistant::btAnnulerClick);
-    connect(btTerminer, &TvkButton::clicked, this, &TDlgAssistant::btTerminerClick);
-    connect(pgcMain, &QStackedWidget::currentChanged, this, [this](int index) { PageChanged(index); });
 }
 
 void TDlgAssistant::FormCreate()

@@ -61,4 +61,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     // Closing by the window manager counts as Cancel.
     void closeEvent(QCloseEvent* event) override;
+
+private:
+    // The teal panel with the picture, and the panel of the wizard's buttons.
+    void MakeLeftPanel();
+    void MakeButtonPanel();
 };

@@ -130,6 +130,35 @@ bool writeAll(int fd, std::uint64_t offset, const std::string& bytes)
     return true;
 }
 
+// Finds the resource section among the `count` section headers at `sections`; false when there is
+// none or a header is cut short.
+bool findResourceSection(zipfmt::ByteView exe, std::size_t sections, std::size_t count, ResourceSection& rsrc)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t header = sections + i * kSectionHeaderSize;
+        std::string name;
+        if (!exe.bytes(header, sizeof kResourceSection, name)) {
+            return false;
+        }
+        if (name != std::string(kResourceSection, sizeof kResourceSection)) {
+            continue;
+        }
+        std::uint32_t rawSize = 0;
+        std::uint32_t rawPointer = 0;
+        if (!exe.u32(header + kSectionAddress, rsrc.address) || !exe.u32(header + kSectionRawSize, rawSize) ||
+            !exe.u32(header + kSectionRawPointer, rawPointer)) {
+            return false;
+        }
+        // Only the bytes present in the file can be patched; a section cut short by the end of the
+        // stub keeps what is there (the checked reads stop at its end).
+        std::size_t present = rawPointer <= exe.size() ? std::min<std::size_t>(rawSize, exe.size() - rawPointer) : 0;
+        rsrc.tree = exe.sub(rawPointer, present);
+        rsrc.fileOffset = rawPointer;
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int FindStubIcon(zipfmt::ByteView exe, std::uint64_t& position)
@@ -154,30 +183,7 @@ int FindStubIcon(zipfmt::ByteView exe, std::uint64_t& position)
     const std::size_t sections = optional + optionalSize;
 
     ResourceSection rsrc;
-    bool found = false;
-    for (std::size_t i = 0; i < sectionCount && !found; ++i) {
-        const std::size_t header = sections + i * kSectionHeaderSize;
-        std::string name;
-        if (!exe.bytes(header, sizeof kResourceSection, name)) {
-            return kIconNoResource;
-        }
-        if (name != std::string(kResourceSection, sizeof kResourceSection)) {
-            continue;
-        }
-        std::uint32_t rawSize = 0;
-        std::uint32_t rawPointer = 0;
-        if (!exe.u32(header + kSectionAddress, rsrc.address) || !exe.u32(header + kSectionRawSize, rawSize) ||
-            !exe.u32(header + kSectionRawPointer, rawPointer)) {
-            return kIconNoResource;
-        }
-        // Only the bytes present in the file can be patched; a section cut short by the end of the
-        // stub keeps what is there (the checked reads stop at its end).
-        std::size_t present = rawPointer <= exe.size() ? std::min<std::size_t>(rawSize, exe.size() - rawPointer) : 0;
-        rsrc.tree = exe.sub(rawPointer, present);
-        rsrc.fileOffset = rawPointer;
-        found = true;
-    }
-    if (!found) {
+    if (!findResourceSection(exe, sections, sectionCount, rsrc)) {
         return kIconNoResource;
     }
 

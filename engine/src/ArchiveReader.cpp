@@ -142,7 +142,7 @@ bool ExistingArchive::readWindowed(std::uint64_t offset, void* buffer, std::size
     return true;
 }
 
-void ExistingArchive::readDirectory()
+zipdir::EndRecord ExistingArchive::readEndRecord() const
 {
     if (m_fileSize < endrec::kSize) {
         bad(m_fileSize == 0 ? "the file is empty" : "the file is too short");
@@ -178,6 +178,12 @@ void ExistingArchive::readDirectory()
     if (end.entries >= NameTable::kNone) {
         bad("more entries than this engine can carry over");
     }
+    return end;
+}
+
+void ExistingArchive::readDirectory()
+{
+    const zipdir::EndRecord end = readEndRecord();
     m_comment = end.comment;
     m_centralOffset = end.centralOffset;
     m_prefixSize = end.centralOffset;

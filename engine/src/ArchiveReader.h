@@ -69,6 +69,8 @@ public:
 
 private:
     void readDirectory();
+    // Finds and checks the end records (raising EngineError when the archive is damaged or split).
+    zipdir::EndRecord readEndRecord() const;
     [[noreturn]] void bad(const std::string& why) const;
     // A read failed with the system error `error`, or found the file shorter (error 0).
     [[noreturn]] void readFailed(int error) const;
