@@ -243,8 +243,12 @@ std::int32_t TZipComponent::RunEngine(const std::string& archivePath)
     s.storeSuffixes = m_addStoreSuffixes;
     s.options = m_addOptions;
     s.level = m_addCompLevel;
-    s.specs = m_fspecArgs;
-    s.excludes = m_fspecArgsExcl;
+    // The lists are cleared after the call anyway; handed over, they are not held twice while
+    // the block is built, and are freed before the engine runs.
+    s.specs = std::move(m_fspecArgs);
+    s.excludes = std::move(m_fspecArgsExcl);
+    m_fspecArgs.clear();
+    m_fspecArgsExcl.clear();
     s.archivePath = archivePath;
     s.tempDir = m_tempDir;
     s.archiveComment = m_archiveComment;
@@ -254,6 +258,8 @@ std::int32_t TZipComponent::RunEngine(const std::string& archivePath)
     s.rebuild = m_rebuildArchive;
     s.verify = m_verifyArchive;
     ZipExecBlock block(s, version);
+    std::vector<std::string>().swap(s.specs);
+    std::vector<std::string>().swap(s.excludes);
 
     m_callbackError = nullptr;
     const std::int32_t result = m_engine->Exec()(block.Data());

@@ -1,6 +1,7 @@
 #include "zipcomp/ZipExecBlock.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -145,14 +146,32 @@ void ZipExecBlock::BuildFull(const ZipBlockSettings& s, int engineVersion)
     const char* blockPassword = b.Password;
     const std::int32_t blockEncrypt = b.Encrypt;
     const char* rootDir = KeepOrNull(s.rootDir);
+    // The lines' patterns, own passwords and exclusions go into one buffer: a list of many short
+    // masks costs their bytes and a record each, not a string each. A line's pattern and password
+    // together are never longer than the line.
+    std::size_t textSize = 0;
+    for (const std::string& text : s.specs) {
+        textSize += text.size() + 2;
+    }
+    for (const std::string& text : s.excludes) {
+        textSize += text.size() + 1;
+    }
+    m_specTexts = std::make_unique_for_overwrite<char[]>(textSize);
+    char* next = m_specTexts.get();
+    const auto place = [&next](const std::string& text) {
+        const char* at = next;
+        std::memcpy(next, text.c_str(), text.size() + 1);
+        next += text.size() + 1;
+        return at;
+    };
     m_specs.assign(s.specs.size(), ZipSpecData{});
     for (std::size_t i = 0; i < s.specs.size(); ++i) {
         const SpecLine line = ParseSpecLine(s.specs[i]);
         ZipSpecData& d = m_specs[i];
-        d.FileSpec = Keep(line.pattern);
+        d.FileSpec = place(line.pattern);
         switch (line.passwordKind) {
         case SpecLine::Password::Own:
-            d.Password = Keep(line.password);
+            d.Password = place(line.password);
             d.Encrypt = kOwnPasswordEncrypt;
             break;
         case SpecLine::Password::None:
@@ -160,7 +179,7 @@ void ZipExecBlock::BuildFull(const ZipBlockSettings& s, int engineVersion)
             d.Encrypt = 0;
             break;
         case SpecLine::Password::Block:
-            d.Password = blockPassword != nullptr ? Keep(blockPassword) : nullptr;
+            d.Password = blockPassword;
             d.Encrypt = blockEncrypt;
             break;
         }
@@ -186,7 +205,7 @@ void ZipExecBlock::BuildFull(const ZipBlockSettings& s, int engineVersion)
         b.ResetArchive = s.options.Has(AddOpt::AddResetArchive) ? 1 : 0;
         m_excludes.reserve(s.excludes.size());
         for (const std::string& line : s.excludes) {
-            m_excludes.push_back(Keep(line));
+            m_excludes.push_back(place(line));
         }
         b.ExcludeCount = static_cast<std::int32_t>(m_excludes.size());
         b.Excludes = m_excludes.empty() ? nullptr : m_excludes.data();

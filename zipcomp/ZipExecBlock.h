@@ -87,6 +87,7 @@ private:
     void BuildLegacy(const ZipBlockSettings& settings);
 
     std::deque<std::string> m_texts;
+    std::unique_ptr<char[]> m_specTexts; // the specs' patterns and own passwords, the exclusions
     std::vector<ZipSpecData> m_specs;
     std::vector<const char*> m_excludes;
     std::unique_ptr<ZipExecParams> m_full;
