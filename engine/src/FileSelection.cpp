@@ -11,10 +11,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstring>
+#include <optional>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace zipengine {
@@ -38,22 +42,17 @@ std::string currentFolder()
     return buffer.c_str();
 }
 
-// Where and what one file spec walks.
+// Where and what one file spec walks. The folders and bases of all specs are kept once in the
+// Walker's path table (a list of many masks in one folder holds that folder once), and the name
+// pattern is a view of the spec's own text where it can be.
 struct SpecWalk
 {
-    std::string full; // the normalised path pattern
-    std::string folder;
-    std::size_t nameAt = 0; // where its name pattern begins in `full`; "*" when it names a folder
+    std::string_view name; // the name pattern; "*" when the spec names a folder
+    std::uint32_t folder = 0;
+    std::uint32_t base = 0; // normalised base folder of a relative spec; "" (0) when absolute
     bool namesFolder = false;
-    std::string base; // normalised base folder of a relative spec; empty when absolute
     bool recurse = false;
     int group = -1; // its SpecGroup, when it shares its walk
-
-    // A view of `full`, which holds the only copy of a mask of any length.
-    std::string_view namePattern() const
-    {
-        return namesFolder ? std::string_view("*") : std::string_view(full).substr(nameAt);
-    }
 };
 
 // What a walk of several specs found for one of them, kept until its turn comes.
@@ -64,46 +63,131 @@ struct FoundItem
     FolderEntry entry;
 };
 
+char foldCase(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equalFolded(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (foldCase(a[i]) != foldCase(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::uint64_t hashFolded(std::string_view text)
+{
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : text) {
+        hash = (hash ^ static_cast<unsigned char>(foldCase(c))) * 1099511628211ull;
+    }
+    return hash;
+}
+
+// A pattern "*.ext" whose ext holds no wildcard matches exactly the names ending in ".ext" (a to z in
+// any case); returns the ext, or nothing for another pattern.
+std::optional<std::string_view> extensionOnly(std::string_view pattern)
+{
+    if (pattern.size() < 2 || pattern[0] != '*' || pattern[1] != '.' || hasWildcard(pattern.substr(2))) {
+        return std::nullopt;
+    }
+    return pattern.substr(2);
+}
+
 // Specs that walk the same folder alike are walked once: each file goes to the first of
 // them whose name pattern matches it, and each takes its files when its turn comes, so the files and
 // their order are those of one walk per spec. Matching costs the length of the patterns,
 // not a walk of the tree per pattern.
 struct SpecGroup
 {
-    std::vector<int> specs; // in their order
     // Patterns without wildcards, by their name in lower case (the matcher ignores the case of a to z),
-    // with the specs naming them in order; and the patterns with wildcards, in order.
+    // with the specs naming them in order; patterns "*.ext" in a hash table of the first spec of each
+    // ext; and the other patterns with wildcards, in order.
     std::unordered_map<std::string, std::vector<int>> literals;
+    std::vector<std::uint32_t> extSlots; // open addressing: spec + 1, 0 for a free slot
     std::vector<std::pair<int, std::string_view>> wildcards;
+    const std::vector<SpecWalk>* walks = nullptr;
     bool walked = false;
 
     static std::string lowerAscii(std::string_view name)
     {
         std::string lower(name);
         for (char& c : lower) {
-            c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+            c = foldCase(c);
         }
         return lower;
+    }
+    std::string_view extOf(std::uint32_t slot) const { return (*walks)[slot - 1].name.substr(2); }
+    // Adds the specs' patterns in the order of the specs; `exts` is how many are "*.ext" patterns.
+    void build(const int* specs, const int* end, std::size_t exts)
+    {
+        std::size_t slots = 16;
+        while (slots < exts * 2) {
+            slots *= 2;
+        }
+        extSlots.assign(exts > 0 ? slots : 0, 0);
+        for (; specs != end; ++specs) {
+            const int spec = *specs;
+            const std::string_view pattern = (*walks)[static_cast<std::size_t>(spec)].name;
+            if (const auto ext = extensionOnly(pattern)) {
+                std::size_t at = hashFolded(*ext) & (extSlots.size() - 1);
+                while (extSlots[at] != 0 && !equalFolded(extOf(extSlots[at]), *ext)) {
+                    at = (at + 1) & (extSlots.size() - 1);
+                }
+                if (extSlots[at] == 0) {
+                    extSlots[at] = static_cast<std::uint32_t>(spec) + 1;
+                }
+            } else if (hasWildcard(pattern)) {
+                wildcards.emplace_back(spec, pattern);
+            } else {
+                literals[lowerAscii(pattern)].push_back(spec);
+            }
+        }
     }
     const std::vector<int>* literalSpecs(std::string_view name) const
     {
         const auto it = literals.find(lowerAscii(name));
         return it == literals.end() ? nullptr : &it->second;
     }
+    // The first spec of a "*.ext" pattern matching the name; INT32_MAX for none.
+    int firstExtMatch(std::string_view name) const
+    {
+        int first = INT32_MAX;
+        if (extSlots.empty()) {
+            return first;
+        }
+        for (std::size_t dot = name.find('.'); dot != std::string_view::npos; dot = name.find('.', dot + 1)) {
+            const std::string_view ext = name.substr(dot + 1);
+            for (std::size_t at = hashFolded(ext) & (extSlots.size() - 1); extSlots[at] != 0;
+                 at = (at + 1) & (extSlots.size() - 1)) {
+                if (equalFolded(extOf(extSlots[at]), ext)) {
+                    first = std::min(first, static_cast<int>(extSlots[at] - 1));
+                    break;
+                }
+            }
+        }
+        return first;
+    }
     // The first spec whose pattern matches the name; -1 for none.
     int firstMatch(std::string_view name) const
     {
         const std::vector<int>* named = literalSpecs(name);
-        const int literal = named != nullptr ? named->front() : INT32_MAX;
+        const int first = std::min(named != nullptr ? named->front() : INT32_MAX, firstExtMatch(name));
         for (const auto& [spec, pattern] : wildcards) {
-            if (spec > literal) {
+            if (spec > first) {
                 break;
             }
             if (matchesName(pattern, name)) {
                 return spec;
             }
         }
-        return named != nullptr ? literal : -1;
+        return first != INT32_MAX ? first : -1;
     }
 };
 
@@ -121,7 +205,12 @@ public:
     Selection take() { return std::move(m_selection); }
 
 private:
-    SpecWalk resolve(const SelectionSpec& spec) const;
+    SpecWalk resolve(const SelectionSpec& spec);
+    // The index of the path in m_paths, added when new.
+    std::uint32_t pathIndex(std::string_view path);
+    const std::string& pathOf(std::uint32_t index) const { return m_paths[index]; }
+    // The spec's normalised path pattern, for its messages.
+    std::string fullOf(const SpecWalk& how) const;
     void runSpec(int index, const SpecWalk& how, SpecGroup* group);
     // Walks the group once, at the turn of its first spec, which takes its files as they
     // come; what the others take is kept in m_found until their turn.
@@ -161,8 +250,16 @@ private:
     FolderReader* m_reader = nullptr;
     // The group being walked, and what its walk found, by spec.
     const SpecGroup* m_group = nullptr;
-    std::vector<std::vector<FoundItem>> m_found;
+    std::unordered_map<int, std::vector<FoundItem>> m_found;
     std::vector<bool> m_namedFileSeen; // a pattern without wildcards met a file it names
+    // The specs' folders and bases, each once; and name patterns that are not the tail of their spec.
+    std::deque<std::string> m_paths;
+    std::unordered_map<std::string_view, std::uint32_t> m_pathIndex;
+    std::deque<std::string> m_names;
+    // The last base folder given and its index, as one base is usually given to every spec.
+    std::string_view m_lastBaseDir;
+    std::uint32_t m_lastBase = 0;
+    bool m_haveLastBase = false;
 };
 
 // More readers than this gain nothing: the kernel's lookups of one tree contend with each other.
@@ -460,34 +557,64 @@ void Walker::walk()
         if (first == m_spec) {
             consider(records.back(), name, entry);
         } else {
-            m_found[static_cast<std::size_t>(first)].push_back({records.back(), name, entry});
+            m_found[first].push_back({records.back(), name, entry});
         }
     }
 }
 
-SpecWalk Walker::resolve(const SelectionSpec& spec) const
+std::uint32_t Walker::pathIndex(std::string_view path)
+{
+    if (const auto it = m_pathIndex.find(path); it != m_pathIndex.end()) {
+        return it->second;
+    }
+    const auto index = static_cast<std::uint32_t>(m_paths.size());
+    m_pathIndex.emplace(m_paths.emplace_back(path), index);
+    return index;
+}
+
+std::string Walker::fullOf(const SpecWalk& how) const
+{
+    const std::string& folder = pathOf(how.folder);
+    if (how.namesFolder) {
+        return folder;
+    }
+    return (folder == "/" ? std::string() : folder) + "/" + std::string(how.name);
+}
+
+SpecWalk Walker::resolve(const SelectionSpec& spec)
 {
     SpecWalk how;
     how.recurse = spec.recurse;
+    std::string full;
     if (spec.pattern[0] == '/') {
-        how.full = spec.pattern;
+        full = spec.pattern;
+        how.base = pathIndex("");
     } else {
-        const std::string base = spec.baseDir.empty() ? currentFolder() : spec.baseDir;
-        how.base = normalisePath(base[0] == '/' ? base : currentFolder() + "/" + base);
-        how.full = how.base + "/" + spec.pattern;
+        if (!m_haveLastBase || spec.baseDir != m_lastBaseDir) {
+            const std::string base = spec.baseDir.empty() ? currentFolder() : std::string(spec.baseDir);
+            m_lastBase = pathIndex(normalisePath(base[0] == '/' ? base : currentFolder() + "/" + base));
+            m_lastBaseDir = spec.baseDir;
+            m_haveLastBase = true;
+        }
+        how.base = m_lastBase;
+        full = pathOf(how.base) + "/";
+        full += spec.pattern;
     }
-    const bool namesFolder = how.full.back() == '/';
-    how.full = normalisePath(how.full);
+    const bool namesFolder = full.back() == '/';
+    full = normalisePath(full);
+    const auto slash = full.rfind('/');
     struct stat st;
-    if (namesFolder || (!hasWildcard(std::string_view(how.full).substr(how.full.rfind('/') + 1)) &&
-                        stat(how.full.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) {
-        how.folder = how.full;
+    if (namesFolder || (!hasWildcard(std::string_view(full).substr(slash + 1)) && stat(full.c_str(), &st) == 0 &&
+                        S_ISDIR(st.st_mode))) {
+        how.folder = pathIndex(full);
         how.namesFolder = true;
-    } else {
-        const auto slash = how.full.rfind('/');
-        how.folder = slash == 0 ? "/" : how.full.substr(0, slash);
-        how.nameAt = slash + 1;
+        how.name = "*";
+        return how;
     }
+    how.folder = pathIndex(slash == 0 ? std::string_view("/") : std::string_view(full).substr(0, slash));
+    const std::string_view name = std::string_view(full).substr(slash + 1);
+    const std::string_view tail = spec.pattern.substr(spec.pattern.rfind('/') + 1);
+    how.name = name == tail ? tail : std::string_view(m_names.emplace_back(name));
     return how;
 }
 
@@ -495,9 +622,9 @@ void Walker::runSpec(int index, const SpecWalk& how, SpecGroup* group)
 {
     m_spec = index;
     m_matched = 0;
-    m_base = how.base;
-    const bool namedFile = !hasWildcard(how.namePattern());
-    const std::string& folder = how.folder;
+    m_base = pathOf(how.base);
+    const bool namedFile = !hasWildcard(how.name);
+    const std::string& folder = pathOf(how.folder);
     const bool insideBase =
         m_base.empty() || folder == m_base || folder.compare(0, m_base.size() + 1, m_base + "/") == 0 || m_base == "/";
     m_checkNames = m_options.specs.size() > 1 || m_options.junkDirNames || !insideBase;
@@ -506,18 +633,19 @@ void Walker::runSpec(int index, const SpecWalk& how, SpecGroup* group)
             walkGroup(*group, how);
         }
         // The files the walk of its group found for it.
-        auto& found = m_found[static_cast<std::size_t>(index)];
-        for (const FoundItem& item : found) {
-            consider(item.folder, item.name, item.entry);
+        if (const auto found = m_found.find(index); found != m_found.end()) {
+            for (const FoundItem& item : found->second) {
+                consider(item.folder, item.name, item.entry);
+            }
+            m_found.erase(found);
         }
-        std::vector<FoundItem>().swap(found);
         if (namedFile && !m_namedFileSeen[static_cast<std::size_t>(index)]) {
-            m_report(ZIP_MSG_FILE_SKIPPED, how.full + ": no such file; skipped");
+            m_report(ZIP_MSG_FILE_SKIPPED, fullOf(how) + ": no such file; skipped");
         }
         return;
     }
     FolderWalkRules rules;
-    rules.namePattern = how.namePattern();
+    rules.namePattern = how.name;
     rules.recurse = how.recurse;
     rules.hiddenFiles = m_options.hiddenFiles;
     rules.never = m_options.never;
@@ -529,21 +657,21 @@ void Walker::runSpec(int index, const SpecWalk& how, SpecGroup* group)
     walk();
     m_reader = nullptr;
     if (m_matched == 0 && namedFile) {
-        m_report(ZIP_MSG_FILE_SKIPPED, how.full + ": no such file; skipped");
+        m_report(ZIP_MSG_FILE_SKIPPED, fullOf(how) + ": no such file; skipped");
     }
 }
 
 void Walker::walkGroup(SpecGroup& group, const SpecWalk& how)
 {
     group.walked = true;
-    m_base = how.base;
+    m_base = pathOf(how.base);
     FolderWalkRules rules;
     rules.nameFilter = [&group](std::string_view name) { return group.firstMatch(name) >= 0; };
     rules.recurse = how.recurse;
     rules.hiddenFiles = m_options.hiddenFiles;
     rules.never = m_options.never;
     const unsigned threads = how.recurse ? walkThreadCount(m_options.walkThreads) : 1;
-    FolderReader reader(how.folder, std::move(rules), threads - 1);
+    FolderReader reader(pathOf(how.folder), std::move(rules), threads - 1);
     m_reader = &reader;
     m_group = &group;
     walk();
@@ -556,38 +684,51 @@ void Walker::run()
     const std::size_t count = m_options.specs.size();
     std::vector<SpecWalk> walks(count);
     std::vector<SpecGroup> groups;
-    std::unordered_map<std::string, std::size_t> firstOfKey; // folder, base and recursion -> spec
+    // Folder, base and recursion -> the first spec walking them so.
+    std::unordered_map<std::uint64_t, std::size_t> firstOfKey;
     for (std::size_t i = 0; i < count; ++i) {
         if (m_options.specs[i].pattern.empty()) {
             continue;
         }
         walks[i] = resolve(m_options.specs[i]);
         const SpecWalk& how = walks[i];
-        std::string key = how.folder + '\0' + how.base + '\0' + (how.recurse ? "r" : "");
-        const auto [it, added] = firstOfKey.emplace(std::move(key), i);
+        const std::uint64_t key = (std::uint64_t{how.folder} << 32 | how.base) * 2 + (how.recurse ? 1 : 0);
+        const auto [it, added] = firstOfKey.emplace(key, i);
         if (added) {
             continue;
         }
         SpecWalk& first = walks[it->second];
         if (first.group < 0) {
             first.group = static_cast<int>(groups.size());
-            groups.emplace_back().specs.push_back(static_cast<int>(it->second));
+            groups.emplace_back();
         }
         walks[i].group = first.group;
-        groups[static_cast<std::size_t>(first.group)].specs.push_back(static_cast<int>(i));
     }
+    m_pathIndex = {};
     if (!groups.empty()) {
-        m_found.resize(count);
         m_namedFileSeen.assign(count, false);
-    }
-    for (SpecGroup& group : groups) {
-        for (const int spec : group.specs) {
-            const std::string_view pattern = walks[static_cast<std::size_t>(spec)].namePattern();
-            if (hasWildcard(pattern)) {
-                group.wildcards.emplace_back(spec, pattern);
-            } else {
-                group.literals[SpecGroup::lowerAscii(pattern)].push_back(spec);
+        // Each group's specs in order, one group after another, to build their tables.
+        std::vector<std::uint32_t> starts(groups.size() + 1, 0);
+        std::vector<std::size_t> exts(groups.size(), 0);
+        for (const SpecWalk& how : walks) {
+            if (how.group >= 0) {
+                ++starts[static_cast<std::size_t>(how.group) + 1];
+                exts[static_cast<std::size_t>(how.group)] += extensionOnly(how.name) ? 1 : 0;
             }
+        }
+        for (std::size_t g = 0; g < groups.size(); ++g) {
+            starts[g + 1] += starts[g];
+        }
+        std::vector<int> specs(starts.back());
+        std::vector<std::uint32_t> next(starts.begin(), starts.end() - 1);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (walks[i].group >= 0) {
+                specs[next[static_cast<std::size_t>(walks[i].group)]++] = static_cast<int>(i);
+            }
+        }
+        for (std::size_t g = 0; g < groups.size(); ++g) {
+            groups[g].walks = &walks;
+            groups[g].build(specs.data() + starts[g], specs.data() + starts[g + 1], exts[g]);
         }
     }
     for (std::size_t i = 0; i < count; ++i) {

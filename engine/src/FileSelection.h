@@ -45,11 +45,12 @@ struct SourceDirectory
     std::uint32_t mode = 0;
 };
 
-// One file spec, already taken from the block.
+// One file spec, already taken from the block. Views of texts the caller keeps until selectFiles
+// returns (a block may hold millions of specs; they are not copied).
 struct SelectionSpec
 {
-    std::string pattern; // path pattern: folder part and name pattern
-    std::string baseDir; // base of a relative pattern; empty: the current folder
+    std::string_view pattern; // path pattern: folder part and name pattern
+    std::string_view baseDir; // base of a relative pattern; empty: the current folder
     bool recurse = false;
 };
 

@@ -27,6 +27,28 @@ struct SpecSecurity
     std::string password; // empty: ask
 };
 
+// The security of each file spec, by spec. Neighbouring specs with the same security (usually all:
+// the block's password) share one record, so a list of many masks costs an index per mask.
+class SpecSecurities
+{
+public:
+    void add(SpecSecurity security)
+    {
+        if (m_shared.empty() || m_shared.back().encrypt != security.encrypt ||
+            m_shared.back().password != security.password) {
+            m_shared.push_back(std::move(security));
+        }
+        m_of.push_back(static_cast<std::uint32_t>(m_shared.size() - 1));
+    }
+    // A password set here (one asked for) is set for the specs sharing the record, which all lacked it.
+    SpecSecurity& operator[](std::size_t spec) { return m_shared[m_of[spec]]; }
+    const SpecSecurity& operator[](std::size_t spec) const { return m_shared[m_of[spec]]; }
+
+private:
+    std::vector<SpecSecurity> m_shared;
+    std::vector<std::uint32_t> m_of;
+};
+
 enum class ItemKind
 {
     Copy,
@@ -111,7 +133,7 @@ private:
     bool m_rebuild = false;
     bool m_verify = false;
     SelectionOptions m_selectionOptions;
-    std::vector<SpecSecurity> m_security;
+    SpecSecurities m_security;
     std::vector<std::string> m_storeSuffixes;
 
     std::unique_ptr<ExistingArchive> m_archive;

@@ -76,16 +76,17 @@ void Operation::readBlock()
     const std::string blockPassword = text(m_block.Password);
     for (int i = 0; i < m_block.SpecCount && m_block.Specs != nullptr; ++i) {
         const ZipSpecData& data = m_block.Specs[i];
+        // Views of the block's texts, which stay for the whole call.
         SelectionSpec spec;
-        spec.pattern = text(data.FileSpec);
-        spec.baseDir = text(data.RootDir);
+        spec.pattern = data.FileSpec != nullptr ? data.FileSpec : "";
+        spec.baseDir = data.RootDir != nullptr ? data.RootDir : "";
         // The record carries the block's recursion unless its line overrides it.
         spec.recurse = data.Recurse != 0;
-        options.specs.push_back(std::move(spec));
+        options.specs.push_back(spec);
         SpecSecurity security;
         security.encrypt = data.Encrypt != 0;
         security.password = data.Password != nullptr ? text(data.Password) : blockPassword;
-        m_security.push_back(std::move(security));
+        m_security.add(std::move(security));
     }
     for (int i = 0; i < m_block.ExcludeCount && m_block.Excludes != nullptr; ++i) {
         if (m_block.Excludes[i] != nullptr && *m_block.Excludes[i] != '\0') {
