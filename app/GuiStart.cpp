@@ -109,24 +109,23 @@ private:
     bool& m_displayLost;
 };
 
-// The batch list of the run in progress, for an end of the process forced by the window system.
-TpxBatchList* g_runningBatch = nullptr;
+// A batch-mode run goes on, for an end of the process forced by the window system.
+bool g_runGoesOn = false;
 
 // The window system ends the process (exit 1) when it meets a broken display connection the run did
 // not see first (it broke while a question was shown, or in the instant between the run's look and
-// the window system's). The run cannot go on from there; it ends as a stop by an error instead:
-// temporary files removed, the summary written, exit code 2.
+// the window system's). The run cannot go on from there; it ends as a stop by an error instead, as
+// any such run ends: temporary files removed, the summary written, the end in the run log and the
+// last result, the notification, exit code 2.
 void endRunWithoutDisplay()
 {
-    TpxBatchList* batchList = std::exchange(g_runningBatch, nullptr);
-    if (batchList == nullptr) {
+    if (!std::exchange(g_runGoesOn, false)) {
         return;
     }
     RemoveOwnWorkFiles();
-    batchList->RunSummary.StopError = EnglishText(sDisplayWentAway, {});
-    writeError(batchList->RunSummary.Text());
+    const int exitCode = EndRunInProgress(sDisplayWentAway);
     std::fflush(nullptr);
-    ::_exit(kExitStoppedByError);
+    ::_exit(exitCode >= 0 ? exitCode : kExitStoppedByError);
 }
 
 // The batch-mode run, started from the event loop by its posted request as the editor's Zip it is.
@@ -155,10 +154,10 @@ private:
     {
         static const bool exitHandled = std::atexit(endRunWithoutDisplay) == 0;
         (void)exitHandled;
-        g_runningBatch = &m_batchList;
+        g_runGoesOn = true;
         TStderrBatchRunReport report;
         ExitCode = RunWholeBatch(m_batchList, m_batchFile, report, true).ExitCode;
-        g_runningBatch = nullptr;
+        g_runGoesOn = false;
         if (m_displayLost) {
             // Nothing more may reach the window system: its next look at the broken connection would
             // end the process with its own exit code.

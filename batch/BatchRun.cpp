@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <exception>
 #include <functional>
+#include <utility>
 
 void TStderrBatchRunReport::RunError(const std::string& text)
 {
@@ -22,6 +23,25 @@ void TStderrBatchRunReport::RunEnded(const TRunSummary& summary, int /*exitCode*
 }
 
 namespace {
+
+// The whole-batch run going on in this process, for an end of the process that cannot return to it.
+struct TRunInProgress
+{
+    TpxBatchList& List;
+    TRunRecorder& Record;
+    IBatchRunReport& Report;
+    bool Unattended;
+};
+TRunInProgress* g_runInProgress = nullptr;
+
+class TRunInProgressGuard
+{
+public:
+    explicit TRunInProgressGuard(TRunInProgress* run) { g_runInProgress = run; }
+    ~TRunInProgressGuard() { g_runInProgress = nullptr; }
+    TRunInProgressGuard(const TRunInProgressGuard&) = delete;
+    TRunInProgressGuard& operator=(const TRunInProgressGuard&) = delete;
+};
 
 TBatchRunResult runRecorded(TpxBatchList& batchList, const std::string& batchFile, IBatchRunReport& report,
                             bool wholeBatch, bool unattended, const std::function<void()>& run)
@@ -46,6 +66,8 @@ TBatchRunResult runRecorded(TpxBatchList& batchList, const std::string& batchFil
         batchList.ProgressForm->ReportNotice(record.Warning());
     }
     try {
+        TRunInProgress inProgress{batchList, record, report, unattended};
+        const TRunInProgressGuard guard(&inProgress);
         run();
         result.ExitCode = batchList.RunSummary.ExitCode();
     } catch (const ESilentStop&) {
@@ -77,6 +99,22 @@ TBatchRunResult RunWholeBatch(TpxBatchList& batchList, const std::string& batchF
         return result;
     }
     return runRecorded(batchList, batchFile, report, true, unattended, [&batchList] { batchList.RunAll(); });
+}
+
+int EndRunInProgress(int stopError)
+{
+    TRunInProgress* run = std::exchange(g_runInProgress, nullptr);
+    if (run == nullptr) {
+        return -1;
+    }
+    TRunSummary& summary = run->List.RunSummary;
+    summary.SetStopError(stopError, {});
+    run->Record.Finish(kExitStoppedByError);
+    run->Report.RunEnded(summary, kExitStoppedByError);
+    if (run->Unattended) {
+        run->Record.Notify();
+    }
+    return kExitStoppedByError;
 }
 
 TBatchRunResult RunOneSection(TpxBatchList& batchList, const std::string& batchFile, int index, IBatchRunReport& report)

@@ -58,6 +58,14 @@ struct TBatchRunResult
 TBatchRunResult RunWholeBatch(TpxBatchList& batchList, const std::string& batchFile, IBatchRunReport& report,
                               bool unattended = false);
 
+// Ends the run going on in this process as stopped by the error of numbered string
+// `stopError`, for a process that must end now and cannot return to the run (the window system ends
+// it): the summary reported, the run log's end, the last result kept and, in batch mode, the
+// notification sent, as for any run stopped by an error. The caller then ends the process. Returns
+// the exit code (kExitStoppedByError), or -1 when no run goes on. Call on the run's
+// thread, from within the run (a callback, a handler of the process's end).
+int EndRunInProgress(int stopError);
+
 // Runs one entry of the batch (RunSection) as RunWholeBatch runs all of them: under the run lock and
 // into the run log, but it never counts as the batch's last result and never notifies.
 TBatchRunResult RunOneSection(TpxBatchList& batchList, const std::string& batchFile, int index,

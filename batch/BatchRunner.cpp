@@ -245,6 +245,9 @@ void TpxBatchList::RunSection(int index)
     } catch (const ESilentStop&) {
         RunSummary.StoppedByUser = true;
         throw;
+    } catch (const ENumberedError& e) {
+        RunSummary.SetStopError(e.Number(), e.Arguments());
+        throw;
     } catch (const std::exception& e) {
         RunSummary.StopError = e.what();
         throw;
@@ -286,6 +289,9 @@ void TpxBatchList::RunAll()
     } catch (const ESilentStop&) {
         RunSummary.StoppedByUser = true;
         throw;
+    } catch (const ENumberedError& e) {
+        RunSummary.SetStopError(e.Number(), e.Arguments());
+        throw;
     } catch (const std::exception& e) {
         RunSummary.StopError = e.what();
         throw;
@@ -296,7 +302,7 @@ void TpxBatchList::CheckParameters() const
 {
     // A command or password cut at a NUL byte would run or encrypt with something nobody wrote.
     if (!ParametersDefect.empty()) {
-        throw EVorlandError("[BatchParameters] " + ParametersDefect + "; nothing was run");
+        throw ENumberedError(sParametersDefect, {ParametersDefect});
     }
 }
 

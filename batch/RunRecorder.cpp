@@ -198,10 +198,16 @@ bool TRunRecorder::Notify()
     }
     UseUsersRunLanguage();
     const TRunSummary& summary = m_list.RunSummary;
-    // The counts, and the first problem as a hint of what went wrong; the log has the others.
-    std::string text = firstLine(summary.LocalText());
+    // The counts, the first problem as a hint of what went wrong (the log has the others), and the
+    // error that stopped the run (the summary's last line).
+    const std::string local = summary.LocalText();
+    std::string text = firstLine(local);
     if (!summary.LocalProblemLines.empty()) {
         text += "\n" + summary.LocalProblemLines.front();
+    }
+    if (!summary.StopError.empty()) {
+        const std::size_t end = local.find_last_not_of('\n');
+        text += "\n" + local.substr(local.find_last_of('\n', end) + 1, end - local.find_last_of('\n', end));
     }
     return NotifyRunEnd(m_batchFile, m_exitCode, text, summary.ProblemCount(), m_files.Log, m_list.NotifySuccess);
 }

@@ -1,6 +1,7 @@
 #include "batch/RunStateFiles.h"
 
 #include "batch/IniFile.h"
+#include "core/AppStrings.h"
 #include "core/FileOps.h"
 #include "core/PosixIo.h"
 #include "pathrules/PathRules.h"
@@ -19,6 +20,8 @@ namespace {
 constexpr const char* kStateSection = "RunState";
 // Longest part of a batch file's name kept in the names of its run files.
 constexpr std::size_t kNameLength = 48;
+// A numbered string takes "%1" to "%9".
+constexpr std::int64_t kMaxStopErrorArguments = 9;
 
 std::uint64_t fnv1a(const std::string& text)
 {
@@ -145,6 +148,18 @@ TRunState ReadRunState(const std::string& fileName)
         summary.CurrentSection = unescapeValue(IniFile::ReadString(section, "Section", {}));
         summary.StoppedByUser = readNumber(section, "StoppedByUser") != 0;
         summary.StopError = unescapeValue(IniFile::ReadString(section, "StopError", {}));
+        // The stop error's numbered string, for showing it in the user's language; states written
+        // before it was kept have the English text alone.
+        const std::int64_t number = readNumber(section, "StopErrorNumber");
+        const std::int64_t count = readNumber(section, "StopErrorArguments");
+        if (number > 0 && number < kAppStringCount && TvkStringList::IsUsed(static_cast<int>(number)) && count >= 0 &&
+            count <= kMaxStopErrorArguments) {
+            summary.StopErrorNumber = static_cast<int>(number);
+            for (std::int64_t i = 1; i <= count; ++i) {
+                const std::string key = "StopErrorArgument" + std::to_string(i);
+                summary.StopErrorArguments.push_back(unescapeValue(IniFile::ReadString(section, key, {})));
+            }
+        }
         state.LastSuccess = readNumber(section, "LastSuccess");
         break;
     }
@@ -171,6 +186,14 @@ bool WriteRunState(const std::string& fileName, const TRunState& state, std::str
     text += "Section=" + escapeValue(summary.CurrentSection) + "\n";
     text += "StoppedByUser=" + std::string(summary.StoppedByUser ? "1" : "0") + "\n";
     text += "StopError=" + escapeValue(summary.StopError) + "\n";
+    if (summary.StopErrorNumber > 0) {
+        text += "StopErrorNumber=" + std::to_string(summary.StopErrorNumber) + "\n";
+        text += "StopErrorArguments=" + std::to_string(summary.StopErrorArguments.size()) + "\n";
+        for (std::size_t i = 0; i < summary.StopErrorArguments.size(); ++i) {
+            text +=
+                "StopErrorArgument" + std::to_string(i + 1) + "=" + escapeValue(summary.StopErrorArguments[i]) + "\n";
+        }
+    }
     text += "LastSuccess=" + std::to_string(state.LastSuccess) + "\n";
 
     // Flushed and renamed over the old state: a killed process or a crash leaves one or the other.

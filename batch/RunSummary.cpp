@@ -15,6 +15,13 @@ std::string number(int value)
 
 } // namespace
 
+void TRunSummary::SetStopError(int number, std::vector<std::string> arguments)
+{
+    StopError = FillTextFrom(EnglishText(number, {}), arguments);
+    StopErrorNumber = number;
+    StopErrorArguments = std::move(arguments);
+}
+
 TZipMessageWeight ZipMessageWeight(int code)
 {
     switch (code) {
@@ -91,7 +98,9 @@ std::string TRunSummary::TextIn(std::string (*text)(int, std::initializer_list<s
     if (StoppedByUser) {
         out += text(sRunStoppedByUser, {where}) + "\n";
     } else if (!StopError.empty()) {
-        out += text(sRunStoppedByError, {where, StopError}) + "\n";
+        const std::string error =
+            StopErrorNumber > 0 ? FillTextFrom(text(StopErrorNumber, {}), StopErrorArguments) : StopError;
+        out += text(sRunStoppedByError, {where, error}) + "\n";
     }
     return out;
 }

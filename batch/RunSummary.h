@@ -52,9 +52,15 @@ struct TRunSummary
     std::vector<std::string> NoticeLines;       // messages shown that were no problems
     std::string CurrentSection;                 // name of the section being run (or last run)
     bool StoppedByUser = false;
-    std::string StopError; // the error that ended the run; empty when none
+    std::string StopError; // the error that ended the run, in English; empty when none
+    // The numbered string of StopError and its arguments, so that it can be shown in the user's
+    // language; 0 for an error that has only its English text.
+    int StopErrorNumber = 0;
+    std::vector<std::string> StopErrorArguments;
 
     void Clear() { *this = TRunSummary(); }
+    // Sets the stop error from the numbered string `number` filled with `arguments`.
+    void SetStopError(int number, std::vector<std::string> arguments);
     int ProblemCount() const;
     int ExitCode() const;
     // A few lines for the end of the run: counts, problems by kind, how the run ended. Text is

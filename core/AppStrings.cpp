@@ -1,5 +1,6 @@
 #include "core/AppStrings.h"
 
+#include <cstddef>
 #include <utility>
 
 namespace {
@@ -117,6 +118,7 @@ constexpr TDefaultText kDefaultTexts[] = {
     {170, "Cannot read \"%1\": %2"},
     {171, "%1: changed size while it was read; copied as read"},
     {172, "Unable to create directory \"%1\": %2"},
+    {173, "[BatchParameters] %1; nothing was run"},
 
     // 200 to 259: verifying and restoring.
     {200, "%s: %s does not read back as it was written (%s); the previous archive was kept"},
@@ -222,14 +224,16 @@ std::string AppString(int number)
     return AppStrings().Get(number);
 }
 
-std::string FillText(std::string_view pattern, std::initializer_list<std::string_view> arguments)
+namespace {
+
+template <typename TArguments> std::string fillFrom(std::string_view pattern, const TArguments& arguments)
 {
     std::string out;
     for (std::size_t i = 0; i < pattern.size(); ++i) {
         if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' && pattern[i + 1] <= '9') {
             const auto index = static_cast<std::size_t>(pattern[i + 1] - '1');
             if (index < arguments.size()) {
-                out += *(arguments.begin() + index);
+                out += *(arguments.begin() + static_cast<std::ptrdiff_t>(index));
                 ++i;
                 continue;
             }
@@ -237,6 +241,18 @@ std::string FillText(std::string_view pattern, std::initializer_list<std::string
         out += pattern[i];
     }
     return out;
+}
+
+} // namespace
+
+std::string FillText(std::string_view pattern, std::initializer_list<std::string_view> arguments)
+{
+    return fillFrom(pattern, arguments);
+}
+
+std::string FillTextFrom(std::string_view pattern, const std::vector<std::string>& arguments)
+{
+    return fillFrom(pattern, arguments);
 }
 
 std::string AppText(int number, std::initializer_list<std::string_view> arguments)

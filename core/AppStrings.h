@@ -111,6 +111,7 @@ enum TAppString : int
     sCannotReadFolder = 170,
     sFileChangedWhileCopied = 171,
     sCannotCreateFolder = 172,
+    sParametersDefect = 173,
 
     // 200 to 259: verifying and restoring.
     sVerifyEntryFailed = 200,
@@ -178,6 +179,8 @@ std::string AppString(int number);
 
 // The text with "%1" to "%9" replaced by the arguments (a translation may put them in any order).
 std::string FillText(std::string_view pattern, std::initializer_list<std::string_view> arguments);
+// FillText with arguments kept for later (a message number stored with its arguments).
+std::string FillTextFrom(std::string_view pattern, const std::vector<std::string>& arguments);
 // FillText of the current text of a number.
 std::string AppText(int number, std::initializer_list<std::string_view> arguments);
 // FillText of the default English text of a number (output that scripts read).

@@ -1,6 +1,9 @@
 #include "core/CoreErrors.h"
 
+#include "core/AppStrings.h"
+
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -18,5 +21,11 @@ std::string describe(const std::string& fileName, int systemError, const std::st
 
 EInOutError::EInOutError(const std::string& fileName, int systemError, const std::string& what)
     : EVorlandError(describe(fileName, systemError, what)), m_fileName(fileName), m_systemError(systemError)
+{
+}
+
+ENumberedError::ENumberedError(int number, std::vector<std::string> arguments)
+    : EVorlandError(FillTextFrom(TvkStringList::DefaultText(number), arguments)), m_number(number),
+      m_arguments(std::move(arguments))
 {
 }

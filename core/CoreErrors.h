@@ -4,12 +4,27 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 // Base of every error the core raises on purpose.
 class EVorlandError : public std::runtime_error
 {
 public:
     explicit EVorlandError(const std::string& text) : std::runtime_error(text) {}
+};
+
+// An error whose text is a numbered string (core/AppStrings.h): what() is its English text; the number
+// and the arguments let a window or a notification say it in the user's language.
+class ENumberedError : public EVorlandError
+{
+public:
+    ENumberedError(int number, std::vector<std::string> arguments);
+    int Number() const { return m_number; }
+    const std::vector<std::string>& Arguments() const { return m_arguments; }
+
+private:
+    int m_number;
+    std::vector<std::string> m_arguments;
 };
 
 // A file could not be created, read or written. `SystemError` is the errno value (0 when none).

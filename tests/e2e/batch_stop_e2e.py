@@ -4,6 +4,7 @@ seconds; Abort while the engine writes stops the run and leaves no temporary fil
 mid-run leaves an honest end; a missing batch file and the usage switch show their box on a display."""
 
 import glob
+import json
 import os
 import signal
 import subprocess
@@ -89,7 +90,7 @@ class BatchStop(EditorTestMixin, unittest.TestCase):
         returned; the program's exit code, its standard error and the temporary files left."""
         display = XSession()
         self.addCleanup(display.stop)
-        env = dict(self.env, DISPLAY=display.display)
+        env = dict(self.env, DISPLAY=display.display, XDG_STATE_HOME=os.path.join(self.dir, "state"))
         program = Program(display, env, self.busy_batch(), "/B")
         self.addCleanup(program.stop)
         kill_when(program)
@@ -108,15 +109,36 @@ class BatchStop(EditorTestMixin, unittest.TestCase):
         self.assertEqual(left, [])
         self.assertEqual(subprocess.run(["unzip", "-tq", self.archive], capture_output=True).returncode, 0)
 
-        # While "Cancel zip ?" is shown the window system ends the process: the run ends as a stop by
-        # an error, its temporary archive removed.
+        # While "Cancel zip ?" is shown the window system ends the process: the run ends as any run
+        # stopped by an error ends, its temporary archive removed, its end in the log and the last
+        # result, and the desktop told (by the stand-in notification service on this test's bus).
         os.remove(self.marker)
         os.remove(self.archive)
+        record = os.path.join(self.dir, "notifications.jsonl")
+        service = subprocess.Popen(["/usr/bin/python3", os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                                                     "notice_service.py"), record],
+                                   stdout=subprocess.PIPE, text=True)
+        self.addCleanup(service.wait, 10)
+        self.addCleanup(service.terminate)
+        self.assertEqual(service.stdout.readline().strip(), "ready")
         code, err, left = self.run_on_a_display_that_dies(lambda program: self.ask_to_stop(program))
         self.assertEqual(code, 2, err)
         self.assertIn("Stopped by an error in section \"big\": the display went away", err)
         self.assertFalse(os.path.exists(self.marker))
         self.assertEqual(left, [])
+        state_folder = os.path.join(self.dir, "state", "vorland")
+        [log] = glob.glob(os.path.join(state_folder, "busy-*.log"))
+        with open(log) as f:
+            last_run = f.read().rsplit("==== Run of ", 1)[1]
+        self.assertIn("the display went away", last_run)
+        self.assertRegex(last_run, r"==== Run ended .*: exit code 2 \(stopped by an error\)\n$")
+        [state] = glob.glob(os.path.join(state_folder, "busy-*.state"))
+        with open(state) as f:
+            self.assertRegex(f.read(), r"Running=0\nLastExitCode=2\n(.|\n)*StopErrorNumber=86\n")
+        with open(record) as f:
+            [call] = [json.loads(line) for line in f]
+        self.assertEqual(call["summary"], 'Backup "busy" was stopped by an error')
+        self.assertIn("the display went away", call["body"])
 
     def test_a_missing_batch_file_shows_its_box_opens_the_editor_and_ends_with_2(self):
         missing = os.path.join(self.dir, "missing.vrl")

@@ -31,6 +31,7 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLibraryInfo>
 #include <QMenu>
 #include <QMessageBox>
@@ -335,8 +336,8 @@ TEST_F(Translation, accelerators_are_unique_where_they_can_be_pressed_in_both_la
 }
 
 // A strip wider than the pages would widen the editor, or cut its button off where the window keeps
-// its size.
-TEST_F(Translation, the_last_result_strip_asks_no_more_width_in_french_than_the_pages)
+// its size. The error that stopped the run is kept with its number, and read back in French.
+TEST_F(Translation, the_last_result_strip_says_the_stop_in_french_within_the_width_of_the_pages)
 {
     testkit::TempDir folder;
     qputenv("XDG_STATE_HOME", QByteArray::fromStdString((folder.path() / "state").string()));
@@ -348,7 +349,8 @@ TEST_F(Translation, the_last_result_strip_asks_no_more_width_in_french_than_the_
     state.BatchFile = batchFile;
     state.LastStart = 1777000000;
     state.LastEnd = state.LastStart + 60;
-    state.LastExitCode = kExitWithErrors;
+    state.LastExitCode = kExitStoppedByError;
+    state.Summary.SetStopError(sParametersDefect, {"line 2: NUL"});
     state.LastSuccess = state.LastStart - 86400;
     ASSERT_TRUE(WriteRunState(RunFilesOf(batchFile).State, state, error)) << error;
     TFrmSaveZip main;
@@ -357,6 +359,8 @@ TEST_F(Translation, the_last_result_strip_asks_no_more_width_in_french_than_the_
     main.PnLastRun->ShowBatch(batchFile, state.LastEnd + 9 * 86400);
     EXPECT_FALSE(main.PnLastRun->isHidden());
     EXPECT_LE(main.PnLastRun->minimumSizeHint().width(), main.PageControl->minimumSizeHint().width());
+    const std::string lastRun = main.PnLastRun->_lbLastRun->text().toStdString();
+    EXPECT_NE(lastRun.find("[BatchParameters] line 2: NUL ; rien n'a été exécuté"), std::string::npos) << lastRun;
     qunsetenv("XDG_STATE_HOME");
 }
 
