@@ -128,7 +128,7 @@ struct SpecGroup
     void build(const int* specs, const int* end, std::size_t exts)
     {
         std::size_t slots = 16;
-        while (slots < exts * 2) {
+        while (slots < exts + exts / 3) { // at most three quarters full
             slots *= 2;
         }
         extSlots.assign(exts > 0 ? slots : 0, 0);
@@ -413,7 +413,7 @@ void Walker::consider(std::uint32_t folderIndex, const std::string& name, const 
     const auto& files = m_selection.files;
     const auto nameOf = [this](std::uint32_t item) { return m_selection.name(m_selection.files[item]); };
     // One spec reaches each path once; only several may reach one twice.
-    const bool severalSpecs = m_options.specs.size() > 1;
+    const bool severalSpecs = m_options.specCount() > 1;
     const std::uint64_t pathHash = hashName(name, folder.pathHash);
     if (severalSpecs && m_seenPaths.find(pathHash, [&](std::uint32_t item) {
             return m_selection.folders[files[item].folder].path == folder.path && nameOf(item) == name;
@@ -627,7 +627,7 @@ void Walker::runSpec(int index, const SpecWalk& how, SpecGroup* group)
     const std::string& folder = pathOf(how.folder);
     const bool insideBase =
         m_base.empty() || folder == m_base || folder.compare(0, m_base.size() + 1, m_base + "/") == 0 || m_base == "/";
-    m_checkNames = m_options.specs.size() > 1 || m_options.junkDirNames || !insideBase;
+    m_checkNames = m_options.specCount() > 1 || m_options.junkDirNames || !insideBase;
     if (group != nullptr) {
         if (!group->walked) {
             walkGroup(*group, how);
@@ -681,16 +681,17 @@ void Walker::walkGroup(SpecGroup& group, const SpecWalk& how)
 
 void Walker::run()
 {
-    const std::size_t count = m_options.specs.size();
+    const std::size_t count = m_options.specCount();
     std::vector<SpecWalk> walks(count);
     std::vector<SpecGroup> groups;
     // Folder, base and recursion -> the first spec walking them so.
     std::unordered_map<std::uint64_t, std::size_t> firstOfKey;
     for (std::size_t i = 0; i < count; ++i) {
-        if (m_options.specs[i].pattern.empty()) {
+        const SelectionSpec spec = m_options.spec(i);
+        if (spec.pattern.empty()) {
             continue;
         }
-        walks[i] = resolve(m_options.specs[i]);
+        walks[i] = resolve(spec);
         const SpecWalk& how = walks[i];
         const std::uint64_t key = (std::uint64_t{how.folder} << 32 | how.base) * 2 + (how.recurse ? 1 : 0);
         const auto [it, added] = firstOfKey.emplace(key, i);
@@ -732,7 +733,7 @@ void Walker::run()
         }
     }
     for (std::size_t i = 0; i < count; ++i) {
-        if (m_options.specs[i].pattern.empty()) {
+        if (m_options.spec(i).pattern.empty()) {
             continue;
         }
         const SpecWalk& how = walks[i];

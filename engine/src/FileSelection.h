@@ -1,6 +1,8 @@
 #pragma once
 // Choosing the files of one operation from the file specs and exclusions of the block.
 
+#include "zipengine/ZipEngineApi.h"
+
 #include <cstdint>
 #include <ctime>
 #include <deque>
@@ -57,6 +59,9 @@ struct SelectionSpec
 struct SelectionOptions
 {
     std::vector<SelectionSpec> specs;
+    // When set, the file specs are these records of the block instead, read where they are.
+    const ZipSpecData* specRecords = nullptr;
+    std::size_t specRecordCount = 0;
     std::vector<std::string> excludes;
     bool hiddenFiles = false;
     bool junkDirNames = false;
@@ -68,6 +73,17 @@ struct SelectionOptions
     // Threads reading the folders of a recursive walk, the calling thread included; 0: one per core,
     // at most 8. With 1 the calling thread reads each folder itself when it gets to it.
     unsigned walkThreads = 0;
+
+    std::size_t specCount() const { return specRecords != nullptr ? specRecordCount : specs.size(); }
+    SelectionSpec spec(std::size_t index) const
+    {
+        if (specRecords == nullptr) {
+            return specs[index];
+        }
+        const ZipSpecData& record = specRecords[index];
+        return {record.FileSpec != nullptr ? record.FileSpec : "", record.RootDir != nullptr ? record.RootDir : "",
+                record.Recurse != 0};
+    }
 };
 
 // The files' own names, one after another in blocks of 1 MiB that a name never spans, so the store

@@ -40,6 +40,7 @@ public:
         }
         m_of.push_back(static_cast<std::uint32_t>(m_shared.size() - 1));
     }
+    void reserve(std::size_t specs) { m_of.reserve(specs); }
     // A password set here (one asked for) is set for the specs sharing the record, which all lacked it.
     SpecSecurity& operator[](std::size_t spec) { return m_shared[m_of[spec]]; }
     const SpecSecurity& operator[](std::size_t spec) const { return m_shared[m_of[spec]]; }

@@ -74,15 +74,13 @@ void Operation::readBlock()
     options.dirEntries = m_block.NoDirEntries == 0;
     options.tempPrefix = tempPrefix(m_archivePath);
     const std::string blockPassword = text(m_block.Password);
-    for (int i = 0; i < m_block.SpecCount && m_block.Specs != nullptr; ++i) {
+    // The file specs are read from the block's records, which stay for the whole call.
+    const auto specCount = static_cast<std::size_t>(m_block.Specs != nullptr ? std::max(m_block.SpecCount, 0) : 0);
+    options.specRecords = m_block.Specs;
+    options.specRecordCount = specCount;
+    m_security.reserve(specCount);
+    for (std::size_t i = 0; i < specCount; ++i) {
         const ZipSpecData& data = m_block.Specs[i];
-        // Views of the block's texts, which stay for the whole call.
-        SelectionSpec spec;
-        spec.pattern = data.FileSpec != nullptr ? data.FileSpec : "";
-        spec.baseDir = data.RootDir != nullptr ? data.RootDir : "";
-        // The record carries the block's recursion unless its line overrides it.
-        spec.recurse = data.Recurse != 0;
-        options.specs.push_back(spec);
         SpecSecurity security;
         security.encrypt = data.Encrypt != 0;
         security.password = data.Password != nullptr ? text(data.Password) : blockPassword;
