@@ -182,6 +182,16 @@ void TpxBatchList::ReportRunProblem(TRunProblem kind, int number, std::initializ
     ReportProblemLine(kind, EnglishText(number, arguments), AppText(number, arguments));
 }
 
+void TpxBatchList::ReportRunProblem(TRunProblem kind, int number, const std::string& name, int systemError)
+{
+    // The system's text follows the line: English in the English line (standard error and the log,
+    // whatever face runs), the environment's language in a translated one.
+    const bool translated = AppString(number) != TvkStringList::DefaultText(number);
+    ReportProblemLine(
+        kind, EnglishText(number, {name, SystemErrorText(systemError)}),
+        AppText(number, {name, translated ? LocalSystemErrorText(systemError) : SystemErrorText(systemError)}));
+}
+
 void TpxBatchList::ReportProblemLine(TRunProblem kind, const std::string& text, const std::string& localText)
 {
     ++RunSummary.Problems[static_cast<std::size_t>(kind)];
@@ -201,7 +211,7 @@ bool TpxBatchList::MakeFolder(const std::string& folder, TRunProblem kind)
     if (ForceDirectories(folder, error, cause)) {
         return true;
     }
-    ReportRunProblem(kind, sCannotCreateFolder, {folder, std::generic_category().message(cause)});
+    ReportRunProblem(kind, sCannotCreateFolder, folder, cause);
     return false;
 }
 
@@ -481,12 +491,11 @@ void TpxBatchList::CopySection(const TBatchEntry& entry)
                  const std::string name = path.substr(path.rfind('/') + 1);
                  if (!isWorkFileName(name) && MatchesMaskList(IncludeMasks, name, true) &&
                      !MatchesMaskList(ExcludeMasks, name, false)) {
-                     ReportRunProblem(TRunProblem::UnreadableFolder, sLinkNotFollowed,
-                                      {path, std::strerror(systemError)});
+                     ReportRunProblem(TRunProblem::UnreadableFolder, sLinkNotFollowed, path, systemError);
                  }
                  return;
              }
-             ReportRunProblem(TRunProblem::UnreadableFolder, sCannotReadFolder, {path, std::strerror(systemError)});
+             ReportRunProblem(TRunProblem::UnreadableFolder, sCannotReadFolder, path, systemError);
          });
 }
 

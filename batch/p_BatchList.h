@@ -221,6 +221,9 @@ private:
     // (standard error) and the run log get it in English, as scripts read them; LocalProblemLines
     // (the editor's problems dialog) in the user's language.
     void ReportRunProblem(TRunProblem kind, int number, std::initializer_list<std::string_view> arguments);
+    // The same for a numbered string of a name ("%1") and the system's text of errno value
+    // `systemError` ("%2").
+    void ReportRunProblem(TRunProblem kind, int number, const std::string& name, int systemError);
     void ReportProblemLine(TRunProblem kind, const std::string& text, const std::string& localText);
     // Makes the folder with its missing parents; false, with the problem line reported as `kind`,
     // when it cannot be made.

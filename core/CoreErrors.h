@@ -46,3 +46,11 @@ class ESilentStop : public std::exception
 public:
     const char* what() const noexcept override { return "stopped"; }
 };
+
+// The C library's text of the errno value `error`, in English whatever the process's locale (the
+// window library sets the locale from the environment), for output that scripts read.
+std::string SystemErrorText(int error);
+// The same text in the language of the environment's messages locale (LC_ALL, LC_MESSAGES, LANG),
+// for lines shown in the user's language; English when that locale is not installed or does not
+// use UTF-8.
+std::string LocalSystemErrorText(int error);
