@@ -117,7 +117,8 @@ std::string StaleLine(const TRunStatus& status, TTextSource text)
 std::string StatusReport(const TRunStatus& status, TTextSource text)
 {
     std::string out = LastRunLine(status, text) + "\n";
-    if (status.State.LastEnd > 0) {
+    // While a run goes on, or after one was killed, the summary kept is the one of the run before.
+    if (status.State.LastEnd > 0 && !status.RunningNow && !status.Unfinished) {
         out += status.State.Summary.TextIn(text);
     }
     if (status.State.LastStart > 0) {

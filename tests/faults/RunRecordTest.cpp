@@ -102,6 +102,8 @@ TEST_F(RunRecord, runs_are_logged_and_status_tells_the_last_result_and_the_last_
 
 TEST_F(RunRecord, a_second_run_is_refused_and_a_killed_run_neither_blocks_nor_loses_its_log)
 {
+    // A good run before: its summary is no summary of the killed run after it.
+    ASSERT_EQ(faultkit::RunBatch(batch).exitCode, 0);
     setBefore("sleep 60");
     faultkit::Child first({faultkit::VorlandPath().string(), batch.string(), "/B"}, {"VORLAND_CONSOLE=1"});
     for (int i = 0; i < 400 && !TRunLock::IsHeld(files.Lock); ++i) {
@@ -118,17 +120,18 @@ TEST_F(RunRecord, a_second_run_is_refused_and_a_killed_run_neither_blocks_nor_lo
 
     first.Kill(SIGKILL);
     ASSERT_TRUE(first.Wait(std::chrono::seconds(30)));
-    EXPECT_EQ(countOf(readFile(files.Log), "==== Run of "), 1);
+    EXPECT_EQ(countOf(readFile(files.Log), "==== Run of "), 2);
     auto killed = status();
     EXPECT_EQ(killed.exitCode, 1) << killed.output;
     EXPECT_NE(killed.output.find("did not end"), std::string::npos) << killed.output;
+    EXPECT_EQ(killed.output.find("Run summary"), std::string::npos) << killed.output;
 
     setBefore("true");
     const auto next = faultkit::RunBatch(batch);
     EXPECT_EQ(next.exitCode, 0) << next.output;
     const std::string log = readFile(files.Log);
     EXPECT_NE(log.find("==== (this run did not end"), std::string::npos) << log;
-    EXPECT_EQ(countOf(log, ": exit code 0 (without problems)"), 1) << log;
+    EXPECT_EQ(countOf(log, ": exit code 0 (without problems)"), 2) << log;
 }
 
 TEST(RunLog, keeps_its_newest_runs_within_its_bounds)
