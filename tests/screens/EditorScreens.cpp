@@ -292,4 +292,11 @@ VORLAND_SCREEN(last_result)
     WriteRunState(RunFilesOf(fileName).State, state, error);
     window->PnLastRun->ShowBatch(fileName, now);
     ctx.Save(QStringLiteral("stale"), window.get());
+
+    state.LastExitCode = kExitStoppedByError;
+    state.Summary.CurrentSection = "Documents";
+    state.Summary.SetStopError(sDisplayWentAway, {});
+    WriteRunState(RunFilesOf(fileName).State, state, error);
+    window->PnLastRun->ShowBatch(fileName, now);
+    ctx.Save(QStringLiteral("stopped"), window.get());
 }
