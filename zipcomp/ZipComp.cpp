@@ -271,60 +271,101 @@ std::int32_t TZipComponent::RunEngine(const std::string& archivePath)
     return result;
 }
 
-void TZipComponent::Add()
+bool TZipComponent::CanAdd()
 {
-    m_processedCount = 0;
-    m_archiveReplaced = false;
     if (m_fspecArgs.empty()) {
         ReportMessage(zipmsg::kNothingToAdd);
-        return;
+        return false;
     }
     if (m_zipFileName.empty()) {
         // An archive that could not be read was reported then; a second message would only mislead.
         if (!m_directoryUnreadable) {
             ReportMessage(zipmsg::kNoArchiveName);
         }
-        return;
+        return false;
     }
     if (m_unattended && m_addOptions.Has(AddOpt::AddEncrypt) && m_password.empty()) {
         ReportMessage(zipmsg::kNoPasswordUnattended);
-        return;
+        return false;
     }
+    return true;
+}
 
-    const bool spanning = m_addOptions.Has(AddOpt::AddDiskSpan) || m_addOptions.Has(AddOpt::AddDiskSpanErase);
-    std::string archivePath = m_zipFileName;
-    if (spanning) {
-        if (m_addOptions.Has(AddOpt::AddFreshen) || m_addOptions.Has(AddOpt::AddUpdate)) {
-            ReportMessage(zipmsg::kSpanWithUpdate);
-            return;
-        }
-        if (HasExeExtension(m_zipFileName)) {
-            ReportMessage(zipmsg::kSpanToExe);
-            return;
-        }
-        try {
-            archivePath = MakeTempArchiveName();
-        } catch (const std::exception& e) {
-            ReportMessage(zipmsg::kEngineCallFailed, e.what());
-            return;
-        }
-        if (m_verbose && OnMessage) {
-            OnMessage(*this, 0, "Temporary zipfile: " + archivePath);
-        }
+bool TZipComponent::ChooseSpanningArchive(std::string& archivePath)
+{
+    if (m_addOptions.Has(AddOpt::AddFreshen) || m_addOptions.Has(AddOpt::AddUpdate)) {
+        ReportMessage(zipmsg::kSpanWithUpdate);
+        return false;
     }
-
-    if (m_busy) {
-        return;
+    if (HasExeExtension(m_zipFileName)) {
+        ReportMessage(zipmsg::kSpanToExe);
+        return false;
     }
+    try {
+        archivePath = MakeTempArchiveName();
+    } catch (const std::exception& e) {
+        ReportMessage(zipmsg::kEngineCallFailed, e.what());
+        return false;
+    }
+    if (m_verbose && OnMessage) {
+        OnMessage(*this, 0, "Temporary zipfile: " + archivePath);
+    }
+    return true;
+}
 
+bool TZipComponent::StartSelfExtractor()
+{
     if (HasExeExtension(m_zipFileName) && m_stubSize == 0 && !existsFollowingLinks(m_zipFileName)) {
         const int result = BuildSelfExtractor(true);
         if (result != 0) {
             ReportError(EZipComponent(zipmsg::kSfxCreateFailed, static_cast<std::int64_t>(result)));
-            return;
+            return false;
         }
     }
+    return true;
+}
 
+void TZipComponent::RunAdd(const std::string& archivePath, bool spanning)
+{
+    // The engine puts a new archive in place by renaming it over the old one: a new file identity.
+    const auto identity = [](const std::string& path) {
+        struct stat info = {};
+        return ::stat(path.c_str(), &info) == 0 ? std::make_pair(info.st_dev, info.st_ino)
+                                                : std::make_pair(dev_t{}, ino_t{});
+    };
+    const auto before = identity(archivePath);
+    m_processedCount = RunEngine(archivePath);
+    const auto after = identity(archivePath);
+    m_archiveReplaced = !spanning && after != before && after != std::make_pair(dev_t{}, ino_t{});
+    if (!spanning || m_processedCount <= 0) {
+        return;
+    }
+    int lastVolume = 0;
+    if (CopyToVolumes(archivePath, m_zipFileName, lastVolume) != 0) {
+        m_processedCount = 0;
+        return;
+    }
+    const DriveType type = m_volumes->GetDriveType(m_volumes->DriveRoot(m_zipFileName));
+    if (type == DriveType::Fixed || type == DriveType::Network) {
+        m_zipFileName = NumberedVolumeName(m_zipFileName, lastVolume + 1);
+    }
+}
+
+void TZipComponent::Add()
+{
+    m_processedCount = 0;
+    m_archiveReplaced = false;
+    if (!CanAdd()) {
+        return;
+    }
+    const bool spanning = m_addOptions.Has(AddOpt::AddDiskSpan) || m_addOptions.Has(AddOpt::AddDiskSpanErase);
+    std::string archivePath = m_zipFileName;
+    if (spanning && !ChooseSpanningArchive(archivePath)) {
+        return;
+    }
+    if (m_busy || !StartSelfExtractor()) {
+        return;
+    }
     const bool loadedHere = !m_engine->IsLoaded();
     if (!LoadZipEngine()) {
         return;
@@ -333,28 +374,8 @@ void TZipComponent::Add()
     m_busy = true;
     m_cancel = false;
     std::exception_ptr stop;
-    // The engine puts a new archive in place by renaming it over the old one: a new file identity.
-    const auto identity = [](const std::string& path) {
-        struct stat info = {};
-        return ::stat(path.c_str(), &info) == 0 ? std::make_pair(info.st_dev, info.st_ino)
-                                                : std::make_pair(dev_t{}, ino_t{});
-    };
-    const auto before = identity(archivePath);
     try {
-        m_processedCount = RunEngine(archivePath);
-        const auto after = identity(archivePath);
-        m_archiveReplaced = !spanning && after != before && after != std::make_pair(dev_t{}, ino_t{});
-        if (spanning && m_processedCount > 0) {
-            int lastVolume = 0;
-            if (CopyToVolumes(archivePath, m_zipFileName, lastVolume) != 0) {
-                m_processedCount = 0;
-            } else {
-                const DriveType type = m_volumes->GetDriveType(m_volumes->DriveRoot(m_zipFileName));
-                if (type == DriveType::Fixed || type == DriveType::Network) {
-                    m_zipFileName = NumberedVolumeName(m_zipFileName, lastVolume + 1);
-                }
-            }
-        }
+        RunAdd(archivePath, spanning);
     } catch (const ESilentStop&) {
         m_processedCount = 0;
         stop = std::current_exception();

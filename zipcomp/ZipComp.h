@@ -248,6 +248,13 @@ private:
     void ProcessMessages();
     std::string MakeTempArchiveName();
     std::int32_t RunEngine(const std::string& archivePath);
+    // The steps of Add: whether there is something to add where it may go (reported when not); the
+    // temporary archive a spanned set is written to first (reported when it cannot be); the
+    // self-extractor stub of a new .exe archive; the engine's run and the copy to the volumes.
+    bool CanAdd();
+    bool ChooseSpanningArchive(std::string& archivePath);
+    bool StartSelfExtractor();
+    void RunAdd(const std::string& archivePath, bool spanning);
     std::int32_t HandleCallback(ZipCallbackRec& record);
     void DispatchCallback(ZipCallbackRec& record, const std::string& text);
     // The answers to the engine's questions, written into the record.
