@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
+#include <cstdlib>
 #include <functional>
 #include <stdexcept>
 
@@ -193,12 +195,35 @@ TEST_F(BatchRunner, a_copy_section_whose_masks_match_nothing_still_counts_every_
     EXPECT_EQ(list.RunSummary.ExitCode(), kExitOk);
 }
 
-TEST_F(BatchRunner, an_unreadable_source_folder_is_reported)
+// The system's text of a problem follows its line: English in the English line even where the
+// process's locale is French (the window library sets it from the environment), French in the
+// French line.
+TEST_F(BatchRunner, an_unreadable_source_folder_is_reported_with_the_systems_text_in_each_lines_language)
 {
+    const fs::path locales = tmp.path() / "locales";
+    fs::create_directories(locales);
+    const auto made =
+        testkit::runProcess({"localedef", "-i", "fr_FR", "-f", "UTF-8", (locales / "fr_FR.UTF-8").string()});
+    ASSERT_TRUE(fs::is_directory(locales / "fr_FR.UTF-8")) << "scripts/packages.txt installs locales: " << made.err;
+    ::setenv("LOCPATH", locales.c_str(), 1);
+    ::setenv("LC_ALL", "fr_FR.UTF-8", 1);
+    ASSERT_NE(std::setlocale(LC_ALL, ""), nullptr);
+    AppStrings().Set(sCannotReadFolder, "Impossible de lire « %1 » : %2");
+
     add("Copy", tmp / "copy", (tmp.path() / "missing").string(), false);
     list.RunAll();
+
+    std::setlocale(LC_ALL, "C");
+    ::unsetenv("LC_ALL");
+    ::unsetenv("LOCPATH");
+    AppStrings().Reset();
     ASSERT_EQ(view->problems.size(), 1U);
-    EXPECT_NE(view->problems[0].find("Cannot read \"" + (tmp.path() / "missing").string()), std::string::npos);
+    const std::string missing = (tmp.path() / "missing").string();
+    EXPECT_NE(view->problems[0].find("Cannot read \"" + missing + "/\": No such file or directory"), std::string::npos)
+        << view->problems[0];
+    ASSERT_EQ(list.RunSummary.LocalProblemLines.size(), 1U);
+    EXPECT_EQ(list.RunSummary.LocalProblemLines[0],
+              "Impossible de lire « " + missing + "/ » : Aucun fichier ou dossier de ce type");
     EXPECT_EQ(list.RunSummary.ExitCode(), kExitWithErrors);
 }
 
