@@ -25,6 +25,9 @@ namespace {
 // cost little beside inflating, small beside the engine's memory budget.
 constexpr std::size_t kStreamIn = 256u << 10;
 constexpr std::size_t kStreamOut = 1u << 20;
+// Bounds of the read-ahead window; reads larger than half the largest go to the file directly.
+constexpr std::size_t kWindowMin = 64u << 10;
+constexpr std::size_t kWindowMax = 4u << 20;
 
 // NTFS times extra field (written by some archivers instead of the extended timestamp): 4 reserved
 // bytes, then tagged attributes; tag 1 holds modification, access and creation times as 100 ns
@@ -209,8 +212,46 @@ void EntryReader::describe(std::size_t index, ZipReadEntry& out)
     }
 }
 
+std::int64_t EntryReader::localHeaderAt(std::size_t index) const
+{
+    return static_cast<std::int64_t>(header(index).localOffset) + m_shift;
+}
+
+bool EntryReader::fillWindow(std::uint64_t offset, std::size_t size, std::string& why)
+{
+    const bool forward = offset >= m_windowAt && offset - m_windowAt <= m_windowFill + m_windowStep;
+    m_windowStep = forward && m_windowStep != 0 ? std::min(m_windowStep * 2, kWindowMax) : kWindowMin;
+    const auto step = static_cast<std::size_t>(
+        std::min<std::uint64_t>(std::max(m_windowStep, size), offset < m_fileSize ? m_fileSize - offset : size));
+    if (m_window.size() < step) {
+        m_window.resize(step);
+    }
+    const ssize_t n = readFully(m_fd, m_window.data(), step, offset);
+    m_windowAt = offset;
+    m_windowFill = n < 0 ? 0 : static_cast<std::size_t>(n);
+    if (n < 0) {
+        why = "cannot read the archive: " + errnoText(errno);
+        return false;
+    }
+    return true;
+}
+
 bool EntryReader::readAt(std::uint64_t offset, void* out, std::size_t size, std::string& why)
 {
+    if (size <= kWindowMax / 2) {
+        if (offset < m_windowAt || offset - m_windowAt + size > m_windowFill) {
+            if (!fillWindow(offset, size, why)) {
+                return false;
+            }
+        }
+        const std::size_t from = static_cast<std::size_t>(offset - m_windowAt);
+        if (m_windowFill - from < size) {
+            why = "the archive ends too early";
+            return false;
+        }
+        std::memcpy(out, m_window.data() + from, size);
+        return true;
+    }
     const ssize_t n = readFully(m_fd, out, size, offset);
     if (n < 0) {
         why = "cannot read the archive: " + errnoText(errno);

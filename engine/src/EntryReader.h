@@ -70,8 +70,12 @@ public:
     // Where the entry's central header lies in the file.
     std::uint64_t centralHeaderAt(std::size_t index) const { return m_directoryStart + m_headers[index]; }
 
+    // Where the local header of entry `index` lies in the file, as its central header says.
+    std::int64_t localHeaderAt(std::size_t index) const;
+
 private:
     bool readAt(std::uint64_t offset, void* out, std::size_t size, std::string& why);
+    bool fillWindow(std::uint64_t offset, std::size_t size, std::string& why);
     ZipEntryResult locateData(const zipdir::CentralHeader& h, std::uint64_t& dataAt, std::string& why);
 
     std::string m_path;
@@ -83,6 +87,13 @@ private:
     std::vector<std::size_t> m_headers;
     std::string m_name;
     libdeflate_decompressor* m_inflater = nullptr;
+    // Small reads are served from a window of the file read ahead of them. The window grows while
+    // the reads go forward (headers and data of entries in file order become a few large reads) and
+    // shrinks again when they jump back.
+    std::vector<std::uint8_t> m_window;
+    std::uint64_t m_windowAt = 0;
+    std::size_t m_windowFill = 0;
+    std::size_t m_windowStep = 0;
 };
 
 // Seconds since the epoch of the entry's modification time: the extended timestamp, else the NTFS

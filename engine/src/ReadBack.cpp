@@ -4,9 +4,11 @@
 #include "EntryReader.h"
 #include "zipformat/ZipRecords.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
+#include <numeric>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -93,8 +95,16 @@ void readBack(const std::string& path, const std::vector<ReadBackEntry>& written
     } catch (const ArchiveUnreadable& e) {
         mismatch(std::string(), e.what());
     }
+    // In file order, so the reader's window turns the headers and data into a few large reads.
+    std::vector<std::int64_t> at(reader->count());
+    for (std::size_t i = 0; i < at.size(); ++i) {
+        at[i] = reader->localHeaderAt(i);
+    }
+    std::vector<std::size_t> order(at.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return at[a] < at[b]; });
     std::size_t found = 0;
-    for (std::size_t i = 0; i < reader->count(); ++i) {
+    for (const std::size_t i : order) {
         const zipdir::CentralHeader h = reader->header(i);
         const std::string name = h.nameText();
         std::string why;
