@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -33,6 +34,12 @@ std::string parentOf(const std::string& relative)
     return slash == std::string::npos ? std::string() : relative.substr(0, slash);
 }
 
+std::string leafOf(const std::string& relative)
+{
+    const auto slash = relative.rfind('/');
+    return slash == std::string::npos ? relative : relative.substr(slash + 1);
+}
+
 } // namespace
 
 RestoreTarget::RestoreTarget(std::string destination) : m_destination(std::move(destination))
@@ -47,19 +54,28 @@ RestoreTarget::RestoreTarget(std::string destination) : m_destination(std::move(
 RestoreTarget::~RestoreTarget()
 {
     abortFile();
+    if (m_dirFd >= 0) {
+        ::close(m_dirFd);
+    }
 }
 
 bool RestoreTarget::exists(const std::string& relative) const
 {
     struct stat st;
+    if (m_dirFd >= 0 && parentOf(relative) == m_dirName) {
+        return ::fstatat(m_dirFd, leafOf(relative).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    }
     return ::lstat(fullPath(relative).c_str(), &st) == 0;
 }
 
 bool RestoreTarget::makeParents(const std::string& relative, std::string& why)
 {
+    if (m_destinationMade && (relative.empty() || m_knownFolders.count(relative) != 0)) {
+        return true;
+    }
     // The destination itself may be reached through links (the user chose it); below it, nothing.
     std::string path;
-    for (std::size_t i = 0; i < m_destination.size();) {
+    for (std::size_t i = 0; !m_destinationMade && i < m_destination.size();) {
         const std::size_t slash = m_destination.find('/', i + 1);
         path = m_destination.substr(0, slash);
         if (!path.empty() && ::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) {
@@ -71,13 +87,19 @@ bool RestoreTarget::makeParents(const std::string& relative, std::string& why)
         }
         i = slash;
     }
+    m_destinationMade = true;
     std::size_t start = 0;
     while (start < relative.size()) {
         std::size_t slash = relative.find('/', start);
         if (slash == std::string::npos) {
             slash = relative.size();
         }
-        const std::string folder = fullPath(relative.substr(0, slash));
+        std::string prefix = relative.substr(0, slash);
+        start = slash + 1;
+        if (m_knownFolders.count(prefix) != 0) {
+            continue;
+        }
+        const std::string folder = fullPath(prefix);
         struct stat st;
         if (::lstat(folder.c_str(), &st) == 0) {
             if (!S_ISDIR(st.st_mode)) {
@@ -88,8 +110,27 @@ bool RestoreTarget::makeParents(const std::string& relative, std::string& why)
             why = folder + ": " + errorText(errno);
             return false;
         }
-        start = slash + 1;
+        m_knownFolders.insert(std::move(prefix));
     }
+    return true;
+}
+
+bool RestoreTarget::openFolder(const std::string& folder, std::string& why)
+{
+    if (m_dirFd >= 0 && m_dirName == folder) {
+        return true;
+    }
+    if (m_dirFd >= 0) {
+        ::close(m_dirFd);
+    }
+    // The way to it was checked for links; the folder itself must not be one either.
+    m_dirFd = ::open(folder.empty() ? m_destination.c_str() : fullPath(folder).c_str(),
+                     O_RDONLY | O_DIRECTORY | O_CLOEXEC | (folder.empty() ? 0 : O_NOFOLLOW));
+    if (m_dirFd < 0) {
+        why = fullPath(folder) + ": " + errorText(errno);
+        return false;
+    }
+    m_dirName = folder;
     return true;
 }
 
@@ -105,18 +146,22 @@ bool RestoreTarget::makeFolder(const std::string& relative, std::uint32_t mode, 
 bool RestoreTarget::beginFile(const std::string& relative, std::string& why)
 {
     abortFile();
-    if (!makeParents(parentOf(relative), why)) {
-        return false;
-    }
     const std::string folder = parentOf(relative);
-    // A hidden name that marks the file as unfinished, short enough for any leaf name.
-    std::string temp = fullPath(folder.empty() ? std::string() : folder + "/") + ".vorland-part-XXXXXX";
-    m_fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (m_fd < 0) {
-        why = fullPath(relative) + ": " + errorText(errno);
+    if (!makeParents(folder, why) || !openFolder(folder, why)) {
         return false;
     }
-    m_tempPath = temp;
+    // A hidden name that marks the file as unfinished, short enough for any leaf name.
+    const std::string prefix = ".vorland-part-" + std::to_string(::getpid()) + "-";
+    while (m_fd < 0) {
+        std::string temp = prefix + std::to_string(++m_tempCounter);
+        m_fd = ::openat(m_dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (m_fd >= 0) {
+            m_tempName = std::move(temp);
+        } else if (errno != EEXIST) {
+            why = fullPath(relative) + ": " + errorText(errno);
+            return false;
+        }
+    }
     m_relative = relative;
     m_written = 0;
     m_hole = 0;
@@ -173,25 +218,29 @@ bool RestoreTarget::commitFile(std::uint32_t mode, std::int64_t mtime, ExistingR
     if (rule == ExistingRule::KeepBoth && exists(finalName)) {
         finalName = freeName(m_relative);
     }
-    // Skip: link() refuses an existing name, where rename() would replace it.
-    const std::string finalPath = fullPath(finalName);
+    // Skip: the rename refuses an existing name (or, where the file system cannot, a hard link does).
+    const std::string leaf = leafOf(finalName);
+    const char* temp = m_tempName.c_str();
     if (rule == ExistingRule::Replace) {
-        ok = ::rename(m_tempPath.c_str(), finalPath.c_str()) == 0;
+        ok = ::renameat(m_dirFd, temp, m_dirFd, leaf.c_str()) == 0;
     } else {
-        ok = ::link(m_tempPath.c_str(), finalPath.c_str()) == 0;
-        if (ok || errno == EEXIST) {
-            ::unlink(m_tempPath.c_str());
-        } else if (errno == EPERM || errno == ENOTSUP || errno == EOPNOTSUPP) {
-            // A file system without hard links: renamed when the name is still free.
-            ok = !exists(finalName) && ::rename(m_tempPath.c_str(), finalPath.c_str()) == 0;
+        ok = ::renameat2(m_dirFd, temp, m_dirFd, leaf.c_str(), RENAME_NOREPLACE) == 0;
+        if (!ok && (errno == EINVAL || errno == ENOSYS)) {
+            ok = ::linkat(m_dirFd, temp, m_dirFd, leaf.c_str(), 0) == 0;
+            if (ok || errno == EEXIST) {
+                ::unlinkat(m_dirFd, temp, 0);
+            } else if (errno == EPERM || errno == ENOTSUP || errno == EOPNOTSUPP) {
+                // A file system without hard links: renamed when the name is still free.
+                ok = !exists(finalName) && ::renameat(m_dirFd, temp, m_dirFd, leaf.c_str()) == 0;
+            }
         }
     }
     if (!ok) {
-        why = finalPath + ": " + errorText(errno);
+        why = fullPath(finalName) + ": " + errorText(errno);
         abortFile();
         return false;
     }
-    m_tempPath.clear();
+    m_tempName.clear();
     return true;
 }
 
@@ -201,9 +250,9 @@ void RestoreTarget::abortFile()
         ::close(m_fd);
         m_fd = -1;
     }
-    if (!m_tempPath.empty()) {
-        ::unlink(m_tempPath.c_str());
-        m_tempPath.clear();
+    if (!m_tempName.empty()) {
+        ::unlinkat(m_dirFd, m_tempName.c_str(), 0);
+        m_tempName.clear();
     }
 }
 

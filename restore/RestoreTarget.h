@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <sys/types.h>
+#include <unordered_set>
 #include <vector>
 
 namespace restore {
@@ -60,6 +61,7 @@ public:
 
 private:
     bool makeParents(const std::string& relative, std::string& why);
+    bool openFolder(const std::string& folder, std::string& why);
     bool flushHole(std::string& why);
 
     struct Folder
@@ -71,9 +73,19 @@ private:
     std::string m_destination;
     mode_t m_umask;
     std::vector<Folder> m_folders;
+    // Folders below the destination found to be real folders (not links) or made by this target, so
+    // that the files of one folder do not check their way again; the destination once made.
+    std::unordered_set<std::string> m_knownFolders;
+    bool m_destinationMade = false;
+    // The folder of the file being written, open, and the relative name it was opened for: the
+    // file is made, renamed and removed relative to it.
+    int m_dirFd = -1;
+    std::string m_dirName;
     int m_fd = -1;
     std::string m_relative;
-    std::string m_tempPath;
+    std::string m_leaf;
+    std::string m_tempName; // in m_dirFd; empty when no temporary file exists
+    unsigned m_tempCounter = 0;
     std::uint64_t m_written = 0;
     std::uint64_t m_hole = 0; // zeros not yet written (a hole left by seeking)
 };
