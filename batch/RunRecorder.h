@@ -40,8 +40,8 @@ public:
     // result (and the last success for exit code 0) in the state file. Releases the lock.
     void Finish(int exitCode);
     // Sends the desktop notification of the finished run: for exit codes 1 to 3 always, for 0 only
-    // when the batch asks for it (NotifySuccess); the first problem line is in it. False when none
-    // was sent.
+    // when the batch asks for it (NotifySuccess); the first problem line and the error that stopped
+    // the run are in it. False when none was sent.
     bool Notify();
     // What could not be kept (log or state file), empty when everything was.
     const std::string& Warning() const { return m_warning; }
