@@ -217,6 +217,23 @@ std::int64_t EntryReader::localHeaderAt(std::size_t index) const
     return static_cast<std::int64_t>(header(index).localOffset) + m_shift;
 }
 
+void EntryReader::dropCached(const std::vector<std::pair<std::uint64_t, std::uint64_t>>& ranges)
+{
+    // Pages still dirty cannot be dropped: written out first.
+    fdatasync(m_fd);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    const std::uint64_t page = pageSize > 0 ? static_cast<std::uint64_t>(pageSize) : 4096;
+    for (auto [from, to] : ranges) {
+        from -= from % page;
+        to = std::min(m_fileSize, to);
+        to = std::min(m_fileSize, (to + page - 1) / page * page);
+        if (from < to) {
+            posix_fadvise(m_fd, static_cast<off_t>(from), static_cast<off_t>(to - from), POSIX_FADV_DONTNEED);
+        }
+    }
+    m_windowFill = 0;
+}
+
 bool EntryReader::fillWindow(std::uint64_t offset, std::size_t size, std::string& why)
 {
     const bool forward = offset >= m_windowAt && offset - m_windowAt <= m_windowFill + m_windowStep;

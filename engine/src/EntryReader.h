@@ -13,6 +13,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct libdeflate_decompressor;
@@ -72,6 +73,11 @@ public:
 
     // Where the local header of entry `index` lies in the file, as its central header says.
     std::int64_t localHeaderAt(std::size_t index) const;
+    // Where the central directory starts in the file.
+    std::uint64_t directoryStart() const { return m_directoryStart; }
+    // Syncs the file and drops its cached pages in the ranges [from, to) (widened to whole pages),
+    // so that reads there come from the disk. Hints the system may ignore.
+    void dropCached(const std::vector<std::pair<std::uint64_t, std::uint64_t>>& ranges);
 
 private:
     bool readAt(std::uint64_t offset, void* out, std::size_t size, std::string& why);
