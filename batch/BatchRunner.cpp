@@ -376,16 +376,16 @@ void TpxBatchList::ProcessSection(const std::string& Name, const std::string& Zi
     ProgressForm->StartSection(Name, Zip, sourceDir, 100);
     SourceDir = sourceDir;
     if (Compress) {
-        ZipSection(TBatchEntry(Name, Zip, sourceDir, Suffix, Ignore, Recurse, DirName, true));
+        ZipSection(TBatchEntry(Name, Zip, sourceDir, {}, {}, Recurse, DirName, true), Suffix, Ignore);
     } else {
-        CopySection(TBatchEntry(Name, Zip, sourceDir, Suffix, Ignore, Recurse, false, false));
+        CopySection(TBatchEntry(Name, Zip, sourceDir, {}, {}, Recurse, false, false), Suffix, Ignore);
     }
     if (!CancelRequested) {
         ++RunSummary.SectionsRun;
     }
 }
 
-void TpxBatchList::ZipSection(const TBatchEntry& entry)
+void TpxBatchList::ZipSection(const TBatchEntry& entry, std::string_view suffix, std::string_view ignore)
 {
     const std::string& archive = entry.Zip;
     // A rebuild writes the new archive beside the previous one, which stays at its name until the new
@@ -404,8 +404,8 @@ void TpxBatchList::ZipSection(const TBatchEntry& entry)
     ZipComponent->SetRootDir(entry.Dir);
     ZipComponent->FSpecArgs().clear();
     ZipComponent->FSpecArgsExcl().clear();
-    BuildMaskList(entry, entry.Suffix, ZipComponent->FSpecArgs(), false);
-    BuildMaskList(entry, entry.Ignore, ZipComponent->FSpecArgsExcl(), true);
+    BuildMaskList(entry, suffix, ZipComponent->FSpecArgs(), false);
+    BuildMaskList(entry, ignore, ZipComponent->FSpecArgsExcl(), true);
     if (ZipComponent->FSpecArgs().empty()) {
         ZipComponent->FSpecArgs().push_back(DefaultZipMask(entry));
     }
@@ -434,12 +434,12 @@ void TpxBatchList::ZipSection(const TBatchEntry& entry)
     }
 }
 
-void TpxBatchList::CopySection(const TBatchEntry& entry)
+void TpxBatchList::CopySection(const TBatchEntry& entry, std::string_view suffix, std::string_view ignore)
 {
     IncludeMasks.clear();
     ExcludeMasks.clear();
-    BuildMaskList(entry, entry.Suffix, IncludeMasks, false);
-    BuildMaskList(entry, entry.Ignore, ExcludeMasks, true);
+    BuildMaskList(entry, suffix, IncludeMasks, false);
+    BuildMaskList(entry, ignore, ExcludeMasks, true);
 
     const std::string target = AbsolutePath(entry.Zip);
     if (!MakeFolder(target, TRunProblem::TargetUnusable)) {

@@ -233,8 +233,9 @@ private:
     void CheckParameters() const;
     // ProcessSection with the entry's values, unless the entry was loaded with a defect (reported).
     void RunEntry(const TBatchEntry& entry);
-    void ZipSection(const TBatchEntry& entry);
-    void CopySection(const TBatchEntry& entry);
+    // The section's masks come apart from the entry, so that a long list is not copied.
+    void ZipSection(const TBatchEntry& entry, std::string_view suffix, std::string_view ignore);
+    void CopySection(const TBatchEntry& entry, std::string_view suffix, std::string_view ignore);
 
     IPrompter* m_prompter = nullptr;    // set by SetPrompter; nullptr: the application's
     IEventPump* m_pump = nullptr;       // set by SetEventPump
