@@ -99,15 +99,27 @@ class BatchStop(EditorTestMixin, unittest.TestCase):
         return code, program.stderr(), glob.glob(os.path.join(self.dir, "*vorland-tmp*"))
 
     def test_a_display_killed_mid_run_ends_with_a_summary_an_honest_code_and_no_temporary_file(self):
-        # While the engine works: the run goes on without windows and completes.
-        code, err, left = self.run_on_a_display_that_dies(
-            lambda program: program.window(lambda title: title.startswith("Processing archive ... big")))
-        self.assertEqual(code, 0, err)
-        self.assertIn("the display went away", err)
-        self.assertIn("No problems.", err)
-        self.assertTrue(os.path.exists(self.marker), "the After command did not run")
-        self.assertEqual(left, [])
-        self.assertEqual(subprocess.run(["unzip", "-tq", self.archive], capture_output=True).returncode, 0)
+        # While the engine works: the run goes on without windows and completes. In a moment of each
+        # event pass the window system can meet the broken connection before the run sees it: that
+        # run ends as stopped by an error, never as a success, and another attempt is made.
+        for attempt in range(3):
+            code, err, left = self.run_on_a_display_that_dies(
+                lambda program: program.window(lambda title: title.startswith("Processing archive ... big")))
+            self.assertIn("the display went away", err)
+            self.assertEqual(left, [])
+            if code != 0:
+                self.assertEqual(code, 2, err)
+                self.assertIn("Stopped by an error in section \"big\": the display went away", err)
+                self.assertFalse(os.path.exists(self.marker), "the After command ran after a stop")
+                if os.path.exists(self.archive):
+                    os.remove(self.archive)
+                continue
+            self.assertIn("No problems.", err)
+            self.assertTrue(os.path.exists(self.marker), "the After command did not run")
+            self.assertEqual(subprocess.run(["unzip", "-tq", self.archive], capture_output=True).returncode, 0)
+            break
+        else:
+            self.fail("no run went on without its display in three attempts")
 
         # While "Cancel zip ?" is shown the window system ends the process: the run ends as any run
         # stopped by an error ends, its temporary archive removed, its end in the log and the last
