@@ -27,8 +27,8 @@ struct SpecSecurity
     std::string password; // empty: ask
 };
 
-// The security of each file spec, by spec. Neighbouring specs with the same security (usually all:
-// the block's password) share one record, so a list of many masks costs an index per mask.
+// The security of each file spec, by spec. Neighbouring specs with the same security share one
+// record; while all specs share the first (usually: the block's password) no index is kept at all.
 class SpecSecurities
 {
 public:
@@ -36,18 +36,24 @@ public:
     {
         if (m_shared.empty() || m_shared.back().encrypt != security.encrypt ||
             m_shared.back().password != security.password) {
+            if (!m_shared.empty() && m_of.empty()) {
+                m_of.assign(m_count, 0); // the first spec with another security: from now on by index
+            }
             m_shared.push_back(std::move(security));
         }
-        m_of.push_back(static_cast<std::uint32_t>(m_shared.size() - 1));
+        if (m_shared.size() > 1) {
+            m_of.push_back(static_cast<std::uint32_t>(m_shared.size() - 1));
+        }
+        ++m_count;
     }
-    void reserve(std::size_t specs) { m_of.reserve(specs); }
     // A password set here (one asked for) is set for the specs sharing the record, which all lacked it.
-    SpecSecurity& operator[](std::size_t spec) { return m_shared[m_of[spec]]; }
-    const SpecSecurity& operator[](std::size_t spec) const { return m_shared[m_of[spec]]; }
+    SpecSecurity& operator[](std::size_t spec) { return m_shared[m_of.empty() ? 0 : m_of[spec]]; }
+    const SpecSecurity& operator[](std::size_t spec) const { return m_shared[m_of.empty() ? 0 : m_of[spec]]; }
 
 private:
     std::vector<SpecSecurity> m_shared;
-    std::vector<std::uint32_t> m_of;
+    std::vector<std::uint32_t> m_of; // empty while every spec has the first record
+    std::size_t m_count = 0;
 };
 
 enum class ItemKind

@@ -78,7 +78,6 @@ void Operation::readBlock()
     const auto specCount = static_cast<std::size_t>(m_block.Specs != nullptr ? std::max(m_block.SpecCount, 0) : 0);
     options.specRecords = m_block.Specs;
     options.specRecordCount = specCount;
-    m_security.reserve(specCount);
     for (std::size_t i = 0; i < specCount; ++i) {
         const ZipSpecData& data = m_block.Specs[i];
         SpecSecurity security;
