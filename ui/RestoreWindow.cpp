@@ -88,7 +88,16 @@ TRestoreWindow::TRestoreWindow(const TSource& source, QWidget* parent) : QDialog
 {
     setObjectName(QStringLiteral("TFrmRestore"));
     setWindowTitle(fromUtf8(restore::restoreText(sRestoreTitle, {source.path})));
+    MakeControls();
+    LayOutControls();
+    ConnectHandlers();
+    SetQuestions();
+    RegisterForm(this);
+    AppLanguage().TranslateForm(this);
+}
 
+void TRestoreWindow::MakeControls()
+{
     lbFilter = new QLabel(QStringLiteral("&Filter"), this);
     lbFilter->setObjectName(QStringLiteral("lbFilter"));
     edFilter = new QLineEdit(this);
@@ -114,7 +123,7 @@ TRestoreWindow::TRestoreWindow(const TSource& source, QWidget* parent) : QDialog
     edFolder->setAccessibleName(QStringLiteral("Folder"));
     sbFolder = new QPushButton(QStringLiteral("&Browse..."), this);
     sbFolder->setObjectName(QStringLiteral("sbFolder"));
-    const bool knowsOriginal = !source.originalPlace.empty();
+    const bool knowsOriginal = !m_source.originalPlace.empty();
     rbOriginal->setEnabled(knowsOriginal);
     (knowsOriginal ? rbOriginal : rbFolder)->setChecked(true);
 
@@ -132,7 +141,10 @@ TRestoreWindow::TRestoreWindow(const TSource& source, QWidget* parent) : QDialog
     btStop->setEnabled(false);
     btClose = new QPushButton(QStringLiteral("&Close"), this);
     btClose->setObjectName(QStringLiteral("btClose"));
+}
 
+void TRestoreWindow::LayOutControls()
+{
     auto* grid = new QGridLayout(this);
     grid->addWidget(lbFilter, 0, 0);
     grid->addWidget(edFilter, 0, 1, 1, 2);
@@ -152,7 +164,10 @@ TRestoreWindow::TRestoreWindow(const TSource& source, QWidget* parent) : QDialog
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(1, 1);
     resize(640, 480);
+}
 
+void TRestoreWindow::ConnectHandlers()
+{
     connect(edFilter, &QLineEdit::textChanged, this, &TRestoreWindow::edFilterChange);
     connect(btRestore, &QPushButton::clicked, this, &TRestoreWindow::btRestoreClick);
     connect(btStop, &QPushButton::clicked, this, &TRestoreWindow::btStopClick);
@@ -166,7 +181,11 @@ TRestoreWindow::TRestoreWindow(const TSource& source, QWidget* parent) : QDialog
         for (int i = 0; i < item->childCount(); ++i)
             item->child(i)->setCheckState(kName, item->checkState(kName));
     });
+}
 
+// The questions a restore asks, as windows of this one; tests put their own answers in their place.
+void TRestoreWindow::SetQuestions()
+{
     AskExisting = [this](const std::string& path, bool& forAll) {
         QMessageBox box(QMessageBox::Question, windowTitle(),
                         fromUtf8(restore::restoreText(sRestoreExistsQuestion, {path})), QMessageBox::NoButton, this);
@@ -197,8 +216,6 @@ TRestoreWindow::TRestoreWindow(const TSource& source, QWidget* parent) : QDialog
         return AppDialogs().ExistingFolder(this, fromUtf8(AppString(sRestoreChooseFolder)), folder) ? folder
                                                                                                     : QString();
     };
-    RegisterForm(this);
-    AppLanguage().TranslateForm(this);
 }
 
 TRestoreWindow::~TRestoreWindow() = default;

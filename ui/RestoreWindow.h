@@ -66,6 +66,10 @@ public:
     QPushButton* btClose = nullptr;
 
 private:
+    void MakeControls();
+    void LayOutControls();
+    void ConnectHandlers();
+    void SetQuestions();
     QTreeWidgetItem* folderItem(const QString& path);
     void addItem(const restore::ArchiveItem& item);
     restore::ReadOutcome copyBack(const std::vector<std::string>& names, const std::string& destination);
