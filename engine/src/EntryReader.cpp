@@ -253,21 +253,39 @@ bool EntryReader::fillWindow(std::uint64_t offset, std::size_t size, std::string
     return true;
 }
 
+const std::uint8_t* EntryReader::viewAt(std::uint64_t offset, std::size_t size, std::string& why)
+{
+    if (offset < m_windowAt || offset - m_windowAt + size > m_windowFill) {
+        if (!fillWindow(offset, size, why)) {
+            return nullptr;
+        }
+    }
+    const std::size_t from = static_cast<std::size_t>(offset - m_windowAt);
+    if (m_windowFill - from < size) {
+        why = "the archive ends too early";
+        return nullptr;
+    }
+    return m_window.data() + from;
+}
+
+std::uint8_t* EntryReader::Buffer::get(std::size_t size)
+{
+    if (size > capacity || !bytes) {
+        // Not zeroed: every byte used is written first.
+        bytes.reset(new std::uint8_t[std::max<std::size_t>(size, 1)]);
+        capacity = std::max<std::size_t>(size, 1);
+    }
+    return bytes.get();
+}
+
 bool EntryReader::readAt(std::uint64_t offset, void* out, std::size_t size, std::string& why)
 {
     if (size <= kWindowMax / 2) {
-        if (offset < m_windowAt || offset - m_windowAt + size > m_windowFill) {
-            if (!fillWindow(offset, size, why)) {
-                return false;
-            }
+        const std::uint8_t* bytes = viewAt(offset, size, why);
+        if (bytes != nullptr) {
+            std::memcpy(out, bytes, size);
         }
-        const std::size_t from = static_cast<std::size_t>(offset - m_windowAt);
-        if (m_windowFill - from < size) {
-            why = "the archive ends too early";
-            return false;
-        }
-        std::memcpy(out, m_window.data() + from, size);
-        return true;
+        return bytes != nullptr;
     }
     const ssize_t n = readFully(m_fd, out, size, offset);
     if (n < 0) {
@@ -413,17 +431,25 @@ ZipEntryResult EntryReader::read(std::size_t index, const std::string& password,
             }
             return finish();
         }
-        std::vector<std::uint8_t> in(static_cast<std::size_t>(remaining));
-        if (!readAt(at, in.data(), in.size(), why)) {
+        // Inflated straight from the window when nothing needs decrypting in place.
+        const auto inSize = static_cast<std::size_t>(remaining);
+        const std::uint8_t* in = nullptr;
+        if (!cipher && inSize <= kWindowMax / 2) {
+            in = viewAt(at, inSize, why);
+        } else if (std::uint8_t* copy = m_in.get(inSize); readAt(at, copy, inSize, why)) {
+            if (cipher) {
+                cipher->decrypt(copy, inSize);
+            }
+            in = copy;
+        }
+        if (in == nullptr) {
             return ZIP_ENTRY_READ_FAILED;
         }
-        if (cipher) {
-            cipher->decrypt(in.data(), in.size());
-        }
-        std::vector<std::uint8_t> out(static_cast<std::size_t>(h.size));
+        const auto outCapacity = static_cast<std::size_t>(h.size);
+        std::uint8_t* out = m_out.get(outCapacity);
         std::size_t outSize = 0;
-        const libdeflate_result r = libdeflate_deflate_decompress_ex(m_inflater, in.data(), in.size(), out.data(),
-                                                                     out.size(), nullptr, &outSize);
+        const libdeflate_result r =
+            libdeflate_deflate_decompress_ex(m_inflater, in, inSize, out, outCapacity, nullptr, &outSize);
         if (r == LIBDEFLATE_INSUFFICIENT_SPACE) {
             why = "it holds more than the " + sizeText(h.size) + " the directory says";
             return ZIP_ENTRY_SIZE;
@@ -434,7 +460,7 @@ ZipEntryResult EntryReader::read(std::size_t index, const std::string& password,
         }
         for (std::size_t done = 0; done < outSize;) {
             const std::size_t step = std::min(outSize - done, kStreamOut);
-            if (!deliver(out.data() + done, step)) {
+            if (!deliver(out + done, step)) {
                 return ZIP_ENTRY_OK;
             }
             done += step;

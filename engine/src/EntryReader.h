@@ -80,6 +80,8 @@ public:
     void dropCached(const std::vector<std::pair<std::uint64_t, std::uint64_t>>& ranges);
 
 private:
+    // `size` bytes at `offset` in the window (at most half its largest size); null with `why`.
+    const std::uint8_t* viewAt(std::uint64_t offset, std::size_t size, std::string& why);
     bool readAt(std::uint64_t offset, void* out, std::size_t size, std::string& why);
     bool fillWindow(std::uint64_t offset, std::size_t size, std::string& why);
     ZipEntryResult locateData(const zipdir::CentralHeader& h, std::uint64_t& dataAt, std::string& why);
@@ -100,6 +102,16 @@ private:
     std::uint64_t m_windowAt = 0;
     std::size_t m_windowFill = 0;
     std::size_t m_windowStep = 0;
+    // Kept from entry to entry: the compressed data of entries read in one piece (when it is not
+    // read in place from the window) and their inflated data.
+    struct Buffer
+    {
+        std::unique_ptr<std::uint8_t[]> bytes;
+        std::size_t capacity = 0;
+        std::uint8_t* get(std::size_t size);
+    };
+    Buffer m_in;
+    Buffer m_out;
 };
 
 // Seconds since the epoch of the entry's modification time: the extended timestamp, else the NTFS
