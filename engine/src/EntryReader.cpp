@@ -223,12 +223,22 @@ void EntryReader::dropCached(const std::vector<std::pair<std::uint64_t, std::uin
     fdatasync(m_fd);
     const long pageSize = sysconf(_SC_PAGESIZE);
     const std::uint64_t page = pageSize > 0 ? static_cast<std::uint64_t>(pageSize) : 4096;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> pages;
     for (auto [from, to] : ranges) {
         from -= from % page;
         to = std::min(m_fileSize, to);
         to = std::min(m_fileSize, (to + page - 1) / page * page);
         if (from < to) {
             posix_fadvise(m_fd, static_cast<off_t>(from), static_cast<off_t>(to - from), POSIX_FADV_DONTNEED);
+            pages.emplace_back(from, to);
+        }
+    }
+    // Small ranges scattered over the file (the entries an update wrote) are asked from the disk all
+    // at once, so their reads overlap instead of each waiting for the one before; the sequential
+    // reading of large ones is left to the system's read-ahead.
+    for (const auto& [from, to] : pages) {
+        if (to - from <= kWindowMin) {
+            posix_fadvise(m_fd, static_cast<off_t>(from), static_cast<off_t>(to - from), POSIX_FADV_WILLNEED);
         }
     }
     m_windowFill = 0;
