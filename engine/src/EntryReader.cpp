@@ -353,6 +353,42 @@ bool EntryReader::checkLocal(std::size_t index, std::string& why)
     return true;
 }
 
+// Where an entry's bytes go, with their CRC and count kept for the check at the end.
+struct EntryReader::Output
+{
+    const Sink* sink;
+    bool& stopped;
+    std::uint32_t crc = 0;
+    std::uint64_t produced = 0;
+
+    // False once the sink asked to stop.
+    bool deliver(const std::uint8_t* data, std::size_t size)
+    {
+        crc = static_cast<std::uint32_t>(libdeflate_crc32(crc, data, size));
+        produced += size;
+        if (sink != nullptr && size > 0 && !(*sink)(data, size)) {
+            stopped = true;
+        }
+        return !stopped;
+    }
+
+    ZipEntryResult finish(const zipdir::CentralHeader& h, std::string& why) const
+    {
+        if (stopped) {
+            return ZIP_ENTRY_OK;
+        }
+        if (produced != h.size) {
+            why = "it holds " + sizeText(produced) + ", the directory says " + sizeText(h.size);
+            return ZIP_ENTRY_SIZE;
+        }
+        if (crc != h.crc) {
+            why = "its data does not match its CRC";
+            return ZIP_ENTRY_CRC;
+        }
+        return ZIP_ENTRY_OK;
+    }
+};
+
 ZipEntryResult EntryReader::read(std::size_t index, const std::string& password, const Sink* sink, std::string& why,
                                  bool& stopped)
 {
@@ -370,114 +406,119 @@ ZipEntryResult EntryReader::read(std::size_t index, const std::string& password,
     }
     std::uint64_t remaining = h.compressedSize;
     std::unique_ptr<TraditionalCipher> cipher;
-    if ((h.flags & kFlagEncrypted) != 0) {
-        if (remaining < kTraditionalHeaderSize) {
-            why = "its encryption header is cut off";
-            return ZIP_ENTRY_DAMAGED;
-        }
-        if (password.empty()) {
-            why = "it is encrypted and no password was given";
-            return ZIP_ENTRY_PASSWORD;
-        }
-        std::uint8_t head[kTraditionalHeaderSize];
-        if (!readAt(at, head, sizeof head, why)) {
-            return ZIP_ENTRY_READ_FAILED;
-        }
-        cipher = std::make_unique<TraditionalCipher>(password);
-        cipher->decrypt(head, sizeof head);
-        // The check byte is the CRC's high byte, or the time's when the sizes follow the data; some
-        // writers use the CRC in both cases, so either is taken (the CRC catches a lucky guess).
-        const std::uint8_t check = head[kTraditionalHeaderSize - 1];
-        if (check != static_cast<std::uint8_t>(h.crc >> 24) &&
-            !((h.flags & kFlagDataDescriptor) != 0 && check == static_cast<std::uint8_t>(h.dosTime >> 8))) {
-            why = "the password is wrong";
-            return ZIP_ENTRY_PASSWORD;
-        }
-        at += kTraditionalHeaderSize;
-        remaining -= kTraditionalHeaderSize;
+    if (const ZipEntryResult opened = openCipher(h, password, at, remaining, cipher, why); opened != ZIP_ENTRY_OK) {
+        return opened;
     }
+    Output out{sink, stopped};
+    ZipEntryResult result = ZIP_ENTRY_OK;
+    if (h.method == kMethodStored) {
+        result = copyStored(at, remaining, cipher.get(), out, why);
+    } else if (remaining <= kWholeEntryLimit && h.size <= kWholeEntryOutLimit) {
+        result = inflateWhole(h, at, remaining, cipher.get(), out, why);
+    } else {
+        result = inflateStreamed(h, at, remaining, cipher.get(), out, why);
+    }
+    return result != ZIP_ENTRY_OK ? result : out.finish(h, why);
+}
 
-    std::uint32_t crc = 0;
-    std::uint64_t produced = 0;
-    auto deliver = [&](const std::uint8_t* data, std::size_t size) {
-        crc = static_cast<std::uint32_t>(libdeflate_crc32(crc, data, size));
-        produced += size;
-        if (sink != nullptr && size > 0 && !(*sink)(data, size)) {
-            stopped = true;
-        }
-        return !stopped;
-    };
-    auto finish = [&]() {
-        if (stopped) {
-            return ZIP_ENTRY_OK;
-        }
-        if (produced != h.size) {
-            why = "it holds " + sizeText(produced) + ", the directory says " + sizeText(h.size);
-            return ZIP_ENTRY_SIZE;
-        }
-        if (crc != h.crc) {
-            why = "its data does not match its CRC";
-            return ZIP_ENTRY_CRC;
-        }
+ZipEntryResult EntryReader::openCipher(const zipdir::CentralHeader& h, const std::string& password, std::uint64_t& at,
+                                       std::uint64_t& remaining, std::unique_ptr<TraditionalCipher>& cipher,
+                                       std::string& why)
+{
+    if ((h.flags & kFlagEncrypted) == 0) {
         return ZIP_ENTRY_OK;
-    };
+    }
+    if (remaining < kTraditionalHeaderSize) {
+        why = "its encryption header is cut off";
+        return ZIP_ENTRY_DAMAGED;
+    }
+    if (password.empty()) {
+        why = "it is encrypted and no password was given";
+        return ZIP_ENTRY_PASSWORD;
+    }
+    std::uint8_t head[kTraditionalHeaderSize];
+    if (!readAt(at, head, sizeof head, why)) {
+        return ZIP_ENTRY_READ_FAILED;
+    }
+    cipher = std::make_unique<TraditionalCipher>(password);
+    cipher->decrypt(head, sizeof head);
+    // The check byte is the CRC's high byte, or the time's when the sizes follow the data; some
+    // writers use the CRC in both cases, so either is taken (the CRC catches a lucky guess).
+    const std::uint8_t check = head[kTraditionalHeaderSize - 1];
+    if (check != static_cast<std::uint8_t>(h.crc >> 24) &&
+        !((h.flags & kFlagDataDescriptor) != 0 && check == static_cast<std::uint8_t>(h.dosTime >> 8))) {
+        why = "the password is wrong";
+        return ZIP_ENTRY_PASSWORD;
+    }
+    at += kTraditionalHeaderSize;
+    remaining -= kTraditionalHeaderSize;
+    return ZIP_ENTRY_OK;
+}
 
-    if (h.method == kMethodStored || (remaining <= kWholeEntryLimit && h.size <= kWholeEntryOutLimit)) {
-        if (h.method == kMethodStored) {
-            std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kStreamOut)));
-            while (remaining > 0) {
-                const auto step = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, buffer.size()));
-                if (!readAt(at, buffer.data(), step, why)) {
-                    return ZIP_ENTRY_READ_FAILED;
-                }
-                if (cipher) {
-                    cipher->decrypt(buffer.data(), step);
-                }
-                at += step;
-                remaining -= step;
-                if (!deliver(buffer.data(), step)) {
-                    return ZIP_ENTRY_OK;
-                }
-            }
-            return finish();
-        }
-        // Inflated straight from the window when nothing needs decrypting in place.
-        const auto inSize = static_cast<std::size_t>(remaining);
-        const std::uint8_t* in = nullptr;
-        if (!cipher && inSize <= kWindowMax / 2) {
-            in = viewAt(at, inSize, why);
-        } else if (std::uint8_t* copy = m_in.get(inSize); readAt(at, copy, inSize, why)) {
-            if (cipher) {
-                cipher->decrypt(copy, inSize);
-            }
-            in = copy;
-        }
-        if (in == nullptr) {
+ZipEntryResult EntryReader::copyStored(std::uint64_t at, std::uint64_t remaining, TraditionalCipher* cipher,
+                                       Output& out, std::string& why)
+{
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kStreamOut)));
+    while (remaining > 0) {
+        const auto step = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, buffer.size()));
+        if (!readAt(at, buffer.data(), step, why)) {
             return ZIP_ENTRY_READ_FAILED;
         }
-        const auto outCapacity = static_cast<std::size_t>(h.size);
-        std::uint8_t* out = m_out.get(outCapacity);
-        std::size_t outSize = 0;
-        const libdeflate_result r =
-            libdeflate_deflate_decompress_ex(m_inflater, in, inSize, out, outCapacity, nullptr, &outSize);
-        if (r == LIBDEFLATE_INSUFFICIENT_SPACE) {
-            why = "it holds more than the " + sizeText(h.size) + " the directory says";
-            return ZIP_ENTRY_SIZE;
+        if (cipher != nullptr) {
+            cipher->decrypt(buffer.data(), step);
         }
-        if (r != LIBDEFLATE_SUCCESS) {
-            why = "its compressed data is damaged";
-            return ZIP_ENTRY_DAMAGED;
+        at += step;
+        remaining -= step;
+        if (!out.deliver(buffer.data(), step)) {
+            break;
         }
-        for (std::size_t done = 0; done < outSize;) {
-            const std::size_t step = std::min(outSize - done, kStreamOut);
-            if (!deliver(out + done, step)) {
-                return ZIP_ENTRY_OK;
-            }
-            done += step;
-        }
-        return finish();
     }
+    return ZIP_ENTRY_OK;
+}
 
+ZipEntryResult EntryReader::inflateWhole(const zipdir::CentralHeader& h, std::uint64_t at, std::uint64_t remaining,
+                                         TraditionalCipher* cipher, Output& out, std::string& why)
+{
+    // Inflated straight from the window when nothing needs decrypting in place.
+    const auto inSize = static_cast<std::size_t>(remaining);
+    const std::uint8_t* in = nullptr;
+    if (cipher == nullptr && inSize <= kWindowMax / 2) {
+        in = viewAt(at, inSize, why);
+    } else if (std::uint8_t* copy = m_in.get(inSize); readAt(at, copy, inSize, why)) {
+        if (cipher != nullptr) {
+            cipher->decrypt(copy, inSize);
+        }
+        in = copy;
+    }
+    if (in == nullptr) {
+        return ZIP_ENTRY_READ_FAILED;
+    }
+    const auto outCapacity = static_cast<std::size_t>(h.size);
+    std::uint8_t* inflated = m_out.get(outCapacity);
+    std::size_t outSize = 0;
+    const libdeflate_result r =
+        libdeflate_deflate_decompress_ex(m_inflater, in, inSize, inflated, outCapacity, nullptr, &outSize);
+    if (r == LIBDEFLATE_INSUFFICIENT_SPACE) {
+        why = "it holds more than the " + sizeText(h.size) + " the directory says";
+        return ZIP_ENTRY_SIZE;
+    }
+    if (r != LIBDEFLATE_SUCCESS) {
+        why = "its compressed data is damaged";
+        return ZIP_ENTRY_DAMAGED;
+    }
+    for (std::size_t done = 0; done < outSize;) {
+        const std::size_t step = std::min(outSize - done, kStreamOut);
+        if (!out.deliver(inflated + done, step)) {
+            break;
+        }
+        done += step;
+    }
+    return ZIP_ENTRY_OK;
+}
+
+ZipEntryResult EntryReader::inflateStreamed(const zipdir::CentralHeader& h, std::uint64_t at, std::uint64_t remaining,
+                                            TraditionalCipher* cipher, Output& out, std::string& why)
+{
     z_stream z{};
     if (inflateInit2(&z, -MAX_WBITS) != Z_OK) {
         why = "out of memory";
@@ -489,7 +530,7 @@ ZipEntryResult EntryReader::read(std::size_t index, const std::string& password,
         ~Ender() { inflateEnd(&z); }
     } ender{z};
     std::vector<std::uint8_t> in(kStreamIn);
-    std::vector<std::uint8_t> out(kStreamOut);
+    std::vector<std::uint8_t> inflated(kStreamOut);
     int status = Z_OK;
     while (status != Z_STREAM_END) {
         if (z.avail_in == 0) {
@@ -501,7 +542,7 @@ ZipEntryResult EntryReader::read(std::size_t index, const std::string& password,
             if (!readAt(at, in.data(), step, why)) {
                 return ZIP_ENTRY_READ_FAILED;
             }
-            if (cipher) {
+            if (cipher != nullptr) {
                 cipher->decrypt(in.data(), step);
             }
             at += step;
@@ -509,23 +550,23 @@ ZipEntryResult EntryReader::read(std::size_t index, const std::string& password,
             z.next_in = in.data();
             z.avail_in = static_cast<uInt>(step);
         }
-        z.next_out = out.data();
-        z.avail_out = static_cast<uInt>(out.size());
+        z.next_out = inflated.data();
+        z.avail_out = static_cast<uInt>(inflated.size());
         status = inflate(&z, Z_NO_FLUSH);
         if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) {
             why = "its compressed data is damaged";
             return ZIP_ENTRY_DAMAGED;
         }
-        const std::size_t got = out.size() - z.avail_out;
-        if (produced + got > h.size) {
+        const std::size_t got = inflated.size() - z.avail_out;
+        if (out.produced + got > h.size) {
             why = "it holds more than the " + sizeText(h.size) + " the directory says";
             return ZIP_ENTRY_SIZE;
         }
-        if (!deliver(out.data(), got)) {
-            return ZIP_ENTRY_OK;
+        if (!out.deliver(inflated.data(), got)) {
+            break;
         }
     }
-    return finish();
+    return ZIP_ENTRY_OK;
 }
 
 } // namespace zipengine

@@ -20,6 +20,8 @@ struct libdeflate_decompressor;
 
 namespace zipengine {
 
+class TraditionalCipher;
+
 // The archive as a whole cannot be read; code is ZIP_ENTRY_ARCHIVE or ZIP_ENTRY_READ_FAILED.
 class ArchiveUnreadable : public std::runtime_error
 {
@@ -85,6 +87,19 @@ private:
     bool readAt(std::uint64_t offset, void* out, std::size_t size, std::string& why);
     bool fillWindow(std::uint64_t offset, std::size_t size, std::string& why);
     ZipEntryResult locateData(const zipdir::CentralHeader& h, std::uint64_t& dataAt, std::string& why);
+
+    // The steps of read(): the encryption header checked against the password (`at` and `remaining`
+    // then past it; no cipher for an entry that is not encrypted), and the data copied, inflated in
+    // one piece or inflated as a stream into `out`.
+    struct Output;
+    ZipEntryResult openCipher(const zipdir::CentralHeader& h, const std::string& password, std::uint64_t& at,
+                              std::uint64_t& remaining, std::unique_ptr<TraditionalCipher>& cipher, std::string& why);
+    ZipEntryResult copyStored(std::uint64_t at, std::uint64_t remaining, TraditionalCipher* cipher, Output& out,
+                              std::string& why);
+    ZipEntryResult inflateWhole(const zipdir::CentralHeader& h, std::uint64_t at, std::uint64_t remaining,
+                                TraditionalCipher* cipher, Output& out, std::string& why);
+    ZipEntryResult inflateStreamed(const zipdir::CentralHeader& h, std::uint64_t at, std::uint64_t remaining,
+                                   TraditionalCipher* cipher, Output& out, std::string& why);
 
     std::string m_path;
     int m_fd = -1;
