@@ -93,7 +93,9 @@ void TConsoleProgressView::StartSection(const std::string& name, const std::stri
     m_zipPosition = 0;
     m_zipMax = maximum;
     if (!m_live && !name.empty()) {
-        const std::string line = "Section \"" + EscapeControls(name) + "\": " + m_directory + " -> " + m_archive;
+        // A section that reads an archive (a test) has no folder to show.
+        const std::string line = "Section \"" + EscapeControls(name) +
+                                 "\": " + (m_directory.empty() ? m_archive : m_directory + " -> " + m_archive);
         if (line != m_lastSectionLine) {
             std::fprintf(m_out, "%s\n", line.c_str());
             std::fflush(m_out);

@@ -146,6 +146,7 @@ constexpr TDefaultText kDefaultTexts[] = {
     {223, "Name"},
     {224, "Size"},
     {225, "Date"},
+    {226, "%s: no entry of %s matches it"},
     {214,
      "vorland --test ARCHIVE | vorland --restore ARCHIVE --to FOLDER [--replace|--skip|--keep-both] [NAME-OR-MASK...]"},
 };

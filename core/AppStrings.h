@@ -140,6 +140,7 @@ enum TAppString : int
     sRestoreColumnName = 223,
     sRestoreColumnSize = 224,
     sRestoreColumnDate = 225,
+    sRestoreNoMatch = 226,
 
     kAppStringCount = 260
 };

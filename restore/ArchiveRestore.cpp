@@ -37,8 +37,22 @@ struct Session
     std::uint64_t entryDone = 0;
     bool writeFailed = false;
     std::string writeWhy;
+    std::vector<bool> patternUsed; // per chosen name or mask: some entry matched it
 
-    Session(const RestoreRequest& r, IProgressView& v) : request(r), view(v) {}
+    Session(const RestoreRequest& r, IProgressView& v) : request(r), view(v), patternUsed(r.patterns.size()) {}
+
+    // Whether the entry is chosen; every name or mask that matches it counts as used.
+    bool chosen(const std::string& path)
+    {
+        bool any = request.patterns.empty();
+        for (std::size_t i = 0; i < request.patterns.size(); ++i) {
+            if (nameChosen(path, request.patterns[i])) {
+                patternUsed[i] = true;
+                any = true;
+            }
+        }
+        return any;
+    }
 
     void problem(const std::string& text)
     {
@@ -81,9 +95,7 @@ std::int32_t onRestoreEntry(void* caller, const ZipReadEntry* entry)
     s.entryName = std::string(entry->Name, entry->NameLength);
     const std::optional<std::string> relative =
         entry->NameLength == std::strlen(entry->Name) ? safeRelativePath(s.entryName) : std::nullopt;
-    if (relative && !s.request.patterns.empty() &&
-        std::none_of(s.request.patterns.begin(), s.request.patterns.end(),
-                     [&](const std::string& pattern) { return nameChosen(*relative, pattern); })) {
+    if (relative && !s.chosen(*relative)) {
         return ZIP_READ_SKIP;
     }
     if (!relative) {
@@ -303,6 +315,12 @@ ReadOutcome restoreArchive(const ZipEngineLibrary& engine, const RestoreRequest&
     s.target->abortFile();
     s.target->finishFolders();
     reportUnreadable(s);
+    // A name or mask asked for that matched nothing is not a restore that went well.
+    for (std::size_t i = 0; i < request.patterns.size() && !s.outcome.unreadable && !s.outcome.stopped; ++i) {
+        if (!s.patternUsed[i]) {
+            s.problem(restoreText(sRestoreNoMatch, {request.patterns[i], request.archive}));
+        }
+    }
     view.ArchiveComplete();
     view.SetBatchPosition(1);
     return s.outcome;

@@ -90,9 +90,12 @@ TEST(RestoreCommand, restores_a_zip_archive_byte_for_byte_with_times_and_modes)
     const ProcessResult r = vorland({"--restore", dir / "a.zip", "--to", dir / "bk/out"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     expectSameTree(dir.path() / "src", dir.path() / "bk/out");
-    // Only the entries named (a mask that begins with "/" included) are restored.
+    // Only the entries named (a mask that begins with "/" included) are restored; one that matches
+    // nothing is a problem.
     const ProcessResult some = vorland({"--restore", dir / "a.zip", "--to", dir / "part", "sub", "/nothing/*"});
-    EXPECT_EQ(some.exitCode, 0) << some.err;
+    EXPECT_EQ(some.exitCode, 1) << some.err;
+    EXPECT_NE(some.err.find("/nothing/*: no entry of " + (dir / "a.zip") + " matches it"), std::string::npos)
+        << some.err;
     EXPECT_TRUE(fs::exists(dir.path() / "part" / "sub" / "caf\xc3\xa9.txt"));
     EXPECT_FALSE(fs::exists(dir.path() / "part" / "large.bin"));
 }
