@@ -4,6 +4,7 @@
 #include "batch/p_BatchList.h"
 #include "core/AppStrings.h"
 #include "core/CoreErrors.h"
+#include "core/Utf8.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -40,49 +41,6 @@ std::size_t sequenceLength(unsigned char lead)
 }
 
 } // namespace
-
-bool IsValidUtf8(std::string_view bytes)
-{
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t n = bytes.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const unsigned char c = p[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t length = 0;
-        std::uint32_t code = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-            code = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            code = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            code = c & 0x07;
-        } else {
-            return false;
-        }
-        if (n - i < length) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) {
-                return false;
-            }
-            code = (code << 6) | (p[i + k] & 0x3F);
-        }
-        const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-        if (overlong || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
-}
 
 TBatchDocument::TBatchDocument(TpxBatchList& list) : m_list(list) {}
 

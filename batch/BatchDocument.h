@@ -90,6 +90,3 @@ private:
     std::size_t m_diskSize = 0;
     std::size_t m_diskHash = 0;
 };
-
-// Whether the bytes are valid UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
-bool IsValidUtf8(std::string_view bytes);

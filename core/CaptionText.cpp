@@ -1,6 +1,7 @@
 #include "core/CaptionText.h"
 
 #include "core/PosixIo.h"
+#include "core/Utf8.h"
 
 #include <array>
 
@@ -13,60 +14,6 @@ constexpr std::array<char16_t, 32> kCp1252High = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
-
-void appendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool isValidUtf8(std::string_view text)
-{
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        int length = 0;
-        char32_t code = 0;
-        char32_t minimum = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        if ((c & 0xE0) == 0xC0) {
-            length = 2, code = c & 0x1F, minimum = 0x80;
-        } else if ((c & 0xF0) == 0xE0) {
-            length = 3, code = c & 0x0F, minimum = 0x800;
-        } else if ((c & 0xF8) == 0xF0) {
-            length = 4, code = c & 0x07, minimum = 0x10000;
-        } else {
-            return false;
-        }
-        if (i + static_cast<std::size_t>(length) > text.size()) {
-            return false;
-        }
-        for (int k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-            if ((next & 0xC0) != 0x80) {
-                return false;
-            }
-            code = (code << 6) | (next & 0x3F);
-        }
-        if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-            return false;
-        }
-        i += static_cast<std::size_t>(length);
-    }
-    return true;
-}
 
 std::string lowerAscii(std::string_view text)
 {
@@ -86,14 +33,14 @@ std::string DecodeCaptionBytes(std::string_view bytes)
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
         bytes.remove_prefix(3);
     }
-    if (isValidUtf8(bytes)) {
+    if (IsValidUtf8(bytes)) {
         return std::string(bytes);
     }
     std::string out;
     out.reserve(bytes.size() * 2);
     for (const char byte : bytes) {
         const auto c = static_cast<unsigned char>(byte);
-        appendUtf8(out, c >= 0x80 && c < 0xA0 ? kCp1252High[c - 0x80] : c);
+        AppendUtf8(out, c >= 0x80 && c < 0xA0 ? kCp1252High[c - 0x80] : c);
     }
     return out;
 }
