@@ -42,20 +42,20 @@ std::string currentFolder()
     return buffer.c_str();
 }
 
-// Where and what one file spec walks. The folders and bases of all specs are kept once in the
+// Where and what one file argument walks. The folders and bases of all arguments are kept once in the
 // Walker's path table (a list of many masks in one folder holds that folder once), and the name
-// pattern is a view of the spec's own text where it can be.
+// pattern is a view of the argument's own text where it can be.
 struct SpecWalk
 {
-    std::string_view name; // the name pattern; "*" when the spec names a folder
+    std::string_view name; // the name pattern; "*" when the argument names a folder
     std::uint32_t folder = 0;
-    std::uint32_t base = 0; // normalised base folder of a relative spec; "" (0) when absolute
+    std::uint32_t base = 0; // normalised base folder of a relative argument; "" (0) when absolute
     bool namesFolder = false;
     bool recurse = false;
     int group = -1; // its SpecGroup, when it shares its walk
 };
 
-// What a walk of several specs found for one of them, kept until its turn comes.
+// What a walk of several arguments found for one of them, kept until its turn comes.
 struct FoundItem
 {
     std::uint32_t folder = 0; // the folder record
@@ -102,15 +102,15 @@ std::optional<std::string_view> extensionOnly(std::string_view pattern)
 
 // Specs that walk the same folder alike are walked once: each file goes to the first of
 // them whose name pattern matches it, and each takes its files when its turn comes, so the files and
-// their order are those of one walk per spec. Matching costs the length of the patterns,
+// their order are those of one walk per argument. Matching costs the length of the patterns,
 // not a walk of the tree per pattern.
 struct SpecGroup
 {
     // Patterns without wildcards, by their name in lower case (the matcher ignores the case of a to z),
-    // with the specs naming them in order; patterns "*.ext" in a hash table of the first spec of each
+    // with the arguments naming them in order; patterns "*.ext" in a hash table of the first argument of each
     // ext; and the other patterns with wildcards, in order.
     std::unordered_map<std::string, std::vector<int>> literals;
-    std::vector<std::uint32_t> extSlots; // open addressing: spec + 1, 0 for a free slot
+    std::vector<std::uint32_t> extSlots; // open addressing: argument + 1, 0 for a free slot
     std::vector<std::pair<int, std::string_view>> wildcards;
     const std::vector<SpecWalk>* walks = nullptr;
     bool walked = false;
@@ -124,7 +124,7 @@ struct SpecGroup
         return lower;
     }
     std::string_view extOf(std::uint32_t slot) const { return (*walks)[slot - 1].name.substr(2); }
-    // Adds the specs' patterns in the order of the specs; `exts` is how many are "*.ext" patterns.
+    // Adds the arguments' patterns in the order of the arguments; `exts` is how many are "*.ext" patterns.
     void build(const int* specs, const int* end, std::size_t exts)
     {
         std::size_t slots = 16;
@@ -155,7 +155,7 @@ struct SpecGroup
         const auto it = literals.find(lowerAscii(name));
         return it == literals.end() ? nullptr : &it->second;
     }
-    // The first spec of a "*.ext" pattern matching the name; INT32_MAX for none.
+    // The first argument of a "*.ext" pattern matching the name; INT32_MAX for none.
     int firstExtMatch(std::string_view name) const
     {
         int first = INT32_MAX;
@@ -174,7 +174,7 @@ struct SpecGroup
         }
         return first;
     }
-    // The first spec whose pattern matches the name; -1 for none.
+    // The first argument whose pattern matches the name; -1 for none.
     int firstMatch(std::string_view name) const
     {
         const std::vector<int>* named = literalSpecs(name);
@@ -209,13 +209,13 @@ private:
     // The index of the path in m_paths, added when new.
     std::uint32_t pathIndex(std::string_view path);
     const std::string& pathOf(std::uint32_t index) const { return m_paths[index]; }
-    // The spec's normalised path pattern, for its messages.
+    // The argument's normalised path pattern, for its messages.
     std::string fullOf(const SpecWalk& how) const;
     void runSpec(int index, const SpecWalk& how, SpecGroup* group);
-    // Walks the group once, at the turn of its first spec, which takes its files as they
+    // Walks the group once, at the turn of its first argument, which takes its files as they
     // come; what the others take is kept in m_found until their turn.
     void walkGroup(SpecGroup& group, const SpecWalk& how);
-    // Whether the file passes what every spec asks of a file besides its name.
+    // Whether the file passes what every argument asks of a file besides its name.
     bool mayTake(const SourceFolder& folder, const std::string& name, const FolderEntry& entry) const;
     // Goes through the folders of the walk, into each folder as it comes in its listing, to any
     // depth (the listings above are kept, no folder stays open).
@@ -238,25 +238,25 @@ private:
     // Files taken, by full path and by stored name (item numbers into m_selection.files).
     NameTable m_seenPaths;
     NameTable m_seenNames;
-    // Whether two files may get one stored name: with several specs, with names stripped of
+    // Whether two files may get one stored name: with several arguments, with names stripped of
     // their folders, or when a walk leaves the base folder (its paths outside are stored in full and
     // may meet relative names). Otherwise every path gives its own name and no index is needed.
     bool m_checkNames = true;
     std::unordered_set<std::string> m_seenDirs;
-    // State of the file spec being walked.
+    // State of the file argument being walked.
     int m_spec = 0;
-    std::string m_base; // normalised base folder of a relative spec; empty when absolute
+    std::string m_base; // normalised base folder of a relative argument; empty when absolute
     std::size_t m_matched = 0;
     FolderReader* m_reader = nullptr;
-    // The group being walked, and what its walk found, by spec.
+    // The group being walked, and what its walk found, by argument.
     const SpecGroup* m_group = nullptr;
     std::unordered_map<int, std::vector<FoundItem>> m_found;
     std::vector<bool> m_namedFileSeen; // a pattern without wildcards met a file it names
-    // The specs' folders and bases, each once; and name patterns that are not the tail of their spec.
+    // The arguments' folders and bases, each once; and name patterns that are not the tail of their argument.
     std::deque<std::string> m_paths;
     std::unordered_map<std::string_view, std::uint32_t> m_pathIndex;
     std::deque<std::string> m_names;
-    // The last base folder given and its index, as one base is usually given to every spec.
+    // The last base folder given and its index, as one base is usually given to every argument.
     std::string_view m_lastBaseDir;
     std::uint32_t m_lastBase = 0;
     bool m_haveLastBase = false;
@@ -412,7 +412,7 @@ void Walker::consider(std::uint32_t folderIndex, const std::string& name, const 
     ++m_matched;
     const auto& files = m_selection.files;
     const auto nameOf = [this](std::uint32_t item) { return m_selection.name(m_selection.files[item]); };
-    // One spec reaches each path once; only several may reach one twice.
+    // One argument reaches each path once; only several may reach one twice.
     const bool severalSpecs = m_options.specCount() > 1;
     const std::uint64_t pathHash = hashName(name, folder.pathHash);
     if (severalSpecs && m_seenPaths.find(pathHash, [&](std::uint32_t item) {
@@ -495,7 +495,7 @@ void Walker::addEmptyFolder(const std::string& path)
 
 void Walker::walk()
 {
-    // The listings from the spec's folder down to the one gone through, with where each
+    // The listings from the argument's folder down to the one gone through, with where each
     // one is and the record of its folder.
     std::vector<FolderListing> levels;
     std::vector<std::size_t> next;
@@ -509,7 +509,7 @@ void Walker::walk()
         const FolderListing& listing = levels.back();
         if (next.back() == listing.entries.size()) {
             if (listing.empty && levels.size() > 1) {
-                addEmptyFolder(listing.path); // the walk is that of the first spec that sees it
+                addEmptyFolder(listing.path); // the walk is that of the first argument that sees it
             }
             levels.pop_back();
             next.pop_back();
@@ -684,7 +684,7 @@ void Walker::run()
     const std::size_t count = m_options.specCount();
     std::vector<SpecWalk> walks(count);
     std::vector<SpecGroup> groups;
-    // Folder, base and recursion -> the first spec walking them so.
+    // Folder, base and recursion -> the first argument walking them so.
     std::unordered_map<std::uint64_t, std::size_t> firstOfKey;
     for (std::size_t i = 0; i < count; ++i) {
         const SelectionSpec spec = m_options.spec(i);
@@ -708,7 +708,7 @@ void Walker::run()
     m_pathIndex = {};
     if (!groups.empty()) {
         m_namedFileSeen.assign(count, false);
-        // Each group's specs in order, one group after another, to build their tables.
+        // Each group's arguments in order, one group after another, to build their tables.
         std::vector<std::uint32_t> starts(groups.size() + 1, 0);
         std::vector<std::size_t> exts(groups.size(), 0);
         for (const SpecWalk& how : walks) {

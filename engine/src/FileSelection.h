@@ -1,5 +1,5 @@
 #pragma once
-// Choosing the files of one operation from the file specs and exclusions of the block.
+// Choosing the files of one operation from the file arguments and exclusions of the block.
 
 #include "zipengine/ZipEngineApi.h"
 
@@ -23,7 +23,7 @@ struct SourceFile
     std::int64_t mtime = 0;
     std::uint32_t folder = 0;    // its folder in Selection::folders
     std::uint32_t mode = 0;      // permissions and file type (of the link's target for links)
-    std::uint32_t specIndex = 0; // the file spec that chose it (for its password)
+    std::uint32_t specIndex = 0; // the file argument that chose it (for its password)
     std::uint32_t nameAt = 0;    // its name (without folders) in Selection::names
     std::uint16_t nameLength = 0;
 };
@@ -47,8 +47,8 @@ struct SourceDirectory
     std::uint32_t mode = 0;
 };
 
-// One file spec, already taken from the block. Views of texts the caller keeps until selectFiles
-// returns (a block may hold millions of specs; they are not copied).
+// One file argument, already taken from the block. Views of texts the caller keeps until selectFiles
+// returns (a block may hold millions of arguments; they are not copied).
 struct SelectionSpec
 {
     std::string_view pattern; // path pattern: folder part and name pattern
@@ -59,7 +59,7 @@ struct SelectionSpec
 struct SelectionOptions
 {
     std::vector<SelectionSpec> specs;
-    // When set, the file specs are these records of the block instead, read where they are.
+    // When set, the file arguments are these records of the block instead, read where they are.
     const ZipSpecData* specRecords = nullptr;
     std::size_t specRecordCount = 0;
     std::vector<std::string> excludes;
@@ -125,7 +125,7 @@ struct Selection
 // Reports a problem with a file or folder (the code and a text naming it) and goes on.
 using SelectionReport = std::function<void(int code, const std::string& text)>;
 
-// Walks the specs, into folders to any depth. Unreadable folders (also those whose path is
+// Walks the arguments, into folders to any depth. Unreadable folders (also those whose path is
 // too long to open) and duplicate names are reported and skipped; links to folders are not followed
 // and are reported as notices. The report is called on the calling thread only, in the order of the
 // walk whatever walkThreads is.
